@@ -1,0 +1,21 @@
+# The native test build: the plug-in's sources on the simulated platform, with
+# AddressSanitizer and UndefinedBehaviorSanitizer, the unit tests, the fuzz
+# targets and the end-to-end tests (which run the Windows build under Wine).
+option(KVT_SANITIZE "Build with ASan and UBSan" ON)
+set(KVT_WINDOWS_BUILD "${CMAKE_SOURCE_DIR}/build/windows" CACHE PATH "Windows build folder for the end-to-end tests")
+
+if(KVT_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+file(GLOB KVT_SIM_SOURCES CONFIGURE_DEPENDS src/platform/sim/*.cpp)
+add_library(kvt_plugin STATIC ${KVT_PLUGIN_SOURCES} ${KVT_SIM_SOURCES})
+target_include_directories(kvt_plugin PUBLIC src)
+target_include_directories(kvt_plugin SYSTEM PUBLIC "${KVT_DEP_INCLUDE}")
+target_compile_options(kvt_plugin PRIVATE ${KVT_WARNINGS})
+find_package(Threads REQUIRED)
+target_link_libraries(kvt_plugin PUBLIC Threads::Threads)
+
+enable_testing()
+add_subdirectory(tests)

@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Installs what the project needs on a fresh Debian bookworm machine and builds
+# SDL3 (static, native and MinGW i686) into a per-version cache. Idempotent: a
+# second run installs nothing new and rebuilds nothing.
+set -euo pipefail
+
+SDL_VERSION=3.2.10
+DEPS="${KVT_DEPS:-$HOME/.cache/kvt-deps}"
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+export DEBIAN_FRONTEND=noninteractive
+
+PACKAGES=(cmake ninja-build g++ clang clang-format llvm libclang-rt-14-dev
+  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev
+  libsimpleini-dev nlohmann-json3-dev libgtest-dev googletest libbenchmark-dev
+  zlib1g-dev wine wine32 xvfb xauth python3 dpkg-dev xz-utils)
+
+need_install=0
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || need_install=1
+done
+src_list=/etc/apt/sources.list.d/kvt-trixie-src.sources
+if [ ! -f "$src_list" ]; then
+  # SDL3 is not packaged for bookworm: take Debian's own source package of the
+  # next release. Source entries only, so no binary package comes from trixie.
+  $SUDO tee "$src_list" >/dev/null <<'SRC'
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: trixie
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SRC
+  need_install=1
+fi
+if [ "$need_install" = 1 ]; then
+  dpkg --print-foreign-architectures | grep -qx i386 || $SUDO dpkg --add-architecture i386
+  $SUDO apt-get update -q
+  $SUDO apt-get install -y -q --no-install-recommends "${PACKAGES[@]}"
+fi
+
+sdl_root="$DEPS/sdl3-$SDL_VERSION"
+mkdir -p "$sdl_root"
+tarball="$sdl_root/libsdl3_${SDL_VERSION}+ds.orig.tar.xz"
+if [ ! -f "$tarball" ]; then
+  (cd "$sdl_root" && apt-get source --download-only "libsdl3=${SDL_VERSION}+ds-1" 2>/dev/null \
+    || apt-get source --download-only libsdl3)
+  ls "$sdl_root"/libsdl3_*.orig.tar.xz >/dev/null
+  found=$(ls "$sdl_root"/libsdl3_*.orig.tar.xz | head -n1)
+  [ "$found" = "$tarball" ] || { echo "setup: expected $tarball, Debian gave $found" >&2; exit 1; }
+fi
+if [ ! -d "$sdl_root/src" ]; then
+  rm -rf "$sdl_root/src.tmp" && mkdir -p "$sdl_root/src.tmp"
+  tar -xf "$tarball" -C "$sdl_root/src.tmp" --strip-components=1
+  mv "$sdl_root/src.tmp" "$sdl_root/src"
+fi
+
+COMMON=(-G Ninja -DCMAKE_BUILD_TYPE=Release -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TESTS=OFF
+  -DSDL_EXAMPLES=OFF -DSDL_AUDIO=OFF -DSDL_RENDER=OFF -DSDL_GPU=OFF -DSDL_CAMERA=OFF
+  -DSDL_OPENGL=OFF -DSDL_OPENGLES=OFF -DSDL_VULKAN=OFF -DSDL_DIALOG=OFF)
+
+build_sdl() { # name, extra cmake args...
+  local name=$1; shift
+  local prefix="$sdl_root/$name"
+  [ -f "$prefix/.done" ] && return 0
+  rm -rf "$sdl_root/build-$name" "$prefix"
+  cmake -S "$sdl_root/src" -B "$sdl_root/build-$name" "${COMMON[@]}" -DCMAKE_INSTALL_PREFIX="$prefix" "$@"
+  cmake --build "$sdl_root/build-$name"
+  cmake --install "$sdl_root/build-$name"
+  rm -rf "$sdl_root/build-$name"
+  touch "$prefix/.done"
+}
+
+here="$(cd "$(dirname "$0")/.." && pwd)"
+build_sdl native -DSDL_X11=OFF -DSDL_WAYLAND=OFF -DSDL_KMSDRM=OFF -DSDL_DBUS=OFF -DSDL_IBUS=OFF \
+  -DSDL_LIBURING=OFF -DSDL_UNIX_CONSOLE_BUILD=ON -DCMAKE_POSITION_INDEPENDENT_CODE=ON
+build_sdl mingw -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-i686.cmake"
+echo "setup: dependencies ready in $DEPS"

@@ -1,0 +1,163 @@
+// One menu line: creation, choice handling and the value column text.
+#include "core/menu_item.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "config/setting.h"
+#include "config/setting_id.h"
+#include "core/text.h"
+
+MenuItem::MenuItem(int32_t id_, const char* name_, int32_t group_, const std::string& description_)
+    : name(name_ ? name_ : ""), description(description_), id(id_), group(group_) {
+    if (group == KEYBIND && g_settings) {
+        auto& list = g_settings->bindingItems;
+        if (std::find(list.begin(), list.end(), this) == list.end()) list.push_back(this);
+    }
+}
+
+MenuItem::~MenuItem() {
+    if (g_settings) {
+        auto& list = g_settings->bindingItems;
+        list.erase(std::remove(list.begin(), list.end(), this), list.end());
+    }
+    if (ownsValue && HasText()) delete static_cast<std::string*>(value);
+    delete options;
+}
+
+MenuItem* MenuItem::Boolean(int32_t id, const char* name, int32_t group, const std::string& description,
+                            bool* value) {
+    auto* item = new MenuItem(id, name, group, description);
+    item->type = ITEM_BOOLEAN;
+    item->value = value;
+    return item;
+}
+
+MenuItem* MenuItem::Toggle(int32_t id, const char* name, int32_t group, const std::string& description,
+                           bool* value) {
+    auto* item = new MenuItem(id, name, group, description);
+    item->type = ITEM_TOGGLE;
+    item->value = value;
+    return item;
+}
+
+MenuItem* MenuItem::Integer(int32_t id, const char* name, int32_t group, const std::string& description,
+                            int32_t* value, int32_t minimum, int32_t maximum) {
+    auto* item = new MenuItem(id, name, group, description);
+    item->type = ITEM_INTEGER;
+    item->value = value;
+    item->intMin = minimum;
+    item->intMax = maximum;
+    return item;
+}
+
+MenuItem* MenuItem::Decimal(int32_t id, const char* name, int32_t group, const std::string& description,
+                            float* value, double maximum, double step) {
+    auto* item = new MenuItem(id, name, group, description);
+    item->type = ITEM_DECIMAL;
+    item->value = value;
+    item->max = maximum;
+    item->step = step;
+    return item;
+}
+
+MenuItem* MenuItem::OwnChoice(int32_t id, const char* name, int32_t group, const std::string& description) {
+    auto* item = new MenuItem(id, name, group, description);
+    item->type = ITEM_CHOICE;
+    item->value = new std::string();
+    item->ownsValue = true;
+    return item;
+}
+
+MenuItem* MenuItem::TextChoice(int32_t id, const char* name, int32_t group, const std::string& description,
+                               std::string* value) {
+    auto* item = new MenuItem(id, name, group, description);
+    item->type = ITEM_CHOICE;
+    item->value = value;
+    return item;
+}
+
+MenuItem* MenuItem::Binding(int32_t id, const char* name, const std::string& description, int32_t extra) {
+    auto* item = new MenuItem(id, name, KEYBIND, description);
+    item->type = ITEM_BINDING;
+    item->value = new std::string();
+    item->ownsValue = true;
+    item->extra = extra;
+    return item;
+}
+
+int MenuItem::OptionIndex(const std::string& text) const {
+    if (!HasText() || !options) return -1;
+    for (size_t i = 0; i < options->size(); ++i)
+        if (EqualsNoCase((*options)[i], text)) return static_cast<int>(i);
+    return -1;
+}
+
+int MenuItem::AddOption(const std::string& text) {
+    if (!HasText()) return -1;
+    if (!options) options = new std::vector<std::string>();
+    const int existing = OptionIndex(text);
+    if (existing >= 0) return existing;
+    options->push_back(text);
+    return static_cast<int>(options->size() - 1);
+}
+
+void MenuItem::SetValue(const std::string& text) {
+    std::string* target = Text();
+    if (!target) return;
+    if (options && OptionIndex(text) < 0) return;
+    *target = text;
+}
+
+void MenuItem::SetValue(const char* text) { SetValue(std::string(text ? text : "")); }
+
+void MenuItem::SelectOption(size_t index) {
+    std::string* target = Text();
+    if (target && options && index < options->size()) *target = (*options)[index];
+}
+
+std::string MenuItem::DisplayText() const {
+    const std::string* text = Text();
+    return text ? *text : std::string();
+}
+
+std::string MenuItem::ValueText() const {
+    char buffer[kMaxValueText + 1] = {};
+    switch (type) {
+        case ITEM_BOOLEAN:
+            return *static_cast<bool*>(value) ? "TRUE" : "FALSE";
+        case ITEM_TOGGLE:
+            return *static_cast<bool*>(value) ? "ENABLED" : "DISABLED";
+        case ITEM_INTEGER:
+            std::snprintf(buffer, sizeof buffer, "%d", *static_cast<int32_t*>(value));
+            return buffer;
+        case ITEM_DECIMAL:
+            std::snprintf(buffer, sizeof buffer, "%.3f", static_cast<double>(*static_cast<float*>(value)));
+            return buffer;
+        case ITEM_CHOICE:
+        case ITEM_BINDING: {
+            const std::string shown = DisplayText();
+            if (!shown.empty()) {
+                const char* delay = DelayMarkText(delayMark);
+                // snprintf cuts an over-long binding at the buffer instead of overflowing.
+                std::snprintf(buffer, sizeof buffer, "%s %s%s%s", shown.c_str(), delay, *delay ? " " : "",
+                              ContextMarkText(contextMark));
+                return buffer;
+            }
+            if (id == SAVE_SETTINGS && g_settings && g_settings->unsavedChanges) return "[PENDING CHANGES]";
+            return "";
+        }
+        default:
+            return "";
+    }
+}
+
+const char* DelayMarkText(uint32_t index) {
+    static const char* const marks[] = {"", "[=]", "[==]"};
+    return index < 3 ? marks[index] : "";
+}
+
+const char* ContextMarkText(uint32_t index) {
+    static const char* const marks[] = {"", "[race]", "[menu]"};
+    return index < 3 ? marks[index] : "";
+}

@@ -1,0 +1,79 @@
+// One line of the in-game menu: its kind, texts, bounds, allowed options and a
+// pointer to the value it edits (inside the settings object or its own text).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum MenuItemType : int32_t {
+    ITEM_BOOLEAN = 1,
+    ITEM_TOGGLE = 2,
+    ITEM_INTEGER = 3,
+    ITEM_DECIMAL = 4,
+    ITEM_CHOICE = 5,
+    ITEM_BINDING = 6,
+};
+
+// The longest value text a menu line shows.
+inline constexpr size_t kMaxValueText = 127;
+
+class MenuItem {
+public:
+    static MenuItem* Boolean(int32_t id, const char* name, int32_t group, const std::string& description,
+                             bool* value);
+    static MenuItem* Toggle(int32_t id, const char* name, int32_t group, const std::string& description,
+                            bool* value);
+    static MenuItem* Integer(int32_t id, const char* name, int32_t group, const std::string& description,
+                             int32_t* value, int32_t minimum, int32_t maximum);
+    static MenuItem* Decimal(int32_t id, const char* name, int32_t group, const std::string& description,
+                             float* value, double maximum, double step);
+    static MenuItem* OwnChoice(int32_t id, const char* name, int32_t group, const std::string& description);
+    static MenuItem* TextChoice(int32_t id, const char* name, int32_t group, const std::string& description,
+                                std::string* value);
+    static MenuItem* Binding(int32_t id, const char* name, const std::string& description, int32_t extra);
+
+    ~MenuItem();
+    MenuItem(const MenuItem&) = delete;
+    MenuItem& operator=(const MenuItem&) = delete;
+
+    // Choice operations; they do nothing for items without a text value.
+    int OptionIndex(const std::string& text) const;
+    int AddOption(const std::string& text);
+    void SetValue(const std::string& text);
+    void SetValue(const char* text);
+    void SelectOption(size_t index);
+    std::string DisplayText() const;
+
+    bool HasText() const { return type == ITEM_CHOICE || type == ITEM_BINDING; }
+    // The text value, or null for items of other types.
+    std::string* Text() const { return HasText() ? static_cast<std::string*>(value) : nullptr; }
+    // The line's value column, at most kMaxValueText characters.
+    std::string ValueText() const;
+
+    int32_t type = 0;
+    bool ownsValue = false;
+    std::string name;
+    std::string description;
+    int32_t id = 0;
+    int32_t group = 0;
+    bool enabled = true;
+    int32_t intMin = 0;
+    int32_t intMax = 0;
+    double step = 0.1;
+    double min = 0.0;
+    double max = 0.0;
+    std::vector<std::string>* options = nullptr;
+    int32_t extra = -1;
+    uint32_t holdTime = 0;
+    uint32_t delayMark = 0;
+    uint32_t contextMark = 0;
+    void* value = nullptr;
+
+private:
+    MenuItem(int32_t id, const char* name, int32_t group, const std::string& description);
+};
+
+// The marks shown after a binding for its delay and its game-mode rule.
+const char* DelayMarkText(uint32_t index);
+const char* ContextMarkText(uint32_t index);

@@ -1,0 +1,20 @@
+// The well-known paths, computed once when the library is loaded from the host
+// executable's own file name.
+#pragma once
+
+#include <string>
+
+struct WellKnownPaths {
+    std::string hostDirectory;   // no trailing separator
+    std::string pluginFolder;    // hostDirectory \Plugins\KVTControls
+    std::string settingsFile;    // pluginFolder \KVTControls.ini
+    std::string carInfoFile;     // pluginFolder \CarInfo.ini
+    std::string logFile;         // pluginFolder \KVTControls.log
+};
+
+const WellKnownPaths& Paths();
+void ComputePaths();
+
+// Library load and unload: paths, then the log (truncated).
+void OnLibraryLoad();
+void OnLibraryUnload();

@@ -1,0 +1,18 @@
+// Text helpers shared by every room: case-insensitive comparison, trimming and
+// the conversions between UTF-8, UTF-16 and the system code page.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Same length and equal characters after lower-casing.
+bool EqualsNoCase(std::string_view a, std::string_view b);
+// An empty prefix never matches.
+bool StartsWithNoCase(std::string_view text, std::string_view prefix);
+// Strips space, tab, line feed, carriage return, form feed and vertical tab at both ends.
+std::string Trim(std::string_view text);
+
+// Throws std::runtime_error "MultiByteToWideChar() failed: <result>" on failure.
+std::wstring Utf8ToWide(std::string_view text);
+// Throws std::runtime_error "WideCharToMultiByte() failed: <result>" on failure.
+std::string WideToCodePage(std::wstring_view text);

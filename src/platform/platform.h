@@ -1,0 +1,49 @@
+// The platform seam: everything the plug-in asks of the operating system and of
+// the host's process. win32/ holds the real calls, sim/ the stand-ins the native
+// tests drive. Nothing outside platform/ includes <windows.h>.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+#if defined(_WIN32)
+inline constexpr char kPathSeparator = '\\';
+#else
+// The native test build stores its game folder on a Linux file system.
+inline constexpr char kPathSeparator = '/';
+#endif
+
+// Milliseconds since the system started; wraps modulo 2^32 like the host's clock.
+uint32_t TickCount();
+void SleepMs(uint32_t ms);
+
+// Full file name of the host process's executable (at most 519 characters).
+std::string HostExecutablePath();
+
+// Load address of the host executable, looked up without taking a reference;
+// 0 when it cannot be found.
+uint32_t FindHostBase();
+
+// The host window of the host's Direct3D device: calls the device's creation
+// parameters query and returns the focus window word (0 on failure).
+uint32_t QueryDeviceWindow(uint32_t renderDevice);
+
+// Profile-file read with the system's rules: a missing file, section or key
+// yields the default; the text is cut to fit the buffer. Returns the number of
+// characters stored, without the terminator.
+uint32_t ReadPrivateProfileString(const char* section, const char* key, const char* defaultText,
+                                  char* buffer, uint32_t size, const char* file);
+
+// Replaces target by the finished file replacement in one step, so a crash or a
+// full disk never leaves a half-written target behind. False on failure (errno set).
+bool ReplaceFileWith(const std::string& replacement, const std::string& target);
+
+// Text conversions of the system. Throw std::runtime_error on failure.
+std::wstring Utf8ToWide(std::string_view text);
+std::string WideToCodePage(std::wstring_view text);
+
+}  // namespace platform

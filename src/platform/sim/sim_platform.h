@@ -1,0 +1,41 @@
+// Controls of the simulated platform, for the native tests: a clock the test
+// advances, the host executable path, the host's memory buffer and the render
+// device's window.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace platform::sim {
+
+void SetTickCount(uint32_t ms);
+void AdvanceTime(uint32_t ms);
+
+void SetHostExecutablePath(const std::string& path);
+
+// A zero-filled buffer that plays the host's address space from address 0 to
+// size; the host executable is "loaded" at base (0 = not found).
+class HostArena {
+public:
+    HostArena(uint32_t base, uint32_t size);
+    ~HostArena();
+    HostArena(const HostArena&) = delete;
+    HostArena& operator=(const HostArena&) = delete;
+
+    uint32_t base() const { return base_; }
+    // Hands out zeroed host memory above the image, for host objects.
+    uint32_t Allocate(uint32_t bytes);
+    void WriteU32(uint32_t address, uint32_t value);
+    uint32_t ReadU32(uint32_t address) const;
+
+private:
+    std::vector<unsigned char> bytes_;
+    uint32_t base_;
+    uint32_t next_;
+};
+
+// The window the render device at that host address reports.
+void SetDeviceWindow(uint32_t renderDevice, uint32_t window);
+
+}  // namespace platform::sim
