@@ -56,7 +56,9 @@ void LogLine(const std::string& message) {
     }
 }
 
-void LogLine(const char* message) { LogLine(std::string(message ? message : "")); }
+void LogLine(const char* message) {
+    LogLine(std::string(message ? message : ""));
+}
 
 std::string DescribeCurrentException() {
     std::exception_ptr current = std::current_exception();

@@ -109,7 +109,9 @@ void MenuItem::SetValue(const std::string& text) {
     *target = text;
 }
 
-void MenuItem::SetValue(const char* text) { SetValue(std::string(text ? text : "")); }
+void MenuItem::SetValue(const char* text) {
+    SetValue(std::string(text ? text : ""));
+}
 
 void MenuItem::SelectOption(size_t index) {
     std::string* target = Text();

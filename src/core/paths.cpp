@@ -13,7 +13,9 @@ std::string DirectoryOf(const std::string& file) {
 }
 }  // namespace
 
-const WellKnownPaths& Paths() { return g_paths; }
+const WellKnownPaths& Paths() {
+    return g_paths;
+}
 
 void ComputePaths() {
     const std::string sep(1, platform::kPathSeparator);
@@ -29,4 +31,6 @@ void OnLibraryLoad() {
     OpenLog(Paths().logFile);
 }
 
-void OnLibraryUnload() { CloseLog(); }
+void OnLibraryUnload() {
+    CloseLog();
+}

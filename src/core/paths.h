@@ -5,11 +5,11 @@
 #include <string>
 
 struct WellKnownPaths {
-    std::string hostDirectory;   // no trailing separator
-    std::string pluginFolder;    // hostDirectory \Plugins\KVTControls
-    std::string settingsFile;    // pluginFolder \KVTControls.ini
-    std::string carInfoFile;     // pluginFolder \CarInfo.ini
-    std::string logFile;         // pluginFolder \KVTControls.log
+    std::string hostDirectory;  // no trailing separator
+    std::string pluginFolder;   // hostDirectory \Plugins\KVTControls
+    std::string settingsFile;   // pluginFolder \KVTControls.ini
+    std::string carInfoFile;    // pluginFolder \CarInfo.ini
+    std::string logFile;        // pluginFolder \KVTControls.log
 };
 
 const WellKnownPaths& Paths();

@@ -6,7 +6,9 @@
 #include "platform/platform.h"
 
 namespace {
-char Lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+char Lower(char c) {
+    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+}
 bool IsTrimmed(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
 }
@@ -32,6 +34,10 @@ std::string Trim(std::string_view text) {
     return std::string(text.substr(first, last - first));
 }
 
-std::wstring Utf8ToWide(std::string_view text) { return platform::Utf8ToWide(text); }
+std::wstring Utf8ToWide(std::string_view text) {
+    return platform::Utf8ToWide(text);
+}
 
-std::string WideToCodePage(std::wstring_view text) { return platform::WideToCodePage(text); }
+std::string WideToCodePage(std::wstring_view text) {
+    return platform::WideToCodePage(text);
+}

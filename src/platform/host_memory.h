@@ -32,18 +32,18 @@ inline void* HostPointer(uint32_t address) {
 template <typename T>
 T HostRead(uint32_t address) {
     T value{};
-    if (HostRangeValid(address, sizeof(T)))
-        std::memcpy(&value, HostPointer(address), sizeof(T));
+    if (HostRangeValid(address, sizeof(T))) std::memcpy(&value, HostPointer(address), sizeof(T));
     return value;
 }
 
 template <typename T>
 void HostWrite(uint32_t address, const T& value) {
-    if (HostRangeValid(address, sizeof(T)))
-        std::memcpy(HostPointer(address), &value, sizeof(T));
+    if (HostRangeValid(address, sizeof(T))) std::memcpy(HostPointer(address), &value, sizeof(T));
 }
 
 // A host pointer stored at a host address.
-inline uint32_t HostReadPointer(uint32_t address) { return HostRead<uint32_t>(address); }
+inline uint32_t HostReadPointer(uint32_t address) {
+    return HostRead<uint32_t>(address);
+}
 
 }  // namespace platform

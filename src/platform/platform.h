@@ -35,8 +35,8 @@ uint32_t QueryDeviceWindow(uint32_t renderDevice);
 // Profile-file read with the system's rules: a missing file, section or key
 // yields the default; the text is cut to fit the buffer. Returns the number of
 // characters stored, without the terminator.
-uint32_t ReadPrivateProfileString(const char* section, const char* key, const char* defaultText,
-                                  char* buffer, uint32_t size, const char* file);
+uint32_t ReadPrivateProfileString(const char* section, const char* key, const char* defaultText, char* buffer,
+                                  uint32_t size, const char* file);
 
 // Replaces target by the finished file replacement in one step, so a crash or a
 // full disk never leaves a half-written target behind. False on failure (errno set).

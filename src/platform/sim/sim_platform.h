@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 namespace platform::sim {
 
@@ -18,6 +17,9 @@ void SetHostExecutablePath(const std::string& path);
 // size; the host executable is "loaded" at base (0 = not found).
 class HostArena {
 public:
+    // The host image's offsets end below this; Allocate hands out memory above.
+    static constexpr uint32_t kImageSpan = 0x1300000;
+
     HostArena(uint32_t base, uint32_t size);
     ~HostArena();
     HostArena(const HostArena&) = delete;
@@ -30,7 +32,8 @@ public:
     uint32_t ReadU32(uint32_t address) const;
 
 private:
-    std::vector<unsigned char> bytes_;
+    void* origin_ = nullptr;
+    uint32_t size_ = 0;
     uint32_t base_;
     uint32_t next_;
 };

@@ -1,0 +1,373 @@
+// The INI access layer: the one SimpleIni document of KVTControls.ini, the
+// typed reads and writes the settings use, and the load and save that report
+// failures in the log. SimpleIni stays inside this file.
+#include "config/ini_file.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <locale>
+#include <new>
+#include <sstream>
+#include <stdexcept>
+
+#include "core/log.h"
+#include "core/paths.h"
+#include "core/text.h"
+#include "platform/platform.h"
+
+// The package's header keeps its template bodies behind SI_IMPLEMENTATION, and
+// its default converter needs a source file the package does not ship; without
+// conversion the texts pass byte for byte, which is what UTF-8 mode wants.
+#define SI_IMPLEMENTATION
+#define SI_NO_CONVERSION
+#include <SimpleIni.h>
+
+namespace Config {
+
+struct IniFile::Document {
+    // CSimpleIniA compares section and key names without regard to case.
+    CSimpleIniA ini{/*a_bIsUtf8=*/true, /*a_bMultiKey=*/false, /*a_bMultiLine=*/false};
+    Document() { ini.SetSpaces(true); }
+};
+
+namespace {
+constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
+// Texts that agree this far count as the same value.
+constexpr size_t kCompareLength = 260;
+
+int LibraryCode(SI_Error code) {
+    return static_cast<int>(code);
+}
+
+// Reads in pieces rather than trusting a length from seeking: that keeps a
+// directory or a file that changes size under us an ordinary read error.
+int ReadWholeFile(const std::string& path, std::string& bytes, int& error) {
+    errno = 0;
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) {
+        error = errno;
+        return kIniFileError;
+    }
+    int code = kIniOk;
+    try {
+        char chunk[16384];
+        size_t got = 0;
+        while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, got);
+        if (std::ferror(file)) {
+            error = errno;
+            code = kIniFileError;
+        }
+    } catch (const std::bad_alloc&) {
+        code = kIniNoMemory;
+    } catch (const std::length_error&) {
+        code = kIniNoMemory;
+    }
+    std::fclose(file);
+    return code;
+}
+
+// SimpleIni skips a "[" line without its "]", but has already taken the
+// section name from it: the keys that follow land in a section named across
+// the line break, whose name grows at every save and load. Blanking such
+// lines gives what the library means: the line is dropped and the keys stay
+// in the section before it. Lines end at CR or LF, as the library splits them.
+void BlankUnclosedSectionLines(std::string& bytes) {
+    size_t start = bytes.compare(0, 3, kUtf8Bom) == 0 ? 3 : 0;
+    while (start < bytes.size()) {
+        size_t end = bytes.find_first_of("\r\n", start);
+        if (end == std::string::npos) end = bytes.size();
+        const size_t first = bytes.find_first_not_of(" \t", start);
+        if (first < end && bytes[first] == '[') {
+            const auto line = bytes.begin() + static_cast<std::ptrdiff_t>(first);
+            const auto lineEnd = bytes.begin() + static_cast<std::ptrdiff_t>(end);
+            if (std::find(line, lineEnd, ']') == lineEnd) std::fill(line, lineEnd, ' ');
+        }
+        start = end + 1;
+    }
+}
+
+// SimpleIni's own text for the document. A first key whose name begins with the
+// byte-order mark's bytes would lose them to the next load, which skips a
+// leading mark; writing the library's signature in front keeps the name.
+int RenderDocument(const CSimpleIniA& ini, std::string& text) {
+    try {
+        SI_Error code = ini.Save(text, false);
+        if (code >= 0 && text.compare(0, 3, kUtf8Bom) == 0) {
+            text.clear();
+            code = ini.Save(text, true);
+        }
+        return LibraryCode(code);
+    } catch (const std::bad_alloc&) {
+        return kIniNoMemory;
+    } catch (const std::length_error&) {
+        return kIniNoMemory;
+    }
+}
+
+// The finished text goes to a sibling file first and replaces the old file in
+// one step, so a failure at any point leaves the previous settings whole.
+int WriteReplacing(const std::string& path, const std::string& text, int& error) {
+    if (path.empty()) {
+        error = ENOENT;
+        return kIniFileError;
+    }
+    const std::string temporary = path + ".tmp";
+    errno = 0;
+    FILE* file = std::fopen(temporary.c_str(), "wb");
+    if (!file) {
+        error = errno;
+        return kIniFileError;
+    }
+    bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    if (written && std::fflush(file) != 0) written = false;
+    if (!written) error = errno;
+    if (std::fclose(file) != 0 && written) {
+        written = false;
+        error = errno;
+    }
+    if (written && !platform::ReplaceFileWith(temporary, path)) {
+        written = false;
+        error = errno;
+    }
+    if (!written) {
+        std::remove(temporary.c_str());
+        return kIniFileError;
+    }
+    return kIniOk;
+}
+
+bool IsCSpace(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+// from_chars leaves the value alone when it is out of range, where the C
+// conversion gives infinity for overflow and zero for underflow. The text's
+// scale (digits before the point, less zeros after it, plus the exponent)
+// tells which of the two it was.
+bool Overflows(std::string_view number, bool hex) {
+    const char exponentMark = hex ? 'p' : 'e';
+    int64_t scale = 0;
+    bool point = false;
+    bool significant = false;
+    size_t i = 0;
+    for (; i < number.size(); ++i) {
+        const char c = number[i];
+        if (c == '.') {
+            point = true;
+        } else if (c == exponentMark || c == exponentMark - 'a' + 'A') {
+            break;
+        } else if (!significant && c == '0') {
+            if (point) --scale;
+        } else {
+            significant = true;
+            if (!point) ++scale;
+        }
+    }
+    int64_t exponent = 0;
+    bool negative = false;
+    if (++i < number.size() && (number[i] == '+' || number[i] == '-')) negative = number[i++] == '-';
+    for (; i < number.size() && exponent < 1000000000; ++i) exponent = exponent * 10 + (number[i] - '0');
+    return (hex ? scale * 4 : scale) + (negative ? -exponent : exponent) > 0;
+}
+
+// The C locale's text-to-number conversion (leading blanks, a sign, decimal or
+// 0x hexadecimal, inf and nan), whatever locale the process has set.
+float CLocaleFloat(const std::string& text) {
+    const char* first = text.data();
+    const char* const last = first + text.size();
+    while (first < last && IsCSpace(*first)) ++first;
+    bool negative = false;
+    if (first < last && (*first == '+' || *first == '-')) negative = *first++ == '-';
+    std::chars_format format = std::chars_format::general;
+    if (last - first >= 2 && first[0] == '0' && (first[1] == 'x' || first[1] == 'X')) {
+        format = std::chars_format::hex;
+        first += 2;
+    }
+    // A second sign is no number for the C conversion (and "0x-1" is just 0).
+    if (first == last || *first == '-' || *first == '+') return 0.0f;
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(first, last, value, format);
+    if (error == std::errc::invalid_argument) return 0.0f;
+    if (error == std::errc::result_out_of_range) {
+        const bool hex = format == std::chars_format::hex;
+        value = Overflows(std::string_view(first, static_cast<size_t>(end - first)), hex) ? HUGE_VAL : 0.0;
+    }
+    return static_cast<float>(negative ? -value : value);
+}
+}  // namespace
+
+IniFile::IniFile() : doc_(std::make_unique<Document>()) {}
+IniFile::~IniFile() = default;
+
+void IniFile::Load() {
+    const std::string& settings = Paths().settingsFile;
+    if (!settings.empty()) {
+        path = settings;
+        // Creates a missing file empty and leaves an existing one untouched.
+        if (FILE* touch = std::fopen(path.c_str(), "ab")) std::fclose(touch);
+    }
+    missingKey = false;
+    modified = false;
+    doc_->ini.Reset();
+
+    std::string bytes;
+    int error = 0;
+    int code = ReadWholeFile(path, bytes, error);
+    if (code == kIniOk && !bytes.empty()) {
+        try {
+            BlankUnclosedSectionLines(bytes);
+            code = LibraryCode(doc_->ini.LoadData(bytes.data(), bytes.size()));
+        } catch (const std::bad_alloc&) {
+            code = kIniNoMemory;
+        }
+    }
+    if (code == kIniOk) return;
+    LogLine("Error loading INI file " + path + " (ErrorCode=" + std::to_string(code) + ")");
+    if (code == kIniFileError) LogLine("Errno: " + std::to_string(error));
+}
+
+int IniFile::Save() {
+    if (!missingKey && !modified) return kIniOk;
+    std::string text;
+    int error = 0;
+    int code = RenderDocument(doc_->ini, text);
+    if (code >= 0) code = WriteReplacing(path, text, error);
+    if (code < 0) {
+        LogLine("Error saving INI file " + path + " (ErrorCode=" + std::to_string(code) + ")");
+        if (code == kIniFileError) LogLine("Error reason: " + std::to_string(error));
+        return code;
+    }
+    missingKey = false;
+    modified = false;
+    return kIniOk;
+}
+
+std::string IniFile::ToText() const {
+    std::string text;
+    return RenderDocument(doc_->ini, text) >= 0 ? text : std::string();
+}
+
+bool IniFile::GetRawValue(const std::string& section, const std::string& key, std::string& out) {
+    const char* stored = doc_->ini.GetValue(section.c_str(), key.c_str(), nullptr);
+    if (!stored) {
+        missingKey = true;
+        out.clear();
+        return false;
+    }
+    out = Trim(stored);
+    if (!out.empty() && out.front() == '"') out = Trim(std::string_view(out).substr(1));
+    if (!out.empty() && out.back() == '"') {
+        out.pop_back();
+        out = Trim(out);
+    }
+    return true;
+}
+
+std::string IniFile::GetString(const std::string& section, const std::string& key, const std::string& def) {
+    std::string value;
+    if (GetRawValue(section, key, value)) return value;
+    SetString(section, key, def);
+    return def;
+}
+
+int32_t IniFile::GetInt(const std::string& section, const std::string& key, int32_t def) {
+    std::string value;
+    if (GetRawValue(section, key, value) && !value.empty()) {
+        try {
+            return std::stoi(value);
+        } catch (const std::logic_error&) {
+            LogLine("Failed getting int INI value for section: " + section + ", name: " + key +
+                    ", value: " + value);
+            return def;
+        }
+    }
+    SetInt(section, key, def);
+    return def;
+}
+
+float IniFile::GetFloat(const std::string& section, const std::string& key, float def) {
+    std::string value;
+    if (GetRawValue(section, key, value) && !value.empty()) return CLocaleFloat(value);
+    SetFloat(section, key, def);
+    return def;
+}
+
+bool IniFile::GetBool(const std::string& section, const std::string& key, bool def) {
+    std::string value;
+    if (GetRawValue(section, key, value) && !value.empty()) {
+        switch (value.front()) {
+            case 't':
+            case 'T':
+            case '1':
+                return true;
+            case 'f':
+            case 'F':
+            case '0':
+                return false;
+            default:
+                LogLine("Failed getting bool INI value for section: " + section + ", name: " + key +
+                        ", value: " + value);
+                return def;
+        }
+    }
+    SetBool(section, key, def);
+    return def;
+}
+
+int IniFile::SetString(const std::string& section, const std::string& key, const std::string& value) {
+    const char* stored = doc_->ini.GetValue(section.c_str(), key.c_str(), nullptr);
+    if (stored && std::strncmp(stored, value.c_str(), kCompareLength) == 0) return kIniUnchanged;
+    int code;
+    try {
+        code = LibraryCode(doc_->ini.SetValue(section.c_str(), key.c_str(), value.c_str()));
+    } catch (const std::bad_alloc&) {
+        code = kIniNoMemory;
+    }
+    if (code == kIniUpdated || code == kIniInserted) modified = true;
+    return code;
+}
+
+int IniFile::SetInt(const std::string& section, const std::string& key, int32_t value) {
+    return SetString(section, key, std::to_string(value));
+}
+
+int IniFile::SetFloat(const std::string& section, const std::string& key, float value) {
+    return SetString(section, key, FloatText(value));
+}
+
+int IniFile::SetBool(const std::string& section, const std::string& key, bool value) {
+    return SetString(section, key, value ? "true" : "false");
+}
+
+std::string FloatText(float value) {
+    std::ostringstream text;
+    text.imbue(std::locale::classic());
+    text << value;
+    return text.str();
+}
+
+bool ReadProfileString(const std::string& section, const std::string& key, const std::string& file,
+                       std::string& out) {
+    char buffer[256] = {};
+    if (platform::ReadPrivateProfileString(section.c_str(), key.c_str(), "", buffer, sizeof buffer,
+                                           file.c_str()) > 0) {
+        out = buffer;
+        return true;
+    }
+    out.clear();
+    return false;
+}
+
+int32_t ReadProfileInt(const std::string& section, const std::string& key, int32_t def,
+                       const std::string& file) {
+    std::string text;
+    ReadProfileString(section, key, file, text);
+    if (text.empty()) return def;
+    return std::stoi(text);
+}
+
+}  // namespace Config

@@ -1,0 +1,60 @@
+// The host's state at fixed offsets from the host executable's load address.
+// These offsets belong to one build of the host executable. Every value is a
+// 32-bit host address (0 = null), read through the host memory view.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+namespace host_offsets {
+inline constexpr uint32_t kGameState = 0x3EAC48;
+inline constexpr uint32_t kGameState2 = 0x493634;
+inline constexpr uint32_t kHostObject1 = 0x125FC68;
+inline constexpr uint32_t kHostObject2 = 0x125FC48;
+inline constexpr uint32_t kCarSelection = 0x1260800;
+inline constexpr uint32_t kHostBlock = 0x4937C8;
+inline constexpr uint32_t kStageName = 0x3D1D64;
+inline constexpr uint32_t kRenderRoot = 0x3EA990;
+inline constexpr uint32_t kRenderChild = 0x28;
+inline constexpr uint32_t kRenderDevice = 0xF4;
+inline constexpr uint32_t kCarObject = 0x4EF660;
+
+// Fields of the game state object.
+inline constexpr uint32_t kGameModeField = 0x728;
+inline constexpr uint32_t kRunningField = 0x5C;
+inline constexpr uint32_t kControlTableField = 0xCF8;
+// State word of gameState2.
+inline constexpr uint32_t kState2Field = 0x10;
+}  // namespace host_offsets
+
+// Written by the host's thread and the input job; each field is one machine
+// word, so readers see either the old or the new value.
+struct HostLocations {
+    std::atomic<uint32_t> base{0};
+    std::atomic<uint32_t> gameState{0};
+    std::atomic<uint32_t> gameState2{0};
+    std::atomic<uint32_t> hostObject1{0};
+    std::atomic<uint32_t> hostObject2{0};
+    std::atomic<uint32_t> carSelection{0};
+    std::atomic<uint32_t> hostBlock{0};
+    std::atomic<uint32_t> stageName{0};
+    std::atomic<uint32_t> renderDevice{0};
+    std::atomic<uint32_t> hostWindow{0};
+    std::atomic<uint32_t> carObject{0};
+};
+
+HostLocations& Host();
+
+// Resolves the base if needed, then refreshes the locations; false when the
+// base cannot be found (nothing else is touched then).
+bool RefreshHostLocations();
+// The one location re-read on every game-mode change.
+void RefreshCarObject();
+// Forgets every location (a new host session in the tests).
+void ResetHostLocations();
+
+// The game mode word, or -1 while the game state is unknown.
+int32_t ReadGameMode();
+// True when any of the host's own H-pattern gear controls (13, 15 to 20) has a
+// button bound in the host's control table.
+bool HostHPatternBound();

@@ -1,0 +1,199 @@
+// Drawing, navigation and editing shared by the main object and every page.
+#include "core/plugin_base.h"
+
+#include <algorithm>
+
+#include "config/setting.h"
+#include "config/setting_id.h"
+#include "core/log.h"
+
+namespace {
+constexpr float kLineHeight = 17.0f;
+constexpr float kSeparatorHeight = 4.0f;
+constexpr float kValueColumn = 200.0f;
+constexpr float kSelectionWidth = 510.0f;
+constexpr float kSeparatorWidth = 440.0f;
+
+int32_t Count(const std::vector<MenuItem*>& items) {
+    return static_cast<int32_t>(items.size());
+}
+}  // namespace
+
+CPluginBase::CPluginBase(IHostGame* game_, std::string name_, bool* enableFlag_, CPluginBase* parent_)
+    : game(game_), name(std::move(name_)), enableFlag(enableFlag_), parent(parent_) {}
+
+CPluginBase::~CPluginBase() {
+    for (CPluginBase* child : children) delete child;
+    children.clear();
+    for (MenuItem* item : items) delete item;
+    items.clear();
+}
+
+void* KVT_THISCALL CPluginBase::DeletingDestructor(uint32_t flags) {
+    if (flags & 1) {
+        delete this;
+    } else {
+        this->~CPluginBase();
+    }
+    return this;
+}
+
+CPluginBase* CPluginBase::FindChildPage(const std::string& pageName) const {
+    for (CPluginBase* child : children)
+        if (child->name == pageName) return child;
+    LogLine("Failed to find a named plugin: " + pageName);
+    return nullptr;
+}
+
+CPluginBase* CPluginBase::CurrentPage() const {
+    const CPluginBase* root = Root();
+    for (MenuItem* item : root->items) {
+        if (item->id != MENUPAGE_SWITCH) continue;
+        const std::string* page = item->Text();
+        return root->FindChildPage(page ? *page : std::string());
+    }
+    return root->FindChildPage(std::string());
+}
+
+MenuItem* CPluginBase::ItemAt(int32_t index) const {
+    if (index < 0) return nullptr;
+    const CPluginBase* root = Root();
+    if (index < Count(root->items)) return root->items[index];
+    const CPluginBase* page = CurrentPage();
+    if (!page) return nullptr;
+    const int32_t local = index - Count(root->items);
+    return local < Count(page->items) ? page->items[local] : nullptr;
+}
+
+MenuItem* CPluginBase::FindItem(int32_t id) const {
+    const CPluginBase* root = Root();
+    for (MenuItem* item : root->items)
+        if (item->id == id) return item;
+    for (CPluginBase* child : root->children)
+        for (MenuItem* item : child->items)
+            if (item->id == id) return item;
+    return nullptr;
+}
+
+bool CPluginBase::UsesDevice(const std::string& deviceName) const {
+    for (MenuItem* item : items) {
+        if (item->group != KEYBIND) continue;
+        const std::string* text = item->Text();
+        if (!text) continue;
+        const size_t space = text->find(' ');
+        if (space != std::string::npos && text->compare(space + 1, std::string::npos, deviceName) == 0)
+            return true;
+    }
+    return false;
+}
+
+float CPluginBase::DrawMenuItems(int32_t selected, float x, float y) {
+    const int32_t parentCount = parent ? Count(parent->items) : 0;
+    const int32_t own = Count(items);
+    const int32_t localSelected =
+        (selected >= parentCount && selected <= parentCount + own - 1) ? selected - parentCount : -1;
+    game->SetTextStyle(1);
+    for (int32_t position = 0; position < own; ++position) {
+        MenuItem* item = items[position];
+        const float lineHeight = item->id == SEPARATOR ? kSeparatorHeight : kLineHeight;
+        const std::string value = item->ValueText();
+        if (position == localSelected) game->DrawSelectionBar(0, y, kSelectionWidth, lineHeight + 1);
+        if (item->id == SEPARATOR) {
+            game->DrawSelectionBar(x, y, kSeparatorWidth, lineHeight - 1);
+            y += lineHeight;
+            continue;
+        }
+        if (item->enabled && (item->id == PLUGIN_ENABLED || PageEnabled())) {
+            game->SetPresetColour(3);
+        } else {
+            // The host takes these values as they are, not scaled to 0..1.
+            game->SetColour(120, 120, 120, 10);
+        }
+        float height = DrawMenuItem(selected, item, position, localSelected, x, y, lineHeight);
+        if (height < 0) {
+            game->WriteText(x, y, item->name.c_str());
+            game->WriteText(x + kValueColumn, y, value.c_str());
+            height = lineHeight;
+        }
+        y += height;
+    }
+    return y;
+}
+
+float CPluginBase::DrawMenuItem(int32_t, MenuItem*, int32_t, int32_t, float, float, float) {
+    return -1.0f;
+}
+
+bool CPluginBase::HandleMenuInput(int32_t* selected, char, bool* up, bool* down, bool left, bool right,
+                                  bool) {
+    const int32_t step = *up ? -1 : (*down ? 1 : 0);
+    const CPluginBase* root = Root();
+    const CPluginBase* page = CurrentPage();
+    const int32_t total = Count(root->items) + (page ? Count(page->items) : 0);
+    *selected += step;
+    if (*selected < 0) {
+        *selected = total - 1;
+    } else if (*selected >= total) {
+        *selected = 0;
+    }
+    MenuItem* landed = ItemAt(*selected);
+    if (landed && landed->id == SEPARATOR) *selected += step;
+    *up = false;
+    *down = false;
+
+    const int32_t parentCount = parent ? Count(parent->items) : 0;
+    const int32_t local = *selected - parentCount;
+    if (local < 0 || local >= Count(items) || !(left || right)) return false;
+    MenuItem* item = items[local];
+    if (!item || !item->enabled) return false;
+    if (item->id != PLUGIN_ENABLED && !PageEnabled()) return false;
+
+    const int32_t delta = left ? -1 : 1;
+    switch (item->type) {
+        case ITEM_BOOLEAN:
+        case ITEM_TOGGLE: {
+            bool* flag = static_cast<bool*>(item->value);
+            *flag = !*flag;
+            break;
+        }
+        case ITEM_INTEGER: {
+            int32_t* number = static_cast<int32_t*>(item->value);
+            int64_t next = int64_t(*number) + delta;
+            if (next < item->intMin) {
+                next = item->intMin;
+            } else if (next > item->intMax) {
+                next = item->intMax;
+            }
+            *number = static_cast<int32_t>(next);
+            break;
+        }
+        case ITEM_DECIMAL: {
+            float* number = static_cast<float*>(item->value);
+            const double candidate = delta * item->step + double(*number);
+            *number = static_cast<float>(item->min > candidate ? item->min : std::min(item->max, candidate));
+            break;
+        }
+        case ITEM_CHOICE:
+        case ITEM_BINDING: {
+            if (item->options && !item->options->empty()) {
+                const int32_t count = static_cast<int32_t>(item->options->size());
+                const std::string* current = item->Text();
+                int32_t index = item->OptionIndex(current ? *current : std::string());
+                if (index < 0) index = 0;
+                index += delta;
+                if (index < 0) {
+                    index = count - 1;
+                } else if (index >= count) {
+                    index = 0;
+                }
+                item->SelectOption(static_cast<size_t>(index));
+            }
+            break;
+        }
+        default:
+            return false;
+    }
+    if (item->id != MENUPAGE_SWITCH && item->id != SAVE_SETTINGS && g_settings)
+        g_settings->unsavedChanges = true;
+    return true;
+}

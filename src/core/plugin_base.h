@@ -1,0 +1,55 @@
+// The base of the main object and of every menu page: a node of the two-level
+// menu tree that draws its lines, moves the one selection index and edits the
+// selected line's value.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/host_interface.h"
+#include "core/menu_item.h"
+
+class CPluginBase : public IPlugin {
+public:
+    CPluginBase(IHostGame* game, std::string name, bool* enableFlag, CPluginBase* parent);
+    virtual ~CPluginBase();
+    CPluginBase(const CPluginBase&) = delete;
+    CPluginBase& operator=(const CPluginBase&) = delete;
+
+    // IPlugin. The host's one destructor slot forwards to the C++ destructor.
+    void* KVT_THISCALL DeletingDestructor(uint32_t flags) override;
+    void KVT_THISCALL DrawPluginPage() override {}
+    void KVT_THISCALL HostEntry4() override {}
+    void KVT_THISCALL HandlePluginInput(uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t) override {
+    }
+    void KVT_THISCALL HostEntry6(uint32_t) override {}
+    void KVT_THISCALL HostEntry7(uint32_t, uint32_t, uint32_t) override {}
+    void KVT_THISCALL HostEntry8(uint32_t, uint32_t, uint32_t, uint32_t) override {}
+    void KVT_THISCALL HostEntry9(uint32_t, uint32_t, uint32_t) override {}
+
+    virtual CPluginBase* BuildMenu() { return this; }
+    virtual float DrawMenuItems(int32_t selected, float x, float y);
+    virtual float DrawMenuItem(int32_t selected, MenuItem* item, int32_t position, int32_t localSelected,
+                               float x, float y, float lineHeight);
+    virtual bool HandleMenuInput(int32_t* selected, char textKey, bool* up, bool* down, bool left, bool right,
+                                 bool select);
+
+    CPluginBase* FindChildPage(const std::string& name) const;
+    CPluginBase* CurrentPage() const;
+    MenuItem* ItemAt(int32_t index) const;
+    MenuItem* FindItem(int32_t id) const;
+    bool UsesDevice(const std::string& deviceName) const;
+
+    CPluginBase* Root() { return parent ? parent : this; }
+    const CPluginBase* Root() const { return parent ? parent : this; }
+    // True when the page's switch lets its lines be edited (no switch, or on).
+    bool PageEnabled() const { return !enableFlag || *enableFlag; }
+
+    IHostGame* game;
+    std::string name;
+    bool* enableFlag;
+    CPluginBase* parent;
+    std::vector<CPluginBase*> children;
+    std::vector<MenuItem*> items;
+};

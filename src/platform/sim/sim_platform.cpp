@@ -1,0 +1,159 @@
+// The simulated platform of the native tests: a clock the test moves, the host
+// executable's path, a buffer that plays the host's memory and the render
+// device's window.
+#include "platform/sim/sim_platform.h"
+
+#include <cstdlib>
+#include <map>
+#include <mutex>
+#include <stdexcept>
+
+#include "platform/host_memory.h"
+#include "platform/platform.h"
+
+namespace platform {
+namespace {
+std::mutex g_simLock;
+uint32_t g_ticks = 0;                                    // guarded by g_simLock
+std::string g_hostExecutable = "/tmp/kvt-sim/game.exe";  // guarded by g_simLock
+uint32_t g_hostBase = 0;                                 // guarded by g_simLock
+std::map<uint32_t, uint32_t> g_deviceWindows;            // guarded by g_simLock
+HostMemoryView g_view;
+}  // namespace
+
+HostMemoryView& HostMemory() {
+    return g_view;
+}
+
+bool HostRangeValid(uint32_t address, uint32_t length) {
+    if (address < kLowestHostAddress) return false;
+    return g_view.origin != 0 && uint64_t(address) + length <= g_view.size;
+}
+
+uint32_t TickCount() {
+    std::lock_guard<std::mutex> lock(g_simLock);
+    return g_ticks;
+}
+
+void SleepMs(uint32_t ms) {
+    std::lock_guard<std::mutex> lock(g_simLock);
+    g_ticks += ms;
+}
+
+std::string HostExecutablePath() {
+    std::lock_guard<std::mutex> lock(g_simLock);
+    return g_hostExecutable.substr(0, 519);
+}
+
+uint32_t FindHostBase() {
+    std::lock_guard<std::mutex> lock(g_simLock);
+    return g_hostBase;
+}
+
+uint32_t QueryDeviceWindow(uint32_t renderDevice) {
+    std::lock_guard<std::mutex> lock(g_simLock);
+    auto found = g_deviceWindows.find(renderDevice);
+    return found == g_deviceWindows.end() ? 0 : found->second;
+}
+
+std::wstring Utf8ToWide(std::string_view text) {
+    // Invalid sequences become U+FFFD, as the system conversion does without
+    // the strict flag.
+    std::wstring out;
+    size_t i = 0;
+    while (i < text.size()) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        int extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : -1;
+        if (extra < 0 || i + extra >= text.size()) {
+            out.push_back(0xFFFD);
+            ++i;
+            continue;
+        }
+        uint32_t code = extra == 0 ? c : c & (0x3F >> extra);
+        bool valid = true;
+        for (int k = 1; k <= extra; ++k) {
+            const unsigned char next = static_cast<unsigned char>(text[i + k]);
+            if ((next >> 6) != 2) valid = false;
+            code = (code << 6) | (next & 0x3F);
+        }
+        if (!valid) {
+            out.push_back(0xFFFD);
+            ++i;
+            continue;
+        }
+        out.push_back(static_cast<wchar_t>(code));
+        i += extra + 1;
+    }
+    return out;
+}
+
+std::string WideToCodePage(std::wstring_view text) {
+    // The simulated system code page is Latin-1; anything beyond becomes '?'.
+    std::string out;
+    for (wchar_t c : text) out.push_back(static_cast<uint32_t>(c) < 0x100 ? static_cast<char>(c) : '?');
+    return out;
+}
+
+namespace sim {
+
+void SetTickCount(uint32_t ms) {
+    std::lock_guard<std::mutex> lock(g_simLock);
+    g_ticks = ms;
+}
+
+void AdvanceTime(uint32_t ms) {
+    SleepMs(ms);
+}
+
+void SetHostExecutablePath(const std::string& path) {
+    std::lock_guard<std::mutex> lock(g_simLock);
+    g_hostExecutable = path;
+}
+
+void SetDeviceWindow(uint32_t renderDevice, uint32_t window) {
+    std::lock_guard<std::mutex> lock(g_simLock);
+    g_deviceWindows[renderDevice] = window;
+}
+
+HostArena::HostArena(uint32_t base, uint32_t size) : base_(base), next_(0) {
+    void* memory = std::calloc(size, 1);
+    if (!memory) throw std::bad_alloc();
+    origin_ = memory;
+    size_ = size;
+    // Host objects live past the image's highest offset.
+    next_ = (base ? base : kLowestHostAddress) + kImageSpan;
+    if (next_ >= size) throw std::length_error("host arena too small for the image");
+    g_view.origin = reinterpret_cast<uintptr_t>(memory);
+    g_view.size = size;
+    std::lock_guard<std::mutex> lock(g_simLock);
+    g_hostBase = base;
+    g_deviceWindows.clear();
+}
+
+HostArena::~HostArena() {
+    g_view = HostMemoryView{};
+    {
+        std::lock_guard<std::mutex> lock(g_simLock);
+        g_hostBase = 0;
+        g_deviceWindows.clear();
+    }
+    std::free(origin_);
+}
+
+uint32_t HostArena::Allocate(uint32_t bytes) {
+    const uint32_t address = next_;
+    next_ += (bytes + 15) & ~15u;
+    if (next_ > size_) throw std::length_error("host arena exhausted");
+    return address;
+}
+
+void HostArena::WriteU32(uint32_t address, uint32_t value) {
+    HostWrite<uint32_t>(address, value);
+}
+
+uint32_t HostArena::ReadU32(uint32_t address) const {
+    return HostRead<uint32_t>(address);
+}
+
+}  // namespace sim
+}  // namespace platform

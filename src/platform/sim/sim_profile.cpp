@@ -1,0 +1,79 @@
+// Profile files on the simulated platform: the part of the system's profile
+// reading that the car-profile lookups rely on, and the one-step file
+// replacement the settings save uses.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <string_view>
+
+#include "core/text.h"
+#include "platform/platform.h"
+
+namespace platform {
+namespace {
+
+// The system strips one pair of matching quotes, double or single, around a
+// value; a lone or mismatched quote stays.
+std::string Unquote(std::string value) {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        return value.substr(1, value.size() - 2);
+    return value;
+}
+
+// The first key of that name in any section of that name wins; lines without
+// an equals sign and lines starting with ';' name no key.
+bool FindProfileValue(const char* file, std::string_view section, std::string_view key, std::string& value) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return false;
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
+
+    bool inSection = false;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        const std::string line = Trim(std::string_view(text).substr(start, end - start));
+        start = end + 1;
+        if (line.empty() || line.front() == ';') continue;
+        if (line.front() == '[') {
+            const size_t close = line.find(']');
+            inSection =
+                EqualsNoCase(Trim(line.substr(1, close == std::string::npos ? close : close - 1)), section);
+            continue;
+        }
+        const size_t equals = line.find('=');
+        if (!inSection || equals == std::string::npos) continue;
+        if (!EqualsNoCase(Trim(line.substr(0, equals)), key)) continue;
+        value = Unquote(Trim(line.substr(equals + 1)));
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+uint32_t ReadPrivateProfileString(const char* section, const char* key, const char* defaultText, char* buffer,
+                                  uint32_t size, const char* file) {
+    if (!buffer || size == 0) return 0;
+    std::string value;
+    // Listing section or key names (a null name) is not needed: it reads as missing.
+    if (!section || !key || !file || !FindProfileValue(file, section, key, value)) {
+        value = defaultText ? defaultText : "";
+        // The system drops trailing blanks of the default.
+        value.erase(value.find_last_not_of(' ') + 1);
+    }
+    const size_t length = std::min<size_t>(value.size(), size - 1);
+    std::memcpy(buffer, value.data(), length);
+    buffer[length] = '\0';
+    return static_cast<uint32_t>(length);
+}
+
+bool ReplaceFileWith(const std::string& replacement, const std::string& target) {
+    return std::rename(replacement.c_str(), target.c_str()) == 0;
+}
+
+}  // namespace platform

@@ -1,0 +1,309 @@
+// The main object in a simulated host: creation through the export, the
+// deferred start-up, the menu page, navigation and saving, the hold-progress
+// overlay and the reactions to game modes.
+#include "core/kvt_control.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "config/setting.h"
+#include "config/setting_id.h"
+#include "core/host_locations.h"
+#include "core/paths.h"
+#include "geargate/shifter_page.h"
+#include "input/sdl_backend.h"
+#include "platform/sim/sim_platform.h"
+#include "rurazu/rurazu_pages.h"
+#include "test_support.h"
+
+using kvt_test::RecordingGame;
+using platform::sim::HostArena;
+namespace offs = host_offsets;
+
+namespace {
+
+constexpr uint32_t kBase = 0x10000;
+constexpr uint32_t kWindow = 0x1234;
+
+class MainObject : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetHostLocations();
+        Input::GetBackend().StopJob();
+        gameState = arena.Allocate(0x1000);
+        arena.WriteU32(kBase + offs::kGameState, gameState);
+        const uint32_t renderRoot = arena.Allocate(0x40), renderChild = arena.Allocate(0x100);
+        device = arena.Allocate(0x10);
+        arena.WriteU32(kBase + offs::kRenderRoot, renderRoot);
+        arena.WriteU32(renderRoot + offs::kRenderChild, renderChild);
+        arena.WriteU32(renderChild + offs::kRenderDevice, device);
+        platform::sim::SetDeviceWindow(device, kWindow);
+    }
+    void TearDown() override {
+        if (g_instance) g_instance->DeletingDestructor(1);
+        ResetHostLocations();
+    }
+
+    KVTControl* Create() { return static_cast<KVTControl*>(KVT_CreatePlugin(&game)); }
+    void StoreMode(KVTControl* control, int32_t mode) {
+        arena.WriteU32(gameState + offs::kGameModeField, static_cast<uint32_t>(mode));
+        control->OnGameModeChange();
+    }
+    MenuItem* HoldItem(int32_t id, uint32_t holdTime) {
+        auto* item = MenuItem::OwnChoice(id, ("Action " + std::to_string(id)).c_str(), UNKNOWN, "");
+        item->holdTime = holdTime;
+        owned.emplace_back(item);
+        return item;
+    }
+
+    kvt_test::ScratchGame scratch;
+    HostArena arena{kBase, 0x1400000};
+    RecordingGame game;
+    uint32_t gameState = 0;
+    uint32_t device = 0;
+    std::vector<std::unique_ptr<MenuItem>> owned;
+};
+
+TEST_F(MainObject, ExportBuildsOneObjectWithItsLinesAndPages) {
+    std::filesystem::remove_all(scratch.pluginFolder());
+    KVTControl* control = Create();
+    ASSERT_NE(control, nullptr);
+    EXPECT_EQ(Create(), control) << "a second call returns the same object";
+    EXPECT_TRUE(std::filesystem::is_directory(scratch.pluginFolder()));
+
+    ASSERT_EQ(control->items.size(), 3u);
+    EXPECT_EQ(control->items[0]->name, "Page");
+    EXPECT_EQ(*control->items[0]->Text(), "[1/4] RurAzu");
+    EXPECT_EQ(*control->items[0]->options, (std::vector<std::string>{"[1/4] RurAzu", "[2/4] RurAzu",
+                                                                     "[3/4] GearGate", "[4/4] openKVTVR"}));
+    EXPECT_EQ(control->items[1]->group, SAVE_SETTINGS);
+    EXPECT_EQ(control->items[2]->id, SEPARATOR);
+
+    ASSERT_EQ(control->children.size(), 4u);
+    EXPECT_NE(dynamic_cast<KVTRurazu*>(control->children[0]), nullptr);
+    EXPECT_NE(dynamic_cast<KVTRurazu2*>(control->children[1]), nullptr);
+    EXPECT_NE(dynamic_cast<KVTRurazuVR*>(control->children[2]), nullptr);
+    EXPECT_EQ(control->children[3], static_cast<CPluginBase*>(control->shifterPage));
+    EXPECT_EQ(control->children[2]->name, "[4/4] openKVTVR");
+    EXPECT_EQ(control->shifterPage->name, "[3/4] GearGate");
+    EXPECT_EQ(control->children[0]->enableFlag, &g_settings->rurAzuEnabled);
+    EXPECT_EQ(control->shifterPage->enableFlag, &g_settings->gearGateEnabled);
+    EXPECT_EQ(control->children[1]->parent, control);
+}
+
+TEST_F(MainObject, ExportFailsCleanlyWhenThePluginFolderCannotBeMade) {
+    std::filesystem::remove_all(scratch.root() / "Plugins");
+    scratch.WriteFile(scratch.root() / "Plugins", "a file where the folder should be");
+    EXPECT_EQ(Create(), nullptr);
+    EXPECT_EQ(g_instance, nullptr);
+}
+
+TEST_F(MainObject, DestroyedObjectIsNotHandedOutAgain) {
+    KVTControl* control = Create();
+    control->DeletingDestructor(1);
+    EXPECT_EQ(g_instance, nullptr);
+    EXPECT_FALSE(Input::GetBackend().IsRunning());
+    KVTControl* again = Create();
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(again->children.size(), 4u);
+}
+
+TEST_F(MainObject, FirstNameCallStartsUpOnceAndDefersTheInputJob) {
+    KVTControl* control = Create();
+    const uint32_t requests = Input::GetBackend().startRequests();
+    EXPECT_STREQ(control->GetPluginName(), "KVT Controls");
+    EXPECT_STREQ(control->GetPluginName(), "KVT Controls");
+    EXPECT_EQ(Host().hostWindow.load(), kWindow);
+    EXPECT_TRUE(static_cast<KVTRurazu*>(control->children[0])->listenerRegistered);
+    EXPECT_FALSE(control->shifterPage->firstNameCall);
+    EXPECT_EQ(Input::GetBackend().startRequests(), requests) << "delayed start waits for game mode 3";
+
+    StoreMode(control, 1);
+    EXPECT_EQ(Input::GetBackend().startRequests(), requests);
+    EXPECT_TRUE(control->shifterPage->driving);
+    StoreMode(control, 3);
+    EXPECT_EQ(Input::GetBackend().startRequests(), requests + 1);
+    EXPECT_EQ(Input::GetBackend().window(), kWindow);
+    EXPECT_FALSE(control->shifterPage->driving);
+    StoreMode(control, 1);
+    StoreMode(control, 3);
+    EXPECT_EQ(Input::GetBackend().startRequests(), requests + 1) << "a running job is not asked again";
+}
+
+TEST_F(MainObject, ImmediateStartWhenDelayedInitIsOff) {
+    scratch.WriteFile(scratch.pluginFolder() / "KVTControls.ini", "[Main]\nDelayedInitEnabled = false\n");
+    KVTControl* control = Create();
+    const uint32_t requests = Input::GetBackend().startRequests();
+    control->GetPluginName();
+    EXPECT_EQ(Input::GetBackend().startRequests(), requests + 1);
+    EXPECT_TRUE(Input::GetBackend().IsRunning());
+    control->GetPluginName();
+    EXPECT_EQ(Input::GetBackend().startRequests(), requests + 1);
+}
+
+TEST_F(MainObject, FirstFrameDrawsTitleRootLinesDescriptionAndCredits) {
+    KVTControl* control = Create();
+    control->GetPluginName();
+    control->DrawPluginPage();
+    ASSERT_GE(game.calls.size(), 4u);
+    EXPECT_EQ(game.calls[0].entry, "DrawArea");
+    EXPECT_EQ(game.calls[0].numbers, (std::vector<float>{0, 0, 0, 0}));
+    EXPECT_EQ(game.calls[1].entry, "SetPresetColour");
+    EXPECT_EQ(game.calls[2].entry, "SetTextStyle");
+    EXPECT_EQ(game.Texts()[0], "65,20:" + std::string(kPluginTitle));
+    // The value column is "text, space, marks": a page name has no marks.
+    EXPECT_EQ(game.TextsAt(37), (std::vector<std::string>{"Page", "[1/4] RurAzu "}));
+    EXPECT_EQ(game.TextsAt(54), (std::vector<std::string>{"Save Settings", ""}));
+    EXPECT_EQ(game.SelectionBarY(), 37);
+    EXPECT_EQ(game.TextsAt(78), (std::vector<std::string>{"[< >] Switches a menu page"}));
+    ASSERT_EQ(game.TextsAt(99).size(), 1u) << "credits four units under the description";
+    const auto& last = game.calls.back();
+    EXPECT_EQ(last.entry, "WriteText");
+    EXPECT_EQ(last.numbers[1], 99);
+}
+
+TEST_F(MainObject, HostHPatternBindingSwitchesGearGateOffAndWarns) {
+    KVTControl* control = Create();
+    control->GetPluginName();
+    g_settings->gearGateEnabled = true;
+    control->items[0]->SetValue("[3/4] GearGate");
+    control->DrawPluginPage();
+    EXPECT_TRUE(g_settings->gearGateEnabled) << "no host binding: nothing happens";
+    const size_t plainCalls = game.calls.size();
+
+    const uint32_t table = arena.Allocate(0x10), records = arena.Allocate(48 + 20 * 21);
+    arena.WriteU32(gameState + offs::kControlTableField, table);
+    arena.WriteU32(table + 4, records);
+    arena.WriteU32(records + 48 + 20 * 14, 1);
+    game.Clear();
+    control->DrawPluginPage();
+    EXPECT_TRUE(g_settings->gearGateEnabled) << "control 14 is not a gear control";
+    EXPECT_EQ(game.calls.size(), plainCalls);
+
+    arena.WriteU32(records + 48 + 20 * 20, 1);
+    game.Clear();
+    control->DrawPluginPage();
+    EXPECT_FALSE(g_settings->gearGateEnabled);
+    const auto texts = game.Texts();
+    const std::string warning =
+        "65,95:WARNING. Original KVT H-PATTERN Gear1-6-R buttons set. Unbind those before "
+        "enabling GearGate here";
+    EXPECT_NE(std::find(texts.begin(), texts.end(), warning), texts.end());
+    EXPECT_EQ(game.calls.back().numbers[1], 95 + 17) << "credits a full line under the warning";
+}
+
+TEST_F(MainObject, UpDownMoveOnceAndSelectOnSaveWritesTheFile) {
+    KVTControl* control = Create();
+    control->GetPluginName();
+    control->HandlePluginInput(0, 0, 1, 0, 0, 0);
+    EXPECT_EQ(control->selectedIndex, 1) << "page and root both see the key, the selection moves once";
+    control->HandlePluginInput(0, 1, 0, 0, 0, 0);
+    EXPECT_EQ(control->selectedIndex, 0);
+    control->HandlePluginInput(0, 0, 0, 0, 1, 0);
+    EXPECT_EQ(*control->items[0]->Text(), "[2/4] RurAzu");
+    game.Clear();
+    control->DrawPluginPage();
+    EXPECT_EQ(game.TextsAt(37), (std::vector<std::string>{"Page", "[2/4] RurAzu "}));
+
+    const auto ini = scratch.pluginFolder() / "KVTControls.ini";
+    EXPECT_EQ(scratch.ReadFile(ini), "");
+    g_settings->unsavedChanges = true;
+    control->HandlePluginInput(0, 0, 1, 0, 0, 0);
+    control->HandlePluginInput(0, 0, 0, 0, 0, 0x101);  // only the low byte of a bool counts
+    EXPECT_NE(scratch.ReadFile(ini).find("[GearGate]"), std::string::npos);
+    EXPECT_FALSE(g_settings->unsavedChanges);
+}
+
+TEST_F(MainObject, HoldProgressUsesFiveSlotsAndDrawsBars) {
+    KVTControl* control = Create();
+    control->GetPluginName();
+    MenuItem* never = HoldItem(7, 0);
+    control->SetHoldProgress(never, 500);
+    EXPECT_FALSE(control->holdProgressVisible) << "an instant binding never shows a bar";
+
+    std::vector<MenuItem*> held;
+    for (int32_t id = 10; id < 16; ++id) held.push_back(HoldItem(id, 1000));
+    for (MenuItem* item : held) control->SetHoldProgress(item, 250);
+    EXPECT_TRUE(control->holdProgressVisible);
+    for (size_t i = 0; i < kHoldProgressSlots; ++i)
+        EXPECT_EQ(control->holdProgressSlots[i]->actionId, held[i]->id);
+
+    control->SetHoldProgress(held[1], 0);
+    EXPECT_EQ(control->holdProgressSlots[1]->actionId, 0);
+    control->SetHoldProgress(held[5], 1500);
+    EXPECT_EQ(control->holdProgressSlots[1]->actionId, held[5]->id)
+        << "the sixth action takes the freed slot";
+    EXPECT_EQ(control->holdProgressSlots[1]->caption, held[5]->name);
+
+    game.Clear();
+    control->DrawHoldProgress();
+    std::vector<float> tops, widths;
+    bool background = true;  // each bar is a black box, then the coloured fill
+    for (const auto& call : game.calls) {
+        if (call.entry != "DrawFilledBox") continue;
+        if (!background) widths.push_back(call.numbers[2]);
+        background = !background;
+    }
+    for (const auto& call : game.calls)
+        if (call.entry == "WriteText") tops.push_back(call.numbers[1]);
+    EXPECT_EQ(tops, (std::vector<float>{250, 270, 290, 310, 330}));
+    EXPECT_EQ(widths, (std::vector<float>{25, 100, 25, 25, 25})) << "a full bar is clamped to 100";
+
+    StoreMode(control, 3);
+    EXPECT_FALSE(control->holdProgressVisible) << "entering mode 3 clears the overlay";
+    control->SetHoldProgress(held[0], 500);
+    game.Clear();
+    control->DrawHoldProgress();
+    EXPECT_EQ(game.TextsAt(20), (std::vector<std::string>{"Action 10"})) << "mode 3 draws at the top";
+
+    for (MenuItem* item : held) control->SetHoldProgress(item, 0);
+    EXPECT_FALSE(control->holdProgressVisible);
+    game.Clear();
+    control->DrawHoldProgress();
+    EXPECT_TRUE(game.calls.empty());
+}
+
+TEST_F(MainObject, RepeatedGameModeRunsItsReactionOnce) {
+    KVTControl* control = Create();
+    control->GetPluginName();
+    StoreMode(control, 3);
+    control->SetHoldProgress(HoldItem(9, 1000), 100);
+    StoreMode(control, 3);
+    EXPECT_TRUE(control->holdProgressVisible) << "the second store of mode 3 is not a change";
+}
+
+TEST(HostLocationsTest, ResolvesWhatExistsAndPicksUpTheWindowLater) {
+    ResetHostLocations();
+    {
+        HostArena noHost(0, 0x1400000);
+        EXPECT_FALSE(RefreshHostLocations()) << "no host image: nothing resolves";
+        EXPECT_EQ(Host().gameState.load(), 0u);
+    }
+    HostArena arena(kBase, 0x1400000);
+    const uint32_t state = arena.Allocate(0x1000), object2 = arena.Allocate(16), other = arena.Allocate(16);
+    arena.WriteU32(kBase + offs::kGameState, state);
+    arena.WriteU32(kBase + offs::kHostObject2, object2);
+    ASSERT_TRUE(RefreshHostLocations());
+    EXPECT_EQ(Host().gameState.load(), state);
+    EXPECT_EQ(Host().carSelection.load(), kBase + offs::kCarSelection);
+    EXPECT_EQ(Host().renderDevice.load(), 0u);
+    EXPECT_EQ(Host().hostWindow.load(), 0u);
+    EXPECT_EQ(ReadGameMode(), 0);
+    EXPECT_FALSE(HostHPatternBound()) << "a null control table binds nothing";
+
+    const uint32_t root = arena.Allocate(0x40), child = arena.Allocate(0x100), device = arena.Allocate(16);
+    arena.WriteU32(kBase + offs::kRenderRoot, root);
+    arena.WriteU32(root + offs::kRenderChild, child);
+    arena.WriteU32(child + offs::kRenderDevice, device);
+    platform::sim::SetDeviceWindow(device, kWindow);
+    arena.WriteU32(kBase + offs::kHostObject2, other);
+    ASSERT_TRUE(RefreshHostLocations());
+    EXPECT_EQ(Host().renderDevice.load(), device);
+    EXPECT_EQ(Host().hostWindow.load(), kWindow);
+    EXPECT_EQ(Host().hostObject2.load(), object2) << "kept once found";
+    ResetHostLocations();
+}
+
+}  // namespace

@@ -1,0 +1,69 @@
+// Shared pieces of the native tests.
+#include "test_support.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <fstream>
+#include <sstream>
+
+#include "core/log.h"
+#include "core/paths.h"
+#include "platform/sim/sim_platform.h"
+
+namespace kvt_test {
+
+std::vector<std::string> RecordingGame::TextsAt(float y) const {
+    std::vector<std::string> out;
+    for (const DrawCall& call : calls)
+        if (call.entry == "WriteText" && call.numbers[1] == y) out.push_back(call.text);
+    return out;
+}
+
+std::vector<std::string> RecordingGame::Texts() const {
+    std::vector<std::string> out;
+    for (const DrawCall& call : calls) {
+        if (call.entry != "WriteText") continue;
+        std::ostringstream line;
+        line << call.numbers[0] << "," << call.numbers[1] << ":" << call.text;
+        out.push_back(line.str());
+    }
+    return out;
+}
+
+float RecordingGame::SelectionBarY() const {
+    for (const DrawCall& call : calls)
+        if (call.entry == "DrawSelectionBar" && call.numbers[2] == 510) return call.numbers[1];
+    return -1;
+}
+
+ScratchGame::ScratchGame() {
+    static std::atomic<int> counter{0};
+    root_ = std::filesystem::temp_directory_path() /
+            ("kvt-test-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
+    std::filesystem::remove_all(root_);
+    std::filesystem::create_directories(root_ / "Plugins" / "KVTControls");
+    platform::sim::SetHostExecutablePath((root_ / "game.exe").string());
+    OnLibraryLoad();
+    g_verboseLog = false;
+}
+
+ScratchGame::~ScratchGame() {
+    OnLibraryUnload();
+    std::error_code ignored;
+    std::filesystem::remove_all(root_, ignored);
+}
+
+std::string ScratchGame::ReadFile(const std::filesystem::path& file) const {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void ScratchGame::WriteFile(const std::filesystem::path& file, const std::string& text) const {
+    std::filesystem::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << text;
+}
+
+}  // namespace kvt_test
