@@ -1,0 +1,163 @@
+#!/usr/bin/env bash
+# End-to-end harness: plays one scenario in the simulated host under Wine
+# against the Windows build's artefacts, in a fresh game folder, with a private
+# X server and a private clone of the project's Wine prefix, so that runs can
+# go in parallel. Exits with the simulated host's exit code (or, with
+# --expect-exit, 0 exactly when the host exited as expected and printed every
+# --expect-line).
+set -uo pipefail
+
+usage() {
+  cat >&2 <<'USAGE'
+usage: run_e2e.sh [options] SCENARIO.kvts [-- SIMHOST-ARGS...]
+  --windows-build DIR   Windows build folder (default: $KVT_WINDOWS_BUILD or <repo>/build/windows)
+  --plugin FILE         DLL to install as Plugins/KVTControls.dll (default: the build's KVTControls.dll)
+  --game-dir DIR        play in this folder (emptied first) instead of a temporary one; kept afterwards
+  --keep                keep the temporary game folder
+  --expect-exit N       succeed only when the simulated host exits with N
+  --expect-line TEXT    ... and prints a line containing TEXT (repeatable)
+  --timeout SECONDS     give up on the whole run after this long (default 120)
+A folder SCENARIO.files next to the scenario is copied into the game folder.
+USAGE
+  exit 2
+}
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+repo=$(cd "$here/../.." && pwd)
+win_build=${KVT_WINDOWS_BUILD:-$repo/build/windows}
+plugin=""
+game_dir=""
+keep=0
+expect_exit=""
+expect_lines=()
+run_timeout=120
+scenario=""
+simhost_args=()
+
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --windows-build) win_build=$2; shift 2 ;;
+    --plugin) plugin=$2; shift 2 ;;
+    --game-dir) game_dir=$2; shift 2 ;;
+    --keep) keep=1; shift ;;
+    --expect-exit) expect_exit=$2; shift 2 ;;
+    --expect-line) expect_lines+=("$2"); shift 2 ;;
+    --timeout) run_timeout=$2; shift 2 ;;
+    --) shift; simhost_args=("$@"); break ;;
+    -*) usage ;;
+    *) [ -z "$scenario" ] || usage; scenario=$1; shift ;;
+  esac
+done
+[ -n "$scenario" ] || usage
+
+fail() { echo "e2e: $*" >&2; exit 1; }
+
+[ -f "$scenario" ] || fail "no scenario file $scenario"
+scenario=$(cd "$(dirname "$scenario")" && pwd)/$(basename "$scenario")
+[ -n "$plugin" ] || plugin=$win_build/KVTControls.dll
+for artefact in "$win_build/kvt-simhost.exe" "$win_build/kvt-simsession.dll" "$plugin"; do
+  [ -f "$artefact" ] || fail "missing Windows artefact $artefact; build it first:" \
+    "cmake --preset windows && cmake --build --preset windows"
+done
+for tool in wine wineboot wineserver Xvfb flock timeout; do
+  command -v "$tool" >/dev/null || fail "$tool is not installed (see scripts/setup.sh)"
+done
+
+runs_root=$win_build/e2e-runs
+mkdir -p "$runs_root" || fail "cannot create $runs_root"
+run_dir=$(mktemp -d "$runs_root/$(basename "$scenario" .kvts).XXXXXX") || fail "cannot create a run folder"
+if [ -n "$game_dir" ]; then
+  mkdir -p "$game_dir" || fail "cannot create $game_dir"
+  game=$(cd "$game_dir" && pwd)
+  find "$game" -mindepth 1 -delete
+else
+  game=$run_dir/game
+fi
+prefix=$run_dir/prefix
+xvfb_pid=""
+
+cleanup() {
+  if [ -d "$prefix" ]; then WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1; fi
+  if [ -n "$xvfb_pid" ]; then
+    kill "$xvfb_pid" 2>/dev/null
+    wait "$xvfb_pid" 2>/dev/null
+  fi
+  if [ "$keep" = 1 ] && [ -z "$game_dir" ]; then
+    rm -rf "$prefix"
+    echo "e2e: game folder kept at $game" >&2
+  else
+    rm -rf "$run_dir"
+  fi
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+mkdir -p "$game/Plugins"
+cp "$win_build/kvt-simhost.exe" "$win_build/kvt-simsession.dll" "$game/" || fail "cannot copy the simulated host"
+cp "$plugin" "$game/Plugins/KVTControls.dll" || fail "cannot copy $plugin"
+if [ -d "${scenario%.kvts}.files" ]; then cp -R "${scenario%.kvts}.files/." "$game/"; fi
+cp "$scenario" "$game/scenario.kvts"
+
+# A private X server; -displayfd makes it pick a free display number itself.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$run_dir/display" 2>"$run_dir/xvfb.log" &
+xvfb_pid=$!
+for _ in $(seq 100); do
+  [ -s "$run_dir/display" ] && break
+  kill -0 "$xvfb_pid" 2>/dev/null || break
+  sleep 0.1
+done
+display=$(head -n1 "$run_dir/display" 2>/dev/null)
+[ -n "$display" ] || { cat "$run_dir/xvfb.log" >&2; fail "Xvfb did not start"; }
+
+export DISPLAY=":$display" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+
+# The project's prefix is made once (about 10 s) under a lock. Each run then
+# plays in a hard-linked clone of it, with its own wineserver and its own
+# display; the files Wine rewrites in place (registry, ini) are real copies.
+template=$win_build/wineprefix
+(
+  flock 9
+  if [ ! -f "$template/.kvt-ready" ]; then
+    rm -rf "$template"
+    WINEPREFIX=$template wineboot -i >"$run_dir/wineboot.log" 2>&1 &&
+      WINEPREFIX=$template wineserver -w &&
+      touch "$template/.kvt-ready"
+  fi
+) 9>"$win_build/wineprefix.lock"
+[ -f "$template/.kvt-ready" ] || { cat "$run_dir/wineboot.log" >&2; fail "could not create the Wine prefix $template"; }
+cp -al "$template" "$prefix" || fail "cannot clone the Wine prefix"
+find "$prefix" -maxdepth 1 -name '*.reg' -exec sh -c 'cp --remove-destination "$1/$(basename "$2")" "$2"' _ "$template" {} \;
+find "$prefix/drive_c/windows" -maxdepth 1 -name '*.ini' \
+  -exec sh -c 'cp --remove-destination "$1/drive_c/windows/$(basename "$2")" "$2"' _ "$template" {} \;
+export WINEPREFIX=$prefix
+
+echo "e2e: $(basename "$scenario") in $game (display :$display)"
+(cd "$game" && timeout -k 5 "$run_timeout" wine kvt-simhost.exe "${simhost_args[@]}" scenario.kvts) \
+  >"$run_dir/output" 2>&1
+status=$?
+cat "$run_dir/output"
+[ "$status" = 124 ] && echo "e2e: the run took longer than $run_timeout s and was stopped"
+
+log=$game/Plugins/KVTControls/KVTControls.log
+if [ "$status" != 0 ] && [ -f "$log" ]; then
+  echo "--- last lines of Plugins/KVTControls/KVTControls.log ---"
+  tail -n 40 "$log"
+fi
+
+if [ -z "$expect_exit" ]; then
+  echo "e2e: simulated host exited with $status"
+  exit "$status"
+fi
+verdict=0
+if [ "$status" != "$expect_exit" ]; then
+  echo "e2e: simulated host exited with $status, expected $expect_exit"
+  verdict=1
+fi
+for wanted in "${expect_lines[@]}"; do
+  if ! grep -qF -- "$wanted" "$run_dir/output"; then
+    echo "e2e: missing output line: $wanted"
+    verdict=1
+  fi
+done
+[ "$verdict" = 0 ] && echo "e2e: simulated host exited with $status and printed what was expected"
+exit "$verdict"

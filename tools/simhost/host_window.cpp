@@ -1,0 +1,125 @@
+// The host window and its message record.
+#include "host_window.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+
+namespace simhost {
+
+namespace {
+
+std::mutex g_messagesMutex;
+std::vector<std::string> g_messages;
+
+void Note(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void Note(const char* format, ...) {
+    char line[160];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    std::lock_guard<std::mutex> lock(g_messagesMutex);
+    g_messages.emplace_back(line);
+}
+
+const char* KeyMessageName(UINT message) {
+    switch (message) {
+        case WM_KEYDOWN:
+            return "WM_KEYDOWN";
+        case WM_KEYUP:
+            return "WM_KEYUP";
+        case WM_SYSKEYDOWN:
+            return "WM_SYSKEYDOWN";
+        default:
+            return "WM_SYSKEYUP";
+    }
+}
+
+LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_KEYDOWN:
+        case WM_KEYUP:
+        case WM_SYSKEYDOWN:
+        case WM_SYSKEYUP:
+            Note("%s vk 0x%02X scan 0x%02X", KeyMessageName(message), static_cast<unsigned>(wParam),
+                 static_cast<unsigned>((lParam >> 16) & 0xFF));
+            return 0;
+        case WM_COPYDATA: {
+            const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+            if (data == nullptr) {
+                Note("WM_COPYDATA wparam 0x%X without data record", static_cast<unsigned>(wParam));
+                return TRUE;
+            }
+            if (data->cbData >= 4 && data->lpData != nullptr) {
+                uint32_t value;
+                std::memcpy(&value, data->lpData, sizeof value);
+                Note("WM_COPYDATA wparam 0x%X code %lu bytes %lu value %u", static_cast<unsigned>(wParam),
+                     static_cast<unsigned long>(data->dwData), static_cast<unsigned long>(data->cbData),
+                     value);
+            } else {
+                Note("WM_COPYDATA wparam 0x%X code %lu bytes %lu%s", static_cast<unsigned>(wParam),
+                     static_cast<unsigned long>(data->dwData), static_cast<unsigned long>(data->cbData),
+                     data->lpData == nullptr ? " no data" : "");
+            }
+            return TRUE;
+        }
+        case WM_CLOSE:
+            // Recorded, not obeyed: the session decides when the host ends.
+            Note("WM_CLOSE");
+            return 0;
+        default:
+            return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+}  // namespace
+
+HWND CreateHostWindow() {
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = HostWindowProc;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    windowClass.lpszClassName = "KVTSimulatedHost";
+    if (RegisterClassA(&windowClass) == 0) return nullptr;
+    HWND window = CreateWindowExA(0, windowClass.lpszClassName, "KVT (simulated host)",
+                                  WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 640, 480, nullptr, nullptr,
+                                  windowClass.hInstance, nullptr);
+    if (window == nullptr) return nullptr;
+    ShowWindow(window, SW_SHOW);
+    UpdateWindow(window);
+    SetForegroundWindow(window);
+    SetFocus(window);
+    PumpMessages();
+    return window;
+}
+
+void PumpMessages() {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+void WaitPumping(DWORD milliseconds) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        PumpMessages();
+        DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= milliseconds) break;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds - elapsed, QS_ALLINPUT);
+    }
+    PumpMessages();
+}
+
+std::vector<std::string> TakeWindowMessages() {
+    std::lock_guard<std::mutex> lock(g_messagesMutex);
+    std::vector<std::string> taken;
+    taken.swap(g_messages);
+    return taken;
+}
+
+}  // namespace simhost

@@ -1,0 +1,27 @@
+// The simulated host's real window: the focus window its render device
+// reports, and the receiver of the keys and messages the plug-in sends.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace simhost {
+
+// Creates the window, shows it and brings it to the front. Null on failure.
+HWND CreateHostWindow();
+
+// Handles every queued message; sent messages from other threads are
+// delivered here as well.
+void PumpMessages();
+
+// Sleeps for the given time while keeping the window responsive.
+void WaitPumping(DWORD milliseconds);
+
+// What the window received since the last call, one readable line each, such
+// as "WM_KEYDOWN vk 0x0D scan 0x1C" or
+// "WM_COPYDATA wparam 0xDEAF01 code 6 bytes 4 value 1".
+std::vector<std::string> TakeWindowMessages();
+
+}  // namespace simhost

@@ -1,0 +1,419 @@
+// Playing a session: preparing the host, dispatching script commands, and the
+// commands that drive the plug-in.
+#include "session.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "frame_picture.h"
+#include "host_window.h"
+
+namespace simhost {
+
+namespace {
+
+// IPlugin's vtable: index and number of 32-bit stack arguments of each entry.
+constexpr unsigned kSlotDestructor = 0, kSlotName = 1, kSlotDraw = 2, kSlotInput = 4;
+constexpr uint32_t kSlotArgCounts[9] = {1, 0, 0, 0, 6, 1, 3, 4, 3};
+constexpr uint32_t kDeleteFlag = 1;
+
+const char* const kPluginPath = "Plugins\\KVTControls.dll";
+
+std::string ReadWholeFile(const std::string& path, bool& ok) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    ok = static_cast<bool>(in) || in.eof();
+    return text.str();
+}
+
+bool ParseNumber(const Token& token, uint32_t& value) {
+    if (token.quoted || token.text.empty()) return false;
+    char* end = nullptr;
+    long long parsed = std::strtoll(token.text.c_str(), &end, 0);
+    if (*end != '\0') return false;
+    value = static_cast<uint32_t>(parsed);
+    return true;
+}
+
+}  // namespace
+
+Session::Session(uint32_t imageBase, uint32_t arenaStart, uint32_t arenaSize, SessionOptions options)
+    : options_(std::move(options)), imageBase_(imageBase), arenaStart_(arenaStart), arenaSize_(arenaSize) {
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    gameFolder_.assign(path, length);
+    size_t slash = gameFolder_.find_last_of("\\/");
+    gameFolder_ = slash == std::string::npos ? "." : gameFolder_.substr(0, slash);
+}
+
+bool Session::Prepare() {
+    window_ = CreateHostWindow();
+    if (window_ == nullptr) {
+        Say("simhost: cannot create the host window, error " + std::to_string(GetLastError()));
+        return false;
+    }
+    std::string error;
+    if (!layout_.Build(imageBase_, arenaStart_, arenaSize_, window_, error)) {
+        Say("simhost: " + error);
+        return false;
+    }
+    std::string pluginPath = GamePath(kPluginPath);
+    pluginModule_ = LoadLibraryA(pluginPath.c_str());
+    if (pluginModule_ == nullptr) {
+        Say("simhost: cannot load " + pluginPath + ", error " + std::to_string(GetLastError()));
+        return false;
+    }
+    createExport_ = reinterpret_cast<const void*>(GetProcAddress(pluginModule_, "KVT_CreatePlugin"));
+    if (createExport_ == nullptr) {
+        Say("simhost: " + pluginPath + " does not export KVT_CreatePlugin");
+        return false;
+    }
+    Say("simhost: host image at " + Hex(layout_.Base()) + ", window " +
+        Hex(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(window_))) + ", plug-in loaded from " +
+        pluginPath);
+    return true;
+}
+
+int Session::Run() {
+    bool readOk = false;
+    std::string text = ReadWholeFile(options_.scriptPath, readOk);
+    if (!readOk || text.empty()) {
+        Say("simhost: cannot read the script " + options_.scriptPath);
+        return kExitLoad;
+    }
+    std::vector<std::string> errors;
+    std::vector<ScriptLine> lines = ParseScript(text, errors);
+    for (const std::string& error : errors) Say("FAIL: " + error + " / the line was not played");
+    if (!errors.empty()) return kExitFailed;
+    if (!Prepare()) return kExitLoad;
+
+    for (const ScriptLine& line : lines) {
+        NoteCommand(line.number, JoinTokens(line.tokens, 0), 0);
+        Play(line);
+        PumpMessages();
+    }
+    NoteCommand(0, "end of script", 0);
+    if (!options_.pngAtEnd.empty()) Picture(ScriptLine{}, options_.pngAtEnd);
+    Say("simhost: " + std::to_string(checks_) + " expectations, " + std::to_string(failures_) + " failed");
+    return failures_ == 0 ? kExitPassed : kExitFailed;
+}
+
+void Session::Play(const ScriptLine& line) {
+    const std::string& command = line.tokens[0].text;
+    if (line.tokens[0].quoted) return Fail(line, "a quoted text where a command was expected");
+    if (command == "expect") return Expect(line);
+    if (command == "create") return Create(line);
+    if (command == "name") return Name(line);
+    if (command == "frame") return Frame(line, true);
+    if (command == "render") return Frame(line, false);
+    if (command == "key") return Key(line);
+    if (command == "mode") return Mode(line);
+    if (command == "abi") return Abi(line);
+    if (command == "destroy") return Destroy(line);
+    if (command == "messages") return Messages(line);
+    if (command == "set32") return Set32(line);
+    if (command == "calls") {
+        Say("calls of frame " + std::to_string(frames_) + ":");
+        for (const HostCall& call : lastFrame_) Say("  " + FormatCall(call));
+        return;
+    }
+    if (command == "png") {
+        if (line.tokens.size() != 2) return Usage(line, "png FILE");
+        return Picture(line, line.tokens[1].text);
+    }
+    if (command == "device") {
+        if (line.tokens.size() != 2 || (line.tokens[1].text != "on" && line.tokens[1].text != "off"))
+            return Usage(line, "device on|off");
+        layout_.SetDevicePresent(line.tokens[1].text == "on");
+        return Say("device " + line.tokens[1].text);
+    }
+    if (command == "control") {
+        uint32_t control = 0;
+        if (line.tokens.size() != 3 || !ParseNumber(line.tokens[1], control) ||
+            (line.tokens[2].text != "bound" && line.tokens[2].text != "unbound"))
+            return Usage(line, "control N bound|unbound");
+        layout_.SetControlBound(control, line.tokens[2].text == "bound");
+        return Say("control " + std::to_string(control) + " " + line.tokens[2].text);
+    }
+    if (command == "wait") {
+        uint32_t ms = 0;
+        if (line.tokens.size() != 2 || !ParseNumber(line.tokens[1], ms)) return Usage(line, "wait MS");
+        NoteCommand(line.number, JoinTokens(line.tokens, 0), ms);
+        WaitPumping(ms);
+        return Say("wait " + std::to_string(ms));
+    }
+    if (command == "font") {
+        if (line.tokens.size() != 2 || (line.tokens[1].text != "builtin" && line.tokens[1].text != "gdi"))
+            return Usage(line, "font builtin|gdi");
+        options_.builtinFont = line.tokens[1].text == "builtin";
+        return;
+    }
+    if (command == "print") return Say(JoinTokens(line.tokens, 1));
+    Fail(line, "unknown command \"" + command + "\"");
+}
+
+bool Session::NeedPlugin(const ScriptLine& line) {
+    if (plugin_ != nullptr) return true;
+    Fail(line,
+         destroyed_ ? "the plug-in object was already destroyed" : "no plug-in object yet (use create)");
+    return false;
+}
+
+MachineState Session::CallSlot(unsigned slot, std::initializer_list<uint32_t> args) {
+    return CallThiscall(VtableEntry(plugin_, slot), plugin_, args.begin(),
+                        static_cast<uint32_t>(args.size()));
+}
+
+std::string Session::CalleeProblems(const MachineState& state, bool checkStack) const {
+    std::string problems;
+    auto add = [&](const std::string& what) { problems += (problems.empty() ? "" : ", ") + what; };
+    if (checkStack && state.espDelta != 0) add("esp off by " + std::to_string(state.espDelta));
+    if (state.ebx != kMarkEbx) add("EBX changed");
+    if (state.esi != kMarkEsi) add("ESI changed");
+    if (state.edi != kMarkEdi) add("EDI changed");
+    if (state.ebp != state.ebpBefore) add("EBP changed");
+    return problems;
+}
+
+void Session::Create(const ScriptLine& line) {
+    uint32_t hostArg = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(static_cast<IHostGame*>(&host_)));
+    MachineState state = CallThiscall(createExport_, nullptr, &hostArg, 1);
+    // cdecl: the caller removes the one argument, so the stack comes back 4
+    // bytes lower than before the push.
+    if (state.espDelta != -4)
+        Fail(line,
+             "KVT_CreatePlugin left the stack off by " + std::to_string(state.espDelta + 4) + " (not cdecl)");
+    std::string problems = CalleeProblems(state, false);
+    if (!problems.empty()) Fail(line, "KVT_CreatePlugin: " + problems);
+    uint32_t object = state.eax;
+    if (created_.empty()) {
+        Say("create: object " + Hex(object));
+    } else if (object == created_.front()) {
+        Say("create: same object " + Hex(object));
+    } else {
+        Say("create: NEW object " + Hex(object) + " (first was " + Hex(created_.front()) + ")");
+    }
+    created_.push_back(object);
+    plugin_ = reinterpret_cast<void*>(static_cast<uintptr_t>(object));
+    if (object != 0) destroyed_ = false;
+}
+
+void Session::Name(const ScriptLine& line) {
+    if (!NeedPlugin(line)) return;
+    MachineState state = CallSlot(kSlotName, {});
+    std::string problems = CalleeProblems(state, true);
+    if (!problems.empty()) Fail(line, "GetPluginName: " + problems);
+    const char* text = reinterpret_cast<const char*>(static_cast<uintptr_t>(state.eax));
+    nameSeen_ = true;
+    lastName_ = text != nullptr ? std::string(text) : "(null)";
+    Say("name: \"" + lastName_ + "\"");
+}
+
+void Session::Frame(const ScriptLine& line, bool withPage) {
+    if (withPage && !NeedPlugin(line)) return;
+    CallLog stray = host_.TakeLog();
+    if (!stray.empty())
+        Say("note: " + std::to_string(stray.size()) + " host calls outside a frame, first " +
+            FormatCall(stray[0]));
+    if (withPage) {
+        MachineState state = CallSlot(kSlotDraw, {});
+        std::string problems = CalleeProblems(state, true);
+        if (!problems.empty()) Fail(line, "DrawPluginPage: " + problems);
+    }
+    MachineState render = CallRenderSite(layout_.RenderSite());
+    std::string problems;
+    if (render.espDelta != 0) problems += " esp off by " + std::to_string(render.espDelta);
+    if (render.eax != 0) problems += " EAX not 0";
+    if (render.ebx != kMarkEbx || render.esi != kMarkEsi || render.edi != kMarkEdi)
+        problems += " EBX/ESI/EDI changed";
+    if (render.ecx != kMarkEcx || render.edx != kMarkEdx) problems += " ECX/EDX changed";
+    if (render.ebp != render.ebpBefore) problems += " EBP changed";
+    if (!problems.empty()) Fail(line, "render site returned with" + problems);
+    PumpMessages();
+
+    lastFrame_ = host_.TakeLog();
+    lastRows_ = LayoutFrame(lastFrame_);
+    cursor_ = -1;
+    ++frames_;
+    Say(std::string(withPage ? "frame " : "render ") + std::to_string(frames_) + ":");
+    std::string text = RenderFrame(lastRows_);
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        Say("  |" + text.substr(start, end - start));
+        start = end + 1;
+    }
+    if (options_.printCalls)
+        for (const HostCall& call : lastFrame_) Say("  . " + FormatCall(call));
+}
+
+void Session::Key(const ScriptLine& line) {
+    if (!NeedPlugin(line)) return;
+    // HandlePluginInput(key, up, down, left, right, select)
+    uint32_t args[6] = {0, 0, 0, 0, 0, 0};
+    for (size_t i = 1; i < line.tokens.size(); ++i) {
+        const std::string& word = line.tokens[i].text;
+        if (word == "up")
+            args[1] = 1;
+        else if (word == "down")
+            args[2] = 1;
+        else if (word == "left")
+            args[3] = 1;
+        else if (word == "right")
+            args[4] = 1;
+        else if (word == "select")
+            args[5] = 1;
+        else if (word == "none")
+            continue;
+        else if (word == "char" && i + 1 < line.tokens.size() && line.tokens[i + 1].text.size() == 1)
+            args[0] = static_cast<unsigned char>(line.tokens[++i].text[0]);
+        else if (word == "code" && i + 1 < line.tokens.size() && ParseNumber(line.tokens[i + 1], args[0]))
+            ++i;
+        else
+            return Usage(line, "key [up] [down] [left] [right] [select] [none] [char X] [code N]");
+    }
+    MachineState state = CallThiscall(VtableEntry(plugin_, kSlotInput), plugin_, args, 6);
+    std::string problems = CalleeProblems(state, true);
+    if (!problems.empty()) Fail(line, "HandlePluginInput: " + problems);
+    Say("key " + JoinTokens(line.tokens, 1));
+}
+
+void Session::Mode(const ScriptLine& line) {
+    uint32_t mode = 0;
+    if (line.tokens.size() != 2 || !ParseNumber(line.tokens[1], mode)) return Usage(line, "mode N");
+    uint32_t gameState = layout_.GameState();
+    MachineState state = CallModeStoreSite(layout_.ModeStoreSite(), gameState, mode);
+    std::string problems;
+    if (state.espDelta != 0) problems += " esp off by " + std::to_string(state.espDelta);
+    if (state.esi != gameState || state.edi != mode) problems += " ESI/EDI changed";
+    if (state.ebx != kMarkEbx || state.ebp != state.ebpBefore) problems += " EBX/EBP changed";
+    uint32_t stored = HostLayout::Read32(gameState + kGameMode);
+    if (stored != mode) problems += " the game mode word holds " + std::to_string(stored);
+    if (!problems.empty()) Fail(line, "mode store returned with" + problems);
+    Say("mode " + std::to_string(mode));
+}
+
+void Session::Abi(const ScriptLine& line) {
+    if (!NeedPlugin(line)) return;
+    ++abiRuns_;
+    bool allOk = true;
+    // Every entry but the destructor first, then the destructor, which frees
+    // the object.
+    for (unsigned slot : {1u, 2u, 3u, 4u, 5u, 6u, 7u, 8u, 0u}) {
+        uint32_t args[6] = {0, 0, 0, 0, 0, 0};
+        if (slot == kSlotDestructor) args[0] = kDeleteFlag;
+        MachineState state = CallThiscall(VtableEntry(plugin_, slot), plugin_, args, kSlotArgCounts[slot]);
+        std::string problems = CalleeProblems(state, false);
+        std::string report =
+            "abi slot " + std::to_string(slot) + " args " + std::to_string(kSlotArgCounts[slot]) +
+            (state.espDelta == 0 ? " esp ok" : " esp off by " + std::to_string(state.espDelta));
+        if (!problems.empty()) report += ", " + problems;
+        if (state.espDelta != 0 || !problems.empty()) allOk = false;
+        Say(report);
+    }
+    host_.TakeLog();
+    abiOk_ = abiOk_ && allOk;
+    plugin_ = nullptr;
+    destroyed_ = true;
+}
+
+void Session::Destroy(const ScriptLine& line) {
+    if (!NeedPlugin(line)) return;
+    MachineState state = CallSlot(kSlotDestructor, {kDeleteFlag});
+    std::string problems = CalleeProblems(state, true);
+    if (!problems.empty()) Fail(line, "destructor: " + problems);
+    plugin_ = nullptr;
+    destroyed_ = true;
+    Say("destroy: done");
+}
+
+void Session::Picture(const ScriptLine& line, const std::string& path) {
+    PictureResult result = WriteFramePicture(lastFrame_, path, options_.builtinFont);
+    if (!result.written) return Fail(line, "picture not written: " + result.error);
+    Say("png: frame " + std::to_string(frames_) + " written to " + path +
+        (result.builtinFont ? " (built-in font)" : ""));
+}
+
+void Session::CollectMessages() {
+    PumpMessages();
+    std::vector<std::string> fresh = TakeWindowMessages();
+    windowMessages_.insert(windowMessages_.end(), fresh.begin(), fresh.end());
+}
+
+void Session::Messages(const ScriptLine& line) {
+    CollectMessages();
+    if (line.tokens.size() == 2 && line.tokens[1].text == "clear") {
+        windowMessages_.clear();
+        printedMessages_ = 0;
+        return Say("messages: cleared");
+    }
+    if (line.tokens.size() != 1) return Usage(line, "messages [clear]");
+    Say("messages: " + std::to_string(windowMessages_.size() - printedMessages_) + " new");
+    for (; printedMessages_ < windowMessages_.size(); ++printedMessages_)
+        Say("  " + windowMessages_[printedMessages_]);
+}
+
+void Session::Set32(const ScriptLine& line) {
+    uint32_t address = 0, value = 0;
+    if (line.tokens.size() != 3 || !layout_.ResolveAddress(line.tokens[1].text, address) ||
+        !ParseNumber(line.tokens[2], value))
+        return Usage(line,
+                     "set32 base+OFFSET|gameState+OFFSET|gameState2+..|hostObject1+..|hostObject2+.. VALUE");
+    HostLayout::Write32(address, value);
+    Say("set32 " + line.tokens[1].text + " = " + std::to_string(value));
+}
+
+void Session::Pass(const ScriptLine& line) {
+    ++checks_;
+    Say("ok: " + std::to_string(line.number) + ": " + JoinTokens(line.tokens, 1));
+}
+
+void Session::Fail(int line, const std::string& expected, const std::string& seen) {
+    ++checks_;
+    ++failures_;
+    Say("FAIL: " + std::to_string(line) + ": " + expected + " / " + seen);
+}
+
+void Session::Fail(const ScriptLine& line, const std::string& seen) {
+    Fail(line.number, JoinTokens(line.tokens, 0), seen);
+}
+
+void Session::Usage(const ScriptLine& line, const std::string& form) {
+    Fail(line, "usage: " + form);
+}
+
+std::string Session::GamePath(const std::string& relative) const {
+    std::string path = gameFolder_ + "\\" + relative;
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    return path;
+}
+
+std::string Hex(uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", value);
+    return text;
+}
+
+std::string JoinTokens(const std::vector<Token>& tokens, size_t from) {
+    std::string joined;
+    for (size_t i = from; i < tokens.size(); ++i) {
+        if (!joined.empty()) joined += ' ';
+        if (tokens[i].quoted) {
+            joined += '"';
+            for (char c : tokens[i].text) {
+                if (c == '"' || c == '\\') joined += '\\';
+                joined += c;
+            }
+            joined += '"';
+        } else {
+            joined += tokens[i].text;
+        }
+    }
+    return joined;
+}
+
+}  // namespace simhost

@@ -1,0 +1,117 @@
+// One scripted session of the simulated host: it owns the host's memory, its
+// window and its game object, loads the plug-in and plays the script's
+// commands against it, checking every expectation on the way.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "call_log.h"
+#include "frame_text.h"
+#include "host_layout.h"
+#include "machine_calls.h"
+#include "recording_host.h"
+#include "script_text.h"
+
+namespace simhost {
+
+struct SessionOptions {
+    std::string scriptPath;
+    std::string pngAtEnd;      // picture of the last frame when the script ends
+    bool printCalls = false;   // raw call log after every frame
+    bool builtinFont = false;  // draw pictures with the built-in font
+};
+
+// Exit codes: the script's verdict, or why it could not be played.
+enum SessionExit : int {
+    kExitPassed = 0,
+    kExitFailed = 1,
+    kExitLayout = 2,
+    kExitLoad = 3,
+    kExitTimeout = 4,
+    kExitDevice = 5,
+    kExitCrash = 6,
+};
+
+class Session {
+public:
+    Session(uint32_t imageBase, uint32_t arenaStart, uint32_t arenaSize, SessionOptions options);
+    int Run();
+
+private:
+    bool Prepare();
+    void Play(const ScriptLine& line);
+
+    // Commands (session.cpp).
+    void Create(const ScriptLine& line);
+    void Name(const ScriptLine& line);
+    void Frame(const ScriptLine& line, bool withPage);
+    void Key(const ScriptLine& line);
+    void Mode(const ScriptLine& line);
+    void Abi(const ScriptLine& line);
+    void Destroy(const ScriptLine& line);
+    void Picture(const ScriptLine& line, const std::string& path);
+    void Messages(const ScriptLine& line);
+    void CollectMessages();
+    void Set32(const ScriptLine& line);
+
+    // Expectations (expectations.cpp).
+    void Expect(const ScriptLine& line);
+    void ExpectCall(const ScriptLine& line, const std::string& kind);
+    void ExpectFrame(const ScriptLine& line, const std::string& kind);
+    void ExpectHost(const ScriptLine& line, const std::string& kind);
+    void ExpectFile(const ScriptLine& line, const std::string& kind);
+
+    // Helpers.
+    bool NeedPlugin(const ScriptLine& line);
+    MachineState CallSlot(unsigned slot, std::initializer_list<uint32_t> args);
+    // What a thiscall callee left wrong: the stack (when asked) or one of the
+    // registers it must preserve. Empty when nothing.
+    std::string CalleeProblems(const MachineState& state, bool checkStack) const;
+    void Pass(const ScriptLine& line);
+    void Fail(int line, const std::string& expected, const std::string& seen);
+    void Fail(const ScriptLine& line, const std::string& seen);
+    void Usage(const ScriptLine& line, const std::string& form);
+    std::string GamePath(const std::string& relative) const;
+
+    SessionOptions options_;
+    uint32_t imageBase_, arenaStart_, arenaSize_;
+    HostLayout layout_;
+    RecordingHost host_;
+    HWND window_ = nullptr;
+    std::string gameFolder_;
+    HMODULE pluginModule_ = nullptr;
+    const void* createExport_ = nullptr;
+
+    void* plugin_ = nullptr;  // null before create and after the object deleted itself
+    std::vector<uint32_t> created_;
+    bool destroyed_ = false;
+    std::string lastName_;
+    bool nameSeen_ = false;
+    int abiRuns_ = 0;
+    bool abiOk_ = true;
+
+    int frames_ = 0;
+    CallLog lastFrame_;
+    std::vector<FrameRow> lastRows_;
+    int cursor_ = -1;  // index of the call the last call expectation matched
+    std::vector<std::string> windowMessages_;
+    size_t printedMessages_ = 0;
+
+    int checks_ = 0;
+    int failures_ = 0;
+};
+
+// Line output to the process's standard output, whole lines at a time.
+void Say(const std::string& line);
+std::string Hex(uint32_t value);
+std::string JoinTokens(const std::vector<Token>& tokens, size_t from);
+
+// The line being played and when it started, for the watchdog and the crash
+// report (session_entry.cpp).
+void NoteCommand(int line, const std::string& text, DWORD allowanceMs);
+
+}  // namespace simhost
