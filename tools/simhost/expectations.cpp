@@ -66,7 +66,8 @@ void Session::Expect(const ScriptLine& line) {
         kind == "call-count" || kind == "text" || kind == "no-text")
         return ExpectCall(line, kind);
     if (kind == "row" || kind == "no-row" || kind == "selected") return ExpectFrame(line, kind);
-    if (kind == "file-exists" || kind == "no-file" || kind == "file-contains" || kind == "file-lacks")
+    if (kind == "file-exists" || kind == "no-file" || kind == "file-contains" || kind == "file-lacks" ||
+        kind == "file-size")
         return ExpectFile(line, kind);
     ExpectHost(line, kind);
 }
@@ -166,7 +167,7 @@ void Session::ExpectFrame(const ScriptLine& line, const std::string& kind) {
 
 void Session::ExpectFile(const ScriptLine& line, const std::string& kind) {
     const std::vector<Token>& t = line.tokens;
-    bool needsText = kind == "file-contains" || kind == "file-lacks";
+    bool needsText = kind == "file-contains" || kind == "file-lacks" || kind == "file-size";
     if (t.size() != (needsText ? 4u : 3u))
         return Usage(line, "expect " + kind + " RELATIVE-PATH" + (needsText ? " \"TEXT\"" : ""));
     std::string path = GamePath(t[2].text);
@@ -178,6 +179,10 @@ void Session::ExpectFile(const ScriptLine& line, const std::string& kind) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream content;
     content << in.rdbuf();
+    if (kind == "file-size") {
+        const std::string size = std::to_string(content.str().size());
+        return size == t[3].text ? Pass(line) : Fail(line, path + " has " + size + " bytes");
+    }
     bool contains = content.str().find(t[3].text) != std::string::npos;
     if (contains == (kind == "file-contains")) return Pass(line);
     Fail(line, path + (contains ? " contains it" : " lacks it") + " (" +

@@ -33,6 +33,9 @@ bool TokenizeLine(const std::string& line, std::vector<Token>& tokens, std::stri
                         return false;
                     }
                     c = line[i++];
+                    // Line ends are part of what file expectations compare.
+                    if (c == 'r') c = '\r';
+                    if (c == 'n') c = '\n';
                 }
                 token.text += c;
             }

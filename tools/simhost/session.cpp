@@ -88,9 +88,14 @@ int Session::Run() {
     std::vector<ScriptLine> lines = ParseScript(text, errors);
     for (const std::string& error : errors) Say("FAIL: " + error + " / the line was not played");
     if (!errors.empty()) return kExitFailed;
+    // Files written before anything else exist when the plug-in is loaded, as
+    // a player's settings do when the game starts.
+    size_t first = 0;
+    for (; first < lines.size() && lines[first].tokens[0].text == "write-line"; ++first) Play(lines[first]);
     if (!Prepare()) return kExitLoad;
 
-    for (const ScriptLine& line : lines) {
+    for (size_t index = first; index < lines.size(); ++index) {
+        const ScriptLine& line = lines[index];
         NoteCommand(line.number, JoinTokens(line.tokens, 0), 0);
         Play(line);
         PumpMessages();
@@ -152,6 +157,23 @@ void Session::Play(const ScriptLine& line) {
         return;
     }
     if (command == "print") return Say(JoinTokens(line.tokens, 1));
+    if (command == "write-line") {
+        if (line.tokens.size() != 3) return Usage(line, "write-line RELATIVE-PATH \"TEXT\"");
+        const std::string path = GamePath(line.tokens[1].text);
+        for (size_t cut = path.find('\\', gameFolder_.size() + 1); cut != std::string::npos;
+             cut = path.find('\\', cut + 1))
+            CreateDirectoryA(path.substr(0, cut).c_str(), nullptr);
+        std::ofstream out(path, std::ios::binary | std::ios::app);
+        out << line.tokens[2].text << "\r\n";
+        if (!out) return Fail(line, "cannot write " + GamePath(line.tokens[1].text));
+        return;
+    }
+    if (command == "remove") {
+        if (line.tokens.size() != 2) return Usage(line, "remove RELATIVE-PATH");
+        if (!DeleteFileA(GamePath(line.tokens[1].text).c_str()))
+            return Fail(line, "cannot remove " + GamePath(line.tokens[1].text));
+        return;
+    }
     Fail(line, "unknown command \"" + command + "\"");
 }
 

@@ -19,6 +19,8 @@ TEST(ScriptText, WordsAndQuotedTextsWithEscapes) {
     EXPECT_EQ(Texts(tokens), (std::vector<std::string>{"expect", "text", "65", "20", "say \"hi\" a\\b"}));
     EXPECT_FALSE(tokens[3].quoted);
     EXPECT_TRUE(tokens[4].quoted);
+    ASSERT_TRUE(TokenizeLine("expect file-contains x \"a\\r\\nb\"", tokens, error));
+    EXPECT_EQ(tokens.back().text, "a\r\nb");
 }
 
 TEST(ScriptText, EmptyQuotedTextIsAToken) {
