@@ -36,8 +36,6 @@ struct IniFile::Document {
 
 namespace {
 constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
-// Texts that agree this far count as the same value.
-constexpr size_t kCompareLength = 260;
 
 int LibraryCode(SI_Error code) {
     return static_cast<int>(code);
@@ -320,7 +318,9 @@ bool IniFile::GetBool(const std::string& section, const std::string& key, bool d
 
 int IniFile::SetString(const std::string& section, const std::string& key, const std::string& value) {
     const char* stored = doc_->ini.GetValue(section.c_str(), key.c_str(), nullptr);
-    if (stored && std::strncmp(stored, value.c_str(), kCompareLength) == 0) return kIniUnchanged;
+    // The whole text decides: a change past any fixed length is still a change
+    // the player expects to find in the file.
+    if (stored && value == stored) return kIniUnchanged;
     int code;
     try {
         code = LibraryCode(doc_->ini.SetValue(section.c_str(), key.c_str(), value.c_str()));
