@@ -1,15 +1,22 @@
 # The product: KVTControls.dll, 32-bit, every dependency static, importing only
-# system DLLs. Also the simulated host that loads it for the end-to-end tests.
+# system DLLs. Also the simulated host that loads it and the tests of the Win32
+# side that run under Wine.
 file(GLOB KVT_WIN32_SOURCES CONFIGURE_DEPENDS src/platform/win32/*.cpp)
+list(FILTER KVT_WIN32_SOURCES EXCLUDE REGEX "dll_main\\.cpp$")
 
-add_library(KVTControls SHARED ${KVT_PLUGIN_SOURCES} ${KVT_WIN32_SOURCES})
+# The plug-in's code once, for the DLL and for the Win32 tests.
+add_library(kvt_plugin_objects OBJECT ${KVT_PLUGIN_SOURCES} ${KVT_WIN32_SOURCES})
+target_include_directories(kvt_plugin_objects PUBLIC src)
+target_include_directories(kvt_plugin_objects SYSTEM PUBLIC "${KVT_DEP_INCLUDE}")
+target_compile_definitions(kvt_plugin_objects PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+target_compile_options(kvt_plugin_objects PRIVATE ${KVT_WARNINGS})
+
+add_library(KVTControls SHARED src/platform/win32/dll_main.cpp)
 set_target_properties(KVTControls PROPERTIES PREFIX "" OUTPUT_NAME KVTControls)
-target_include_directories(KVTControls PRIVATE src)
-target_include_directories(KVTControls SYSTEM PRIVATE "${KVT_DEP_INCLUDE}")
-target_compile_definitions(KVTControls PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+target_link_libraries(KVTControls PRIVATE kvt_plugin_objects kernel32 user32)
 target_compile_options(KVTControls PRIVATE ${KVT_WARNINGS})
 target_link_options(KVTControls PRIVATE -static -static-libgcc -static-libstdc++ -s
   -Wl,--enable-stdcall-fixup -Wl,--kill-at)
-target_link_libraries(KVTControls PRIVATE kernel32 user32)
 
 add_subdirectory(tools/simhost)
+add_subdirectory(tests/win32)

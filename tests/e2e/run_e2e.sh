@@ -109,27 +109,11 @@ done
 display=$(head -n1 "$run_dir/display" 2>/dev/null)
 [ -n "$display" ] || { cat "$run_dir/xvfb.log" >&2; fail "Xvfb did not start"; }
 
-export DISPLAY=":$display" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export DISPLAY=":$display"
 
-# The project's prefix is made once (about 10 s) under a lock. Each run then
-# plays in a hard-linked clone of it, with its own wineserver and its own
-# display; the files Wine rewrites in place (registry, ini) are real copies.
-template=$win_build/wineprefix
-(
-  flock 9
-  if [ ! -f "$template/.kvt-ready" ]; then
-    rm -rf "$template"
-    WINEPREFIX=$template wineboot -i >"$run_dir/wineboot.log" 2>&1 &&
-      WINEPREFIX=$template wineserver -w &&
-      touch "$template/.kvt-ready"
-  fi
-) 9>"$win_build/wineprefix.lock"
-[ -f "$template/.kvt-ready" ] || { cat "$run_dir/wineboot.log" >&2; fail "could not create the Wine prefix $template"; }
-cp -al "$template" "$prefix" || fail "cannot clone the Wine prefix"
-find "$prefix" -maxdepth 1 -name '*.reg' -exec sh -c 'cp --remove-destination "$1/$(basename "$2")" "$2"' _ "$template" {} \;
-find "$prefix/drive_c/windows" -maxdepth 1 -name '*.ini' \
-  -exec sh -c 'cp --remove-destination "$1/drive_c/windows/$(basename "$2")" "$2"' _ "$template" {} \;
-export WINEPREFIX=$prefix
+# shellcheck source=wine_prefix.sh
+. "$here/wine_prefix.sh"
+kvt_wine_prefix "$win_build" "$prefix" "$run_dir/wineboot.log" || fail "could not prepare the Wine prefix"
 
 echo "e2e: $(basename "$scenario") in $game (display :$display)"
 (cd "$game" && timeout -k 5 "$run_timeout" wine kvt-simhost.exe "${simhost_args[@]}" scenario.kvts) \

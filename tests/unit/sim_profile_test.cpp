@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <stdexcept>
 
 #include "config/ini_file.h"
 #include "platform/platform.h"
+#include "shared/profile_cases.h"
 #include "test_support.h"
 
 namespace {
@@ -36,6 +38,19 @@ TEST_F(ProfileTest, FindsValuesWithoutRegardToCaseTrimmedAndUnquoted) {
     EXPECT_EQ(Read("cars", "odd"), "\"half");
     EXPECT_EQ(Read("cars", "mixed"), "\"x'");
     EXPECT_EQ(Read("cars", "; name"), "");
+}
+
+TEST_F(ProfileTest, SimulatedReadsAnswerTheSharedTable) {
+    for (const kvt_test::ProfileCase& c : kvt_test::kProfileCases) {
+        fs::remove(file);
+        if (c.fileText) Write(c.fileText);
+        char buffer[256];
+        std::memset(buffer, 'z', sizeof buffer);
+        const uint32_t count = platform::ReadPrivateProfileString(c.section, c.key, c.defaultText, buffer,
+                                                                  c.bufferSize, file.c_str());
+        EXPECT_EQ(count, c.expectedCount) << c.what;
+        EXPECT_STREQ(buffer, c.expected) << c.what;
+    }
 }
 
 TEST_F(ProfileTest, MissingFileSectionOrKeyGiveTheDefaultCutToTheBuffer) {

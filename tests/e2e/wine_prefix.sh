@@ -1,0 +1,28 @@
+# Sourced by the scripts that run Windows programs under Wine. The project's
+# prefix is made once per Windows build folder (about 10 s) under a lock; each
+# run then plays in a hard-linked clone of it with its own wineserver, and the
+# files Wine rewrites in place (registry, ini) are real copies.
+#   kvt_wine_prefix WINDOWS-BUILD CLONE-DIR LOG-FILE   (exports WINEPREFIX)
+kvt_wine_prefix() {
+  local win_build=$1 clone=$2 log=$3
+  local template=$win_build/wineprefix
+  export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  (
+    flock 9
+    if [ ! -f "$template/.kvt-ready" ]; then
+      rm -rf "$template"
+      WINEPREFIX=$template wineboot -i >"$log" 2>&1 &&
+        WINEPREFIX=$template wineserver -w &&
+        touch "$template/.kvt-ready"
+    fi
+  ) 9>"$win_build/wineprefix.lock"
+  if [ ! -f "$template/.kvt-ready" ]; then
+    cat "$log" >&2
+    return 1
+  fi
+  cp -al "$template" "$clone" || return 1
+  find "$clone" -maxdepth 1 -name '*.reg' -exec sh -c 'cp --remove-destination "$1/$(basename "$2")" "$2"' _ "$template" {} \;
+  find "$clone/drive_c/windows" -maxdepth 1 -name '*.ini' \
+    -exec sh -c 'cp --remove-destination "$1/drive_c/windows/$(basename "$2")" "$2"' _ "$template" {} \;
+  export WINEPREFIX=$clone
+}
