@@ -225,3 +225,19 @@ TEST_F(Settings, CarInfoComesFromItsSampleOnlyWhenMissing) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SettingIdNames, EveryIdentifierNamesItsKey) {
+    EXPECT_STREQ(SettingName(UNKNOWN), "UNKNOWN");
+    EXPECT_STREQ(SettingName(RURAZU_CUSTOM1), "RURAZU_CUSTOM1");
+    EXPECT_STREQ(SettingName(48), "RURAZU_VR_MOVE_SEAT_DOWN");
+    EXPECT_STREQ(SettingName(GEARGATE_SHIFTTYPE), "GEARGATE_SHIFTTYPE");
+    EXPECT_STREQ(SettingName(65), "GEARGATE_TOGGLE_MODE");
+    EXPECT_STREQ(SettingName(NUM_OF_ITEMS), "NUM_OF_ITEMS");
+    EXPECT_EQ(NUM_OF_ITEMS, 66);
+    EXPECT_STREQ(SettingName(67), "");
+    EXPECT_STREQ(SettingName(-1), "");
+}
+
+}  // namespace
