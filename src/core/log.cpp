@@ -35,6 +35,11 @@ void OpenLog(const std::string& path) {
     g_logFile.open(path, std::ios::out | std::ios::trunc | std::ios::binary);
 }
 
+bool LogIsOpen() {
+    std::lock_guard<std::mutex> lock(g_logLock);
+    return g_logFile.is_open();
+}
+
 void CloseLog() {
     std::lock_guard<std::mutex> lock(g_logLock);
     if (g_logFile.is_open()) g_logFile.close();

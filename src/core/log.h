@@ -26,3 +26,4 @@ std::string LogTimestamp(uint32_t ticks);
 // and unloaded.
 void OpenLog(const std::string& path);
 void CloseLog();
+bool LogIsOpen();

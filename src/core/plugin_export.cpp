@@ -16,6 +16,9 @@ extern "C" IPlugin* KVT_CreatePlugin(IHostGame* game) {
         LogException("ERROR. Cannot create the plug-in folder " + Paths().pluginFolder + ".");
         return nullptr;
     }
+    // On the very first start the folder did not exist when the library was
+    // loaded, so the log could not be opened then; this start is logged too.
+    if (!LogIsOpen()) OpenLog(Paths().logFile);
     try {
         g_instance = new KVTControl(game);
     } catch (...) {

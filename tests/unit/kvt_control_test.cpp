@@ -2,6 +2,7 @@
 // deferred start-up, the menu page, navigation and saving, the hold-progress
 // overlay and the reactions to game modes.
 #include "core/kvt_control.h"
+#include "core/log.h"
 
 #include <gtest/gtest.h>
 
@@ -91,6 +92,14 @@ TEST_F(MainObject, ExportBuildsOneObjectWithItsLinesAndPages) {
     EXPECT_EQ(control->children[0]->enableFlag, &g_settings->rurAzuEnabled);
     EXPECT_EQ(control->shifterPage->enableFlag, &g_settings->gearGateEnabled);
     EXPECT_EQ(control->children[1]->parent, control);
+}
+
+TEST_F(MainObject, FirstStartInANewGameFolderIsLoggedToo) {
+    std::filesystem::remove_all(scratch.root() / "Plugins");
+    OnLibraryLoad();  // the folder is missing, so the log cannot open here
+    scratch.WriteFile(scratch.pluginFolder() / "KVTControls.ini", "[Main]\nVerboseLogEnabled = true\n");
+    ASSERT_NE(Create(), nullptr);
+    EXPECT_NE(scratch.LogText().find("] KVTControl 5.2.26.0 created\r\n"), std::string::npos);
 }
 
 TEST_F(MainObject, ExportFailsCleanlyWhenThePluginFolderCannotBeMade) {
