@@ -34,11 +34,6 @@ bool Flag(uint32_t word) {
     return (word & 0xFF) != 0;
 }
 
-template <typename Page>
-Page* AddPage(KVTControl* root, const std::string& name, bool* enableFlag) {
-    return new Page(root->game, name, enableFlag, root);
-}
-
 void AddChild(KVTControl* root, CPluginBase* page) {
     for (CPluginBase* child : root->children)
         if (child == page) return;
@@ -75,14 +70,16 @@ KVTControl::KVTControl(IHostGame* game_) : CPluginBase(game_, std::string(), nul
         const MenuItem* selector = items[0];
         return selector->options && index < selector->options->size() ? (*selector->options)[index] : "";
     };
-    CPluginBase* page = AddPage<KVTRurazu>(this, optionName(0), &g_settings->rurAzuEnabled);
+    bool* rurAzuFlag = &g_settings->rurAzuEnabled;
+    CPluginBase* page = new KVTRurazu(game, optionName(0), rurAzuFlag, this);
     AddChild(this, page);
     page->BuildMenu();
-    page = AddPage<KVTRurazu2>(this, optionName(1), &g_settings->rurAzuEnabled);
+    page = new KVTRurazu2(game, optionName(1), rurAzuFlag, this);
     AddChild(this, page);
     page->BuildMenu();
-    shifterPage = AddPage<KVTShifter>(this, optionName(2), &g_settings->gearGateEnabled);
-    page = AddPage<KVTRurazuVR>(this, optionName(3), &g_settings->rurAzuEnabled);
+    // The GearGate page builds its lines in its constructor and joins the list last.
+    shifterPage = new KVTShifter(game, optionName(2), &g_settings->gearGateEnabled, this);
+    page = new KVTRurazuVR(game, optionName(3), rurAzuFlag, this);
     AddChild(this, page);
     page->BuildMenu();
     AddChild(this, shifterPage->BuildMenu());
