@@ -2,7 +2,6 @@
 // deferred start-up, the menu page, navigation and saving, the hold-progress
 // overlay and the reactions to game modes.
 #include "core/kvt_control.h"
-#include "core/log.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +11,7 @@
 #include "config/setting.h"
 #include "config/setting_id.h"
 #include "core/host_locations.h"
+#include "core/log.h"
 #include "core/paths.h"
 #include "geargate/shifter_page.h"
 #include "input/sdl_backend.h"
