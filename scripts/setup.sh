@@ -6,6 +6,7 @@ set -euo pipefail
 
 SDL_VERSION=3.2.10
 DEPS="${KVT_DEPS:-$HOME/.cache/kvt-deps}"
+mkdir -p "$DEPS"
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"
 export DEBIAN_FRONTEND=noninteractive
@@ -38,16 +39,27 @@ if [ "$need_install" = 1 ]; then
   $SUDO apt-get install -y -q --no-install-recommends "${PACKAGES[@]}"
 fi
 
+# The pinned version when Debian still serves it; otherwise the version Debian
+# serves now, which becomes the cache's key and is written to sdl3-version.
 sdl_root="$DEPS/sdl3-$SDL_VERSION"
-mkdir -p "$sdl_root"
-tarball="$sdl_root/libsdl3_${SDL_VERSION}+ds.orig.tar.xz"
-if [ ! -f "$tarball" ]; then
-  (cd "$sdl_root" && apt-get source --download-only "libsdl3=${SDL_VERSION}+ds-1" 2>/dev/null \
-    || apt-get source --download-only libsdl3)
-  ls "$sdl_root"/libsdl3_*.orig.tar.xz >/dev/null
-  found=$(ls "$sdl_root"/libsdl3_*.orig.tar.xz | head -n1)
-  [ "$found" = "$tarball" ] || { echo "setup: expected $tarball, Debian gave $found" >&2; exit 1; }
+if [ ! -f "$sdl_root/libsdl3_${SDL_VERSION}+ds.orig.tar.xz" ] && [ -f "$DEPS/sdl3-version" ]; then
+  sdl_root="$DEPS/sdl3-$(cat "$DEPS/sdl3-version")"
 fi
+if ! ls "$sdl_root"/libsdl3_*.orig.tar.xz >/dev/null 2>&1; then
+  download=$(mktemp -d "$DEPS/download.XXXXXX")
+  (cd "$download" && { apt-get source --download-only "libsdl3=${SDL_VERSION}+ds-1" 2>/dev/null ||
+    apt-get source --download-only libsdl3; })
+  found=$(ls "$download"/libsdl3_*.orig.tar.xz | head -n1)
+  version=$(basename "$found" | sed -E 's/^libsdl3_([0-9.]+).*$/\1/')
+  [ -n "$version" ] || { echo "setup: no SDL3 source from Debian" >&2; exit 1; }
+  [ "$version" = "$SDL_VERSION" ] || echo "setup: Debian serves SDL3 $version instead of $SDL_VERSION" >&2
+  sdl_root="$DEPS/sdl3-$version"
+  mkdir -p "$sdl_root"
+  mv "$download"/* "$sdl_root/"
+  rmdir "$download"
+  echo "$version" >"$DEPS/sdl3-version"
+fi
+tarball=$(ls "$sdl_root"/libsdl3_*.orig.tar.xz | head -n1)
 if [ ! -d "$sdl_root/src" ]; then
   rm -rf "$sdl_root/src.tmp" && mkdir -p "$sdl_root/src.tmp"
   tar -xf "$tarball" -C "$sdl_root/src.tmp" --strip-components=1
