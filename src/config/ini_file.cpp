@@ -12,6 +12,8 @@
 #include <new>
 #include <sstream>
 #include <stdexcept>
+#include <string_view>
+#include <vector>
 
 #include "core/log.h"
 #include "core/paths.h"
@@ -30,6 +32,9 @@ namespace Config {
 struct IniFile::Document {
     // CSimpleIniA compares section and key names without regard to case.
     CSimpleIniA ini{/*a_bIsUtf8=*/true, /*a_bMultiKey=*/false, /*a_bMultiLine=*/false};
+    // The library keeps a comment only in front of a section or key, so the
+    // player's comments after the last entry are held here and written back.
+    std::vector<std::string> trailingLines;
     Document() { ini.SetSpaces(true); }
 };
 
@@ -87,15 +92,53 @@ void BlankUnclosedSectionLines(std::string& bytes) {
     }
 }
 
-// SimpleIni's own text for the document. A first key whose name begins with the
-// byte-order mark's bytes would lose them to the next load, which skips a
-// leading mark; writing the library's signature in front keeps the name.
-int RenderDocument(const CSimpleIniA& ini, std::string& text) {
+bool IsCommentLine(std::string_view line) {
+    const size_t first = line.find_first_not_of(" \t");
+    return first != std::string_view::npos && (line[first] == ';' || line[first] == '#');
+}
+
+bool IsBlankLine(std::string_view line) {
+    return line.find_first_not_of(" \t") == std::string_view::npos;
+}
+
+// The lines after the last section or key, when there is a comment among
+// them; a file of comments alone keeps them as the library's file comment.
+std::vector<std::string> TrailingCommentLines(std::string_view bytes) {
+    bytes = bytes.substr(0, bytes.find('\0'));  // the library stops reading there too
+    std::vector<std::string_view> lines;
+    for (size_t start = 0; start <= bytes.size();) {
+        size_t end = bytes.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) end = bytes.size();
+        lines.push_back(bytes.substr(start, end - start));
+        if (end < bytes.size() && bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n')
+            ++end;
+        start = end + 1;
+    }
+    while (!lines.empty() && IsBlankLine(lines.back())) lines.pop_back();
+    size_t tail = lines.size();
+    bool comment = false;
+    while (tail > 0 && (IsBlankLine(lines[tail - 1]) || IsCommentLine(lines[tail - 1]))) {
+        --tail;
+        if (IsCommentLine(lines[tail])) comment = true;
+    }
+    if (tail == 0 || !comment) return {};
+    return std::vector<std::string>(lines.begin() + static_cast<std::ptrdiff_t>(tail), lines.end());
+}
+
+// SimpleIni's own text for the document, then the trailing comments. A first
+// key whose name begins with the byte-order mark's bytes would lose them to
+// the next load, which skips a leading mark; writing the library's signature
+// in front keeps the name.
+int RenderDocument(const CSimpleIniA& ini, const std::vector<std::string>& trailingLines, std::string& text) {
     try {
         SI_Error code = ini.Save(text, false);
         if (code >= 0 && text.compare(0, 3, kUtf8Bom) == 0) {
             text.clear();
             code = ini.Save(text, true);
+        }
+        if (code >= 0 && !trailingLines.empty()) {
+            if (!text.empty() && text.back() != '\n') text += SI_NEWLINE_A;
+            for (const std::string& line : trailingLines) text += line + SI_NEWLINE_A;
         }
         return LibraryCode(code);
     } catch (const std::bad_alloc&) {
@@ -210,6 +253,7 @@ void IniFile::Load() {
     missingKey = false;
     modified = false;
     doc_->ini.Reset();
+    doc_->trailingLines.clear();
 
     std::string bytes;
     int error = 0;
@@ -218,6 +262,7 @@ void IniFile::Load() {
         try {
             BlankUnclosedSectionLines(bytes);
             code = LibraryCode(doc_->ini.LoadData(bytes.data(), bytes.size()));
+            doc_->trailingLines = TrailingCommentLines(bytes);
         } catch (const std::bad_alloc&) {
             code = kIniNoMemory;
         }
@@ -231,7 +276,7 @@ int IniFile::Save() {
     if (!missingKey && !modified) return kIniOk;
     std::string text;
     int error = 0;
-    int code = RenderDocument(doc_->ini, text);
+    int code = RenderDocument(doc_->ini, doc_->trailingLines, text);
     if (code >= 0) code = WriteReplacing(path, text, error);
     if (code < 0) {
         LogLine("Error saving INI file " + path + " (ErrorCode=" + std::to_string(code) + ")");
@@ -245,7 +290,7 @@ int IniFile::Save() {
 
 std::string IniFile::ToText() const {
     std::string text;
-    return RenderDocument(doc_->ini, text) >= 0 ? text : std::string();
+    return RenderDocument(doc_->ini, doc_->trailingLines, text) >= 0 ? text : std::string();
 }
 
 bool IniFile::GetRawValue(const std::string& section, const std::string& key, std::string& out) {

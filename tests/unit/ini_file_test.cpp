@@ -188,6 +188,23 @@ TEST_F(IniFileTest, CommentsAndOrderSurviveLoadAndSave) {
     EXPECT_EQ(FileText(), expected);
 }
 
+TEST_F(IniFileTest, CommentsAfterTheLastEntryAreKept) {
+    LoadText("[S]\na = 1\n\n; about the end\n# another\n\n");
+    ini.SetInt("S", "b", 2);
+    ASSERT_EQ(ini.Save(), Config::kIniOk);
+    EXPECT_EQ(FileText(), "[S]\na = 1\nb = 2\n\n; about the end\n# another\n");
+    ini.Load();
+    EXPECT_EQ(ini.GetInt("S", "b", 0), 2);
+    ini.SetInt("S", "b", 3);
+    ASSERT_EQ(ini.Save(), Config::kIniOk);
+    EXPECT_EQ(FileText(), "[S]\na = 1\nb = 3\n\n; about the end\n# another\n") << "no comment is doubled";
+
+    LoadText("; only a comment\n");
+    ini.SetInt("S", "a", 1);
+    ASSERT_EQ(ini.Save(), Config::kIniOk);
+    EXPECT_EQ(FileText(), "; only a comment\n\n\n[S]\na = 1\n");
+}
+
 TEST_F(IniFileTest, OddInputLoadsWithoutHarm) {
     LoadText("\xEF\xBB\xBF[main]\r\nverboselogenabled = true\r\n");
     EXPECT_TRUE(ini.GetBool("Main", "VerboseLogEnabled", false));
