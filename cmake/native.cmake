@@ -4,6 +4,11 @@
 option(KVT_SANITIZE "Build with ASan and UBSan" ON)
 set(KVT_WINDOWS_BUILD "${CMAKE_SOURCE_DIR}/build/windows" CACHE PATH "Windows build folder for the end-to-end tests")
 
+# A field read without the lock it is guarded by fails the build.
+if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+  list(APPEND KVT_WARNINGS -Wthread-safety)
+endif()
+
 if(KVT_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)

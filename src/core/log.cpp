@@ -7,16 +7,16 @@
 #include <cstring>
 #include <exception>
 #include <fstream>
-#include <mutex>
 #include <stdexcept>
 
+#include "core/mutex.h"
 #include "platform/platform.h"
 
-bool g_verboseLog = false;
+std::atomic<bool> g_verboseLog{false};
 
 namespace {
-std::mutex g_logLock;
-std::ofstream g_logFile;  // guarded by g_logLock
+kvt::Mutex g_logLock;
+std::ofstream g_logFile KVT_GUARDED_BY(g_logLock);
 }  // namespace
 
 std::string LogTimestamp(uint32_t ticks) {
@@ -28,7 +28,7 @@ std::string LogTimestamp(uint32_t ticks) {
 }
 
 void OpenLog(const std::string& path) {
-    std::lock_guard<std::mutex> lock(g_logLock);
+    kvt::MutexLock lock(g_logLock);
     if (g_logFile.is_open()) g_logFile.close();
     g_logFile.clear();
     // Binary, so each line ends with the CR LF written below on every platform.
@@ -36,17 +36,17 @@ void OpenLog(const std::string& path) {
 }
 
 bool LogIsOpen() {
-    std::lock_guard<std::mutex> lock(g_logLock);
+    kvt::MutexLock lock(g_logLock);
     return g_logFile.is_open();
 }
 
 void CloseLog() {
-    std::lock_guard<std::mutex> lock(g_logLock);
+    kvt::MutexLock lock(g_logLock);
     if (g_logFile.is_open()) g_logFile.close();
 }
 
 void LogLine(const std::string& message) {
-    std::lock_guard<std::mutex> lock(g_logLock);
+    kvt::MutexLock lock(g_logLock);
     try {
         if (!g_logFile.is_open()) return;
         std::string line = LogTimestamp(platform::TickCount());

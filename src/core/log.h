@@ -3,11 +3,13 @@
 // the verbose switch on; errors are always written.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
-// The verbose switch, read from [Main] VerboseLogEnabled at start-up.
-extern bool g_verboseLog;
+// The verbose switch, read from [Main] VerboseLogEnabled at start-up; the input
+// job reads it too.
+extern std::atomic<bool> g_verboseLog;
 
 void LogLine(const std::string& message);
 void LogLine(const char* message);
