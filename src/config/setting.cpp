@@ -61,6 +61,18 @@ void PrepareCarInfo() {
 Setting::Setting() = default;
 Setting::~Setting() = default;
 
+bool CreateSettingsOnce() {
+    if (g_settings) return false;
+    g_settings = new Setting();
+    g_settings->LoadSettingsFile();
+    return true;
+}
+
+void ResetSettingsForTest() {
+    delete g_settings;
+    g_settings = nullptr;
+}
+
 void Setting::LoadSettingsFile() {
     PrepareCarInfo();
     ini.Load();
@@ -121,7 +133,8 @@ void Setting::ReadAllSettings() {
                 code = 0;
             }
             item->extra = code;
-            if (code != 0) item->name += " (" + codeText + ")";
+            // Cut like a value, so no hand-edited text of any length reaches the host's drawing.
+            if (code != 0) item->name += " (" + codeText.substr(0, kMaxBindingText) + ")";
         }
     }
 }

@@ -2,6 +2,7 @@
 // settings, and every binding item of the menu.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -24,20 +25,22 @@ public:
     // Writes every setting and binding item back and saves the file if changed.
     void SaveAllSettings();
 
+    // The document and the lists belong to the host's thread; the flags and
+    // numbers below are read by the input job as well, hence atomics.
     IniFile ini;
     std::vector<MenuItem*> bindingItems;
-    bool unsavedChanges = false;
-    bool delayedInitEnabled = true;
-    bool rurAzuEnabled = false;
-    bool gearGateEnabled = false;
-    float soundVolume = 1.0f;
-    float soundVolumeShiftType = 1.0f;
+    std::atomic<bool> unsavedChanges{false};
+    std::atomic<bool> delayedInitEnabled{true};
+    std::atomic<bool> rurAzuEnabled{false};
+    std::atomic<bool> gearGateEnabled{false};
+    std::atomic<float> soundVolume{1.0f};
+    std::atomic<float> soundVolumeShiftType{1.0f};
     std::string soundFilePath;
-    bool autoNeutral = true;
-    int32_t clutchRequired = 1;
+    std::atomic<bool> autoNeutral{true};
+    std::atomic<int32_t> clutchRequired{1};
     std::string clutchRequiredText;
-    float clutchThreshold = 0.35f;
-    int32_t shifterType = 2;
+    std::atomic<float> clutchThreshold{0.35f};
+    std::atomic<int32_t> shifterType{2};
     std::string shifterTypeText;
 };
 
@@ -48,5 +51,15 @@ std::string KeyCodeText(int32_t code);
 
 }  // namespace Config
 
-// The process-wide settings object, created by the main object.
+// The process-wide settings object, created by the first main object and
+// never destroyed: the input job may still read it while the library unloads.
 extern Config::Setting* g_settings;
+
+namespace Config {
+// Creates the process-wide settings object and loads KVTControls.ini into it
+// on the first call; later main objects find it as it is. True when created.
+bool CreateSettingsOnce();
+// Frees the process-wide object, as the end of the process would; for tests
+// that play a new process, with no main object or input job alive.
+void ResetSettingsForTest();
+}  // namespace Config

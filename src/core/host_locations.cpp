@@ -54,7 +54,7 @@ void ResetHostLocations() {
 
 int32_t ReadGameMode() {
     const uint32_t state = g_host.gameState;
-    if (state == 0) return -1;
+    if (state == 0) return host_modes::kUnknown;
     return HostRead<int32_t>(state + kGameModeField);
 }
 
@@ -63,9 +63,10 @@ bool HostHPatternBound() {
     if (state == 0) return false;
     const uint32_t table = HostReadPointer(state + kControlTableField);
     if (table == 0) return false;
-    const uint32_t records = HostReadPointer(table + 4);
+    const uint32_t records = HostReadPointer(table + kControlRecordsField);
     if (records == 0) return false;
-    for (uint32_t control : {13u, 15u, 16u, 17u, 18u, 19u, 20u})
-        if (HostRead<uint32_t>(records + 48 + 20 * control) != 0) return true;
+    for (uint32_t control : kHostGearControls)
+        if (HostRead<uint32_t>(records + kControlRecordsStart + kControlRecordSize * control) != 0)
+            return true;
     return false;
 }

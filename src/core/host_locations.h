@@ -25,7 +25,25 @@ inline constexpr uint32_t kRunningField = 0x5C;
 inline constexpr uint32_t kControlTableField = 0xCF8;
 // State word of gameState2.
 inline constexpr uint32_t kState2Field = 0x10;
+
+// The host's control table: its second word points to the control records,
+// 20 bytes each from byte 48 on; a record's first word is non-zero while a
+// button is bound to that control.
+inline constexpr uint32_t kControlRecordsField = 4;
+inline constexpr uint32_t kControlRecordsStart = 48;
+inline constexpr uint32_t kControlRecordSize = 20;
+// The host's own H-pattern controls: gears 1 to 6 and reverse (14 is none).
+inline constexpr uint32_t kHostGearControls[] = {13, 15, 16, 17, 18, 19, 20};
 }  // namespace host_offsets
+
+// The game-mode values the plug-in tells apart (the word at gameState + 0x728).
+namespace host_modes {
+inline constexpr int32_t kUnknown = -1;       // no game state yet
+inline constexpr int32_t kDriving = 1;        // a car on a stage: the only mode GearGate shifts in
+inline constexpr int32_t kMenus = 3;          // the host's menus: the overlay sits at the top
+inline constexpr int32_t kCarSetup = 13;      // a car is being set up for a stage
+inline constexpr int32_t kShiftReload = 241;  // the host re-reads its shift settings
+}  // namespace host_modes
 
 // Written by the host's thread and the input job; each field is one machine
 // word, so readers see either the old or the new value.

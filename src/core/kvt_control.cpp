@@ -2,8 +2,6 @@
 // hold-progress overlay and the reactions to the host's game modes.
 #include "core/kvt_control.h"
 
-#include <memory>
-
 #include "config/setting.h"
 #include "config/setting_id.h"
 #include "core/code_patch.h"
@@ -27,8 +25,7 @@ constexpr const char* kGearGateCredits =
 constexpr const char* kHostBindingWarning =
     "WARNING. Original KVT H-PATTERN Gear1-6-R buttons set. Unbind those before enabling GearGate here";
 
-// Process lifetime; replaced only when a new main object is built (tests).
-std::unique_ptr<Config::Setting> g_settingsOwner;
+CoreOnce g_once;
 
 bool Flag(uint32_t word) {
     return (word & 0xFF) != 0;
@@ -41,10 +38,17 @@ void AddChild(KVTControl* root, CPluginBase* page) {
 }
 }  // namespace
 
+CoreOnce& Once() {
+    return g_once;
+}
+
+void ResetCoreOnce() {
+    g_once.startUpDone = false;
+    g_once.lastGameMode = host_modes::kUnknown;
+}
+
 KVTControl::KVTControl(IHostGame* game_) : CPluginBase(game_, std::string(), nullptr, nullptr) {
-    g_settingsOwner = std::make_unique<Config::Setting>();
-    g_settings = g_settingsOwner.get();
-    g_settings->LoadSettingsFile();
+    Config::CreateSettingsOnce();
 
     Input::SDLBackend& backend = Input::GetBackend();
     if (!backend.ThreadExists()) {
@@ -53,7 +57,6 @@ KVTControl::KVTControl(IHostGame* game_) : CPluginBase(game_, std::string(), nul
     }
 
     g_hostGame = game;
-    for (size_t i = 0; i < kHoldProgressSlots; ++i) holdProgressSlots.push_back(new HoldProgressSlot());
 
     items.push_back(MenuItem::OwnChoice(MENUPAGE_SWITCH, "Page", UNKNOWN, "[< >] Switches a menu page"));
     items.push_back(
@@ -70,7 +73,7 @@ KVTControl::KVTControl(IHostGame* game_) : CPluginBase(game_, std::string(), nul
         const MenuItem* selector = items[0];
         return selector->options && index < selector->options->size() ? (*selector->options)[index] : "";
     };
-    bool* rurAzuFlag = &g_settings->rurAzuEnabled;
+    std::atomic<bool>* rurAzuFlag = &g_settings->rurAzuEnabled;
     CPluginBase* page = new KVTRurazu(game, optionName(0), rurAzuFlag, this);
     AddChild(this, page);
     page->BuildMenu();
@@ -101,21 +104,16 @@ KVTControl::KVTControl(IHostGame* game_) : CPluginBase(game_, std::string(), nul
 KVTControl::~KVTControl() {
     if (g_verboseLog) LogLine("Closing KVTControl");
     Input::GetBackend().StopJob();
-    {
-        std::lock_guard<std::mutex> lock(holdProgressLock_);
-        holdProgressVisible = false;
-        for (HoldProgressSlot* slot : holdProgressSlots) delete slot;
-        holdProgressSlots.clear();
-    }
+    holdProgress.Clear();
     // A later export call must build a new object, not hand out this one.
     if (g_instance == this) g_instance = nullptr;
 }
 
 const char* KVT_THISCALL KVTControl::GetPluginName() {
-    if (!startedUp_) {
-        startedUp_ = true;
+    if (!pagesStarted_) {
+        pagesStarted_ = true;
         try {
-            StartUp();
+            StartUp(!Once().startUpDone.exchange(true));
         } catch (...) {
             LogException("ERROR. KVTControl start-up failed.");
         }
@@ -123,11 +121,16 @@ const char* KVT_THISCALL KVTControl::GetPluginName() {
     return "KVT Controls";
 }
 
-void KVTControl::StartUp() {
-    if (g_verboseLog)
-        LogLine("Initializing KVTControl and all " + std::to_string(children.size()) + " child plugins");
-    RefreshHostLocations();
+// A later main object's pages still need their first call (it registers
+// their input listeners); the process-wide steps run for the first object only.
+void KVTControl::StartUp(bool firstInProcess) {
+    if (firstInProcess) {
+        if (g_verboseLog)
+            LogLine("Initializing KVTControl and all " + std::to_string(children.size()) + " child plugins");
+        RefreshHostLocations();
+    }
     for (CPluginBase* child : children) child->GetPluginName();
+    if (!firstInProcess) return;
 
     PatchState& patches = Patches();
     if (!patches.modeStoreInstalled) InstallModeStorePatch();
@@ -145,13 +148,9 @@ void KVTControl::OnGameModeChange() {
         RefreshHostLocations();
         RefreshCarObject();
         const int32_t mode = ReadGameMode();
-        if (mode == lastGameMode_) return;
-        if (mode == 3) {
-            {
-                std::lock_guard<std::mutex> lock(holdProgressLock_);
-                holdProgressVisible = false;
-                for (HoldProgressSlot* slot : holdProgressSlots) slot->actionId = 0;
-            }
+        if (mode == Once().lastGameMode) return;
+        if (mode == host_modes::kMenus) {
+            holdProgress.Clear();
             Input::SDLBackend& backend = Input::GetBackend();
             if (g_settings->delayedInitEnabled && !backend.IsRunning()) {
                 if (g_verboseLog) LogLine("Starting the backend input job (delayed initialization)");
@@ -159,18 +158,19 @@ void KVTControl::OnGameModeChange() {
             }
         }
         if (shifterPage) {
-            shifterPage->driving = mode == 1;
-            if (mode == 241) {
+            shifterPage->driving = mode == host_modes::kDriving;
+            if (mode == host_modes::kShiftReload) {
                 shifterPage->LoadShiftDeadzone();
-            } else if (mode == 13) {
+            } else if (mode == host_modes::kCarSetup) {
+                // A state word of 1 means the host is not setting up a car after all.
                 const uint32_t state2 = Host().gameState2;
                 if (state2 != 0 && platform::HostRead<uint32_t>(state2 + host_offsets::kState2Field) != 1)
                     shifterPage->SetupForCar();
-            } else if (mode == 3) {
+            } else if (mode == host_modes::kMenus) {
                 shifterPage->RestoreHostGearbox();
             }
         }
-        lastGameMode_ = mode;
+        Once().lastGameMode = mode;
     } catch (...) {
         LogException("ERROR. OnGameModeChange failed.");
     }
@@ -247,60 +247,12 @@ bool KVTControl::HandleMenuInput(int32_t* selected, char textKey, bool* up, bool
 }
 
 void KVTControl::SetHoldProgress(const MenuItem* item, uint32_t elapsed) {
-    if (!item || item->holdTime == 0) return;
-    const float fraction = elapsed == 0 ? 0.0f : float(elapsed) / float(item->holdTime);
-    std::lock_guard<std::mutex> lock(holdProgressLock_);
-    HoldProgressSlot* slot = nullptr;
-    HoldProgressSlot* firstFree = nullptr;
-    for (HoldProgressSlot* candidate : holdProgressSlots) {
-        if (candidate->actionId == item->id) {
-            slot = candidate;
-            break;
-        }
-        if (!firstFree && candidate->actionId == 0) firstFree = candidate;
-    }
-    if (!slot) {
-        if (!firstFree) return;
-        slot = firstFree;
-        slot->fraction = fraction;
-        slot->caption = item->name;
-        slot->actionId = item->id;
-    }
-    if (fraction > 0) {
-        slot->fraction = fraction;
-        holdProgressVisible = true;
-    } else {
-        slot->actionId = 0;
-        bool anyInUse = false;
-        for (HoldProgressSlot* candidate : holdProgressSlots) anyInUse = anyInUse || candidate->actionId > 0;
-        holdProgressVisible = anyInUse;
-    }
+    if (item) holdProgress.SetHoldProgress(item->id, item->name, item->holdTime, elapsed);
 }
 
 void KVTControl::DrawHoldProgress() {
     try {
-        std::lock_guard<std::mutex> lock(holdProgressLock_);
-        if (!holdProgressVisible) return;
-        const float firstTop = ReadGameMode() == 3 ? 20.0f : 250.0f;
-        int drawn = 0;
-        for (const HoldProgressSlot* slot : holdProgressSlots) {
-            if (slot->actionId <= 0) continue;
-            const float top = firstTop + 20.0f * drawn++;
-            game->SetColour(0, 0, 0, 1);
-            game->DrawFilledBox(320, top, 100, 19);
-            if (slot->fraction >= 1) {
-                game->SetColour(0, 1, 0, 1);
-            } else {
-                game->SetColour(1, 0, 0, 1);
-            }
-            const float clamped = slot->fraction < 0 ? 0 : (slot->fraction > 1 ? 1 : slot->fraction);
-            game->DrawFilledBox(320, top, 100 * clamped, 19);
-            game->BeginMode(64);
-            game->SetTextStyle(1);
-            game->SetPresetColour(3);
-            game->WriteText(320, top, slot->caption.c_str());
-            game->EndMode(64);
-        }
+        holdProgress.DrawHoldProgress(game, ReadGameMode() == host_modes::kMenus);
     } catch (...) {
         LogException("ERROR. DrawHoldProgress failed.");
     }

@@ -2,25 +2,18 @@
 // hold-progress overlay, and the plug-in's answer to the host's game modes.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <string>
-#include <vector>
 
+#include "core/hold_progress.h"
 #include "core/plugin_base.h"
 
 class KVTShifter;
 
-struct HoldProgressSlot {
-    int32_t actionId = 0;  // greater than 0 while in use
-    std::string caption;
-    float fraction = 0.0f;
-};
-
 inline constexpr const char* kPluginTitle = "KVT Controls 5.2.26.0 (Velmora Compatible)";
 inline constexpr const char* kPageOptions[] = {"[1/4] RurAzu", "[2/4] RurAzu", "[3/4] GearGate",
                                                "[4/4] openKVTVR"};
-inline constexpr size_t kHoldProgressSlots = 5;
 
 class KVTControl : public CPluginBase {
 public:
@@ -43,17 +36,14 @@ public:
 
     int32_t selectedIndex = 0;
     KVTShifter* shifterPage = nullptr;
-    bool holdProgressVisible = false;
-    std::vector<HoldProgressSlot*> holdProgressSlots;
+    HoldProgressOverlay holdProgress;
 
 private:
-    void StartUp();
+    void StartUp(bool firstInProcess);
     void DrawHostBindingWarning(float y);
 
-    bool startedUp_ = false;
-    int32_t lastGameMode_ = -1;
-    // The render thread draws the slots while the input job updates them.
-    std::mutex holdProgressLock_;
+    // This object's pages have had their first name call.
+    bool pagesStarted_ = false;
     int warningColour_ = 0;
     uint32_t warningFlipTime_ = 0;
 };
@@ -61,3 +51,14 @@ private:
 // The one instance (null until the export has run) and the host game object.
 extern KVTControl* g_instance;
 extern IHostGame* g_hostGame;
+
+// What happens once per process, however many main objects the host makes:
+// a main object created after the host destroyed the first must neither start
+// up again (patches, input job) nor forget the last game mode it saw.
+struct CoreOnce {
+    std::atomic<bool> startUpDone{false};
+    std::atomic<int32_t> lastGameMode{-1};
+};
+CoreOnce& Once();
+// Forgets it, as a new process would (tests).
+void ResetCoreOnce();

@@ -26,7 +26,7 @@ MenuItem::~MenuItem() {
 }
 
 MenuItem* MenuItem::Boolean(int32_t id, const char* name, int32_t group, const std::string& description,
-                            bool* value) {
+                            std::atomic<bool>* value) {
     auto* item = new MenuItem(id, name, group, description);
     item->type = ITEM_BOOLEAN;
     item->value = value;
@@ -34,7 +34,7 @@ MenuItem* MenuItem::Boolean(int32_t id, const char* name, int32_t group, const s
 }
 
 MenuItem* MenuItem::Toggle(int32_t id, const char* name, int32_t group, const std::string& description,
-                           bool* value) {
+                           std::atomic<bool>* value) {
     auto* item = new MenuItem(id, name, group, description);
     item->type = ITEM_TOGGLE;
     item->value = value;
@@ -42,7 +42,7 @@ MenuItem* MenuItem::Toggle(int32_t id, const char* name, int32_t group, const st
 }
 
 MenuItem* MenuItem::Integer(int32_t id, const char* name, int32_t group, const std::string& description,
-                            int32_t* value, int32_t minimum, int32_t maximum) {
+                            std::atomic<int32_t>* value, int32_t minimum, int32_t maximum) {
     auto* item = new MenuItem(id, name, group, description);
     item->type = ITEM_INTEGER;
     item->value = value;
@@ -52,7 +52,7 @@ MenuItem* MenuItem::Integer(int32_t id, const char* name, int32_t group, const s
 }
 
 MenuItem* MenuItem::Decimal(int32_t id, const char* name, int32_t group, const std::string& description,
-                            float* value, double maximum, double step) {
+                            std::atomic<float>* value, double maximum, double step) {
     auto* item = new MenuItem(id, name, group, description);
     item->type = ITEM_DECIMAL;
     item->value = value;
@@ -127,14 +127,14 @@ std::string MenuItem::ValueText() const {
     char buffer[kMaxValueText + 1] = {};
     switch (type) {
         case ITEM_BOOLEAN:
-            return *static_cast<bool*>(value) ? "TRUE" : "FALSE";
+            return Flag()->load() ? "TRUE" : "FALSE";
         case ITEM_TOGGLE:
-            return *static_cast<bool*>(value) ? "ENABLED" : "DISABLED";
+            return Flag()->load() ? "ENABLED" : "DISABLED";
         case ITEM_INTEGER:
-            std::snprintf(buffer, sizeof buffer, "%d", *static_cast<int32_t*>(value));
+            std::snprintf(buffer, sizeof buffer, "%d", Number()->load());
             return buffer;
         case ITEM_DECIMAL:
-            std::snprintf(buffer, sizeof buffer, "%.3f", static_cast<double>(*static_cast<float*>(value)));
+            std::snprintf(buffer, sizeof buffer, "%.3f", static_cast<double>(Decimal()->load()));
             return buffer;
         case ITEM_CHOICE:
         case ITEM_BINDING: {

@@ -1,7 +1,10 @@
 // One line of the in-game menu: its kind, texts, bounds, allowed options and a
 // pointer to the value it edits (inside the settings object or its own text).
+// The settings' flags and numbers are atomics, since the input job reads them
+// while the menu changes them.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -21,13 +24,13 @@ inline constexpr size_t kMaxValueText = 127;
 class MenuItem {
 public:
     static MenuItem* Boolean(int32_t id, const char* name, int32_t group, const std::string& description,
-                             bool* value);
+                             std::atomic<bool>* value);
     static MenuItem* Toggle(int32_t id, const char* name, int32_t group, const std::string& description,
-                            bool* value);
+                            std::atomic<bool>* value);
     static MenuItem* Integer(int32_t id, const char* name, int32_t group, const std::string& description,
-                             int32_t* value, int32_t minimum, int32_t maximum);
+                             std::atomic<int32_t>* value, int32_t minimum, int32_t maximum);
     static MenuItem* Decimal(int32_t id, const char* name, int32_t group, const std::string& description,
-                             float* value, double maximum, double step);
+                             std::atomic<float>* value, double maximum, double step);
     static MenuItem* OwnChoice(int32_t id, const char* name, int32_t group, const std::string& description);
     static MenuItem* TextChoice(int32_t id, const char* name, int32_t group, const std::string& description,
                                 std::string* value);
@@ -46,8 +49,17 @@ public:
     std::string DisplayText() const;
 
     bool HasText() const { return type == ITEM_CHOICE || type == ITEM_BINDING; }
-    // The text value, or null for items of other types.
+    // The value by type, or null for items of other types.
     std::string* Text() const { return HasText() ? static_cast<std::string*>(value) : nullptr; }
+    std::atomic<bool>* Flag() const {
+        return type == ITEM_BOOLEAN || type == ITEM_TOGGLE ? static_cast<std::atomic<bool>*>(value) : nullptr;
+    }
+    std::atomic<int32_t>* Number() const {
+        return type == ITEM_INTEGER ? static_cast<std::atomic<int32_t>*>(value) : nullptr;
+    }
+    std::atomic<float>* Decimal() const {
+        return type == ITEM_DECIMAL ? static_cast<std::atomic<float>*>(value) : nullptr;
+    }
     // The line's value column, at most kMaxValueText characters.
     std::string ValueText() const;
 

@@ -19,7 +19,8 @@ int32_t Count(const std::vector<MenuItem*>& items) {
 }
 }  // namespace
 
-CPluginBase::CPluginBase(IHostGame* game_, std::string name_, bool* enableFlag_, CPluginBase* parent_)
+CPluginBase::CPluginBase(IHostGame* game_, std::string name_, std::atomic<bool>* enableFlag_,
+                         CPluginBase* parent_)
     : game(game_), name(std::move(name_)), enableFlag(enableFlag_), parent(parent_) {}
 
 CPluginBase::~CPluginBase() {
@@ -152,25 +153,26 @@ bool CPluginBase::HandleMenuInput(int32_t* selected, char, bool* up, bool* down,
     switch (item->type) {
         case ITEM_BOOLEAN:
         case ITEM_TOGGLE: {
-            bool* flag = static_cast<bool*>(item->value);
-            *flag = !*flag;
+            std::atomic<bool>* flag = item->Flag();
+            flag->store(!flag->load());
             break;
         }
         case ITEM_INTEGER: {
-            int32_t* number = static_cast<int32_t*>(item->value);
-            int64_t next = int64_t(*number) + delta;
+            std::atomic<int32_t>* number = item->Number();
+            int64_t next = int64_t(number->load()) + delta;
             if (next < item->intMin) {
                 next = item->intMin;
             } else if (next > item->intMax) {
                 next = item->intMax;
             }
-            *number = static_cast<int32_t>(next);
+            number->store(static_cast<int32_t>(next));
             break;
         }
         case ITEM_DECIMAL: {
-            float* number = static_cast<float*>(item->value);
-            const double candidate = delta * item->step + double(*number);
-            *number = static_cast<float>(item->min > candidate ? item->min : std::min(item->max, candidate));
+            std::atomic<float>* number = item->Decimal();
+            const double candidate = delta * item->step + double(number->load());
+            number->store(
+                static_cast<float>(item->min > candidate ? item->min : std::min(item->max, candidate)));
             break;
         }
         case ITEM_CHOICE:

@@ -3,6 +3,7 @@
 // selected line's value.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -12,7 +13,7 @@
 
 class CPluginBase : public IPlugin {
 public:
-    CPluginBase(IHostGame* game, std::string name, bool* enableFlag, CPluginBase* parent);
+    CPluginBase(IHostGame* game, std::string name, std::atomic<bool>* enableFlag, CPluginBase* parent);
     virtual ~CPluginBase();
     CPluginBase(const CPluginBase&) = delete;
     CPluginBase& operator=(const CPluginBase&) = delete;
@@ -48,7 +49,8 @@ public:
 
     IHostGame* game;
     std::string name;
-    bool* enableFlag;
+    // Read by the input job too (a disabled page uses no device).
+    std::atomic<bool>* enableFlag;
     CPluginBase* parent;
     std::vector<CPluginBase*> children;
     std::vector<MenuItem*> items;

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -37,6 +38,11 @@ uint32_t QueryDeviceWindow(uint32_t renderDevice);
 // characters stored, without the terminator.
 uint32_t ReadPrivateProfileString(const char* section, const char* key, const char* defaultText, char* buffer,
                                   uint32_t size, const char* file);
+
+// Pushes what the stream wrote through the system's caches onto the disk, so a
+// file that replaces another is whole even after a power cut. Call after
+// fflush. False on failure (errno set).
+bool FlushToDisk(std::FILE* file);
 
 // Replaces target by the finished file replacement in one step, so a crash or a
 // full disk never leaves a half-written target behind. False on failure (errno set).

@@ -32,6 +32,8 @@ class MainObject : public ::testing::Test {
 protected:
     void SetUp() override {
         ResetHostLocations();
+        ResetCoreOnce();
+        Config::ResetSettingsForTest();
         Input::GetBackend().StopJob();
         gameState = arena.Allocate(0x1000);
         arena.WriteU32(kBase + offs::kGameState, gameState);
@@ -44,6 +46,8 @@ protected:
     }
     void TearDown() override {
         if (g_instance) g_instance->DeletingDestructor(1);
+        Config::ResetSettingsForTest();
+        ResetCoreOnce();
         ResetHostLocations();
     }
 
@@ -230,21 +234,22 @@ TEST_F(MainObject, HoldProgressUsesFiveSlotsAndDrawsBars) {
     control->GetPluginName();
     MenuItem* never = HoldItem(7, 0);
     control->SetHoldProgress(never, 500);
-    EXPECT_FALSE(control->holdProgressVisible) << "an instant binding never shows a bar";
+    EXPECT_FALSE(control->holdProgress.Visible()) << "an instant binding never shows a bar";
 
     std::vector<MenuItem*> held;
     for (int32_t id = 10; id < 16; ++id) held.push_back(HoldItem(id, 1000));
     for (MenuItem* item : held) control->SetHoldProgress(item, 250);
-    EXPECT_TRUE(control->holdProgressVisible);
-    for (size_t i = 0; i < kHoldProgressSlots; ++i)
-        EXPECT_EQ(control->holdProgressSlots[i]->actionId, held[i]->id);
+    EXPECT_TRUE(control->holdProgress.Visible());
+    auto slots = control->holdProgress.Slots();
+    ASSERT_EQ(slots.size(), 5u);
+    for (size_t i = 0; i < slots.size(); ++i) EXPECT_EQ(slots[i].actionId, held[i]->id);
 
     control->SetHoldProgress(held[1], 0);
-    EXPECT_EQ(control->holdProgressSlots[1]->actionId, 0);
+    EXPECT_EQ(control->holdProgress.Slots()[1].actionId, 0);
     control->SetHoldProgress(held[5], 1500);
-    EXPECT_EQ(control->holdProgressSlots[1]->actionId, held[5]->id)
-        << "the sixth action takes the freed slot";
-    EXPECT_EQ(control->holdProgressSlots[1]->caption, held[5]->name);
+    slots = control->holdProgress.Slots();
+    EXPECT_EQ(slots[1].actionId, held[5]->id) << "the sixth action takes the freed slot";
+    EXPECT_EQ(slots[1].caption, held[5]->name);
 
     game.Clear();
     control->DrawHoldProgress();
@@ -261,14 +266,17 @@ TEST_F(MainObject, HoldProgressUsesFiveSlotsAndDrawsBars) {
     EXPECT_EQ(widths, (std::vector<float>{25, 100, 25, 25, 25})) << "a full bar is clamped to 100";
 
     StoreMode(control, 3);
-    EXPECT_FALSE(control->holdProgressVisible) << "entering mode 3 clears the overlay";
-    control->SetHoldProgress(held[0], 500);
+    EXPECT_FALSE(control->holdProgress.Visible()) << "entering mode 3 clears the overlay";
+    for (const HoldProgressSlot& slot : control->holdProgress.Slots())
+        EXPECT_EQ(slot.actionId, 0) << "and frees every slot, so five new actions fit";
+    for (size_t i = 0; i < 5; ++i) control->SetHoldProgress(held[i], 500);
     game.Clear();
     control->DrawHoldProgress();
     EXPECT_EQ(game.TextsAt(20), (std::vector<std::string>{"Action 10"})) << "mode 3 draws at the top";
+    EXPECT_EQ(game.TextsAt(100), (std::vector<std::string>{"Action 14"}));
 
     for (MenuItem* item : held) control->SetHoldProgress(item, 0);
-    EXPECT_FALSE(control->holdProgressVisible);
+    EXPECT_FALSE(control->holdProgress.Visible());
     game.Clear();
     control->DrawHoldProgress();
     EXPECT_TRUE(game.calls.empty());
@@ -280,7 +288,116 @@ TEST_F(MainObject, RepeatedGameModeRunsItsReactionOnce) {
     StoreMode(control, 3);
     control->SetHoldProgress(HoldItem(9, 1000), 100);
     StoreMode(control, 3);
-    EXPECT_TRUE(control->holdProgressVisible) << "the second store of mode 3 is not a change";
+    EXPECT_TRUE(control->holdProgress.Visible()) << "the second store of mode 3 is not a change";
+}
+
+// Only the low byte of a host bool counts: 0x100 is false.
+TEST_F(MainObject, OnlyTheLowByteOfAHostBoolCounts) {
+    KVTControl* control = Create();
+    control->GetPluginName();
+    control->HandlePluginInput(0, 0, 0x100, 0, 0, 0);
+    EXPECT_EQ(control->selectedIndex, 0);
+    control->HandlePluginInput(0, 0, 0, 0, 0x100, 0);
+    EXPECT_EQ(*control->items[0]->Text(), "[1/4] RurAzu");
+
+    const auto ini = scratch.pluginFolder() / "KVTControls.ini";
+    control->HandlePluginInput(0, 0, 1, 0, 0, 0);
+    ASSERT_EQ(control->selectedIndex, 1);
+    g_settings->unsavedChanges = true;
+    control->HandlePluginInput(0, 0, 0, 0, 0, 0x100);
+    EXPECT_EQ(scratch.ReadFile(ini), "") << "select 0x100 is no select";
+    EXPECT_TRUE(g_settings->unsavedChanges);
+}
+
+TEST_F(MainObject, SelectOnAnyOtherLineSavesNothing) {
+    KVTControl* control = Create();
+    control->GetPluginName();
+    g_settings->unsavedChanges = true;
+    const auto ini = scratch.pluginFolder() / "KVTControls.ini";
+    control->HandlePluginInput(0, 0, 0, 0, 0, 1);  // on "Page"
+    EXPECT_EQ(scratch.ReadFile(ini), "");
+    EXPECT_TRUE(g_settings->unsavedChanges);
+    control->selectedIndex = 2;  // the separator, as a stale index could leave it
+    control->HandlePluginInput(0, 0, 0, 0, 0, 1);
+    EXPECT_EQ(scratch.ReadFile(ini), "");
+}
+
+// Each of the host's H-pattern controls alone is enough for the warning; 14 is no gear.
+TEST_F(MainObject, EveryHostGearControlAloneWarns) {
+    KVTControl* control = Create();
+    control->GetPluginName();
+    control->items[0]->SetValue("[3/4] GearGate");
+    const uint32_t table = arena.Allocate(0x10), records = arena.Allocate(48 + 20 * 32);
+    arena.WriteU32(gameState + offs::kControlTableField, table);
+    arena.WriteU32(table + 4, records);
+    const std::string warning =
+        "WARNING. Original KVT H-PATTERN Gear1-6-R buttons set. Unbind those before enabling GearGate here";
+    for (uint32_t control_ = 12; control_ <= 21; ++control_) {
+        arena.WriteU32(records + 48 + 20 * control_, 1);
+        g_settings->gearGateEnabled = true;
+        game.Clear();
+        control->DrawPluginPage();
+        const bool gear = control_ == 13 || (control_ >= 15 && control_ <= 20);
+        EXPECT_EQ(game.TextsAt(95) == std::vector<std::string>{warning}, gear) << "control " << control_;
+        EXPECT_EQ(g_settings->gearGateEnabled.load(), !gear) << "control " << control_;
+        arena.WriteU32(records + 48 + 20 * control_, 0);
+    }
+}
+
+// The render device is asked for the host window only while the window is
+// unknown and a device exists: once at start-up here, never again.
+TEST_F(MainObject, HostWindowIsAskedForOnlyUntilKnown) {
+    const uint32_t holder = arena.ReadU32(arena.ReadU32(kBase + offs::kRenderRoot) + offs::kRenderChild);
+    arena.WriteU32(holder + offs::kRenderDevice, 0);
+    KVTControl* control = Create();
+    control->GetPluginName();
+    EXPECT_EQ(platform::sim::DeviceQueryCount(), 0u) << "no device, no question";
+    EXPECT_EQ(Host().hostWindow.load(), 0u);
+    StoreMode(control, 2);
+    EXPECT_EQ(platform::sim::DeviceQueryCount(), 0u);
+
+    arena.WriteU32(holder + offs::kRenderDevice, device);
+    StoreMode(control, 4);
+    EXPECT_EQ(platform::sim::DeviceQueryCount(), 1u);
+    EXPECT_EQ(Host().hostWindow.load(), kWindow);
+    StoreMode(control, 3);
+    StoreMode(control, 1);
+    EXPECT_EQ(platform::sim::DeviceQueryCount(), 1u) << "a known window is kept";
+}
+
+// The host may destroy the main object and create another in the same
+// process: settings, start-up and the last mode seen belong to the process.
+TEST_F(MainObject, ASecondMainObjectKeepsTheProcessState) {
+    scratch.WriteFile(scratch.pluginFolder() / "KVTControls.ini", "[GearGate]\nClutchThreshold = 0.5\n");
+    KVTControl* first = Create();
+    first->GetPluginName();
+    StoreMode(first, 3);
+    const uint32_t requests = Input::GetBackend().startRequests();
+    Config::Setting* settings = g_settings;
+    first->children[0]->items.push_back(MenuItem::Binding(RURAZU_UP, "Up", "", 0));
+    ASSERT_EQ(settings->bindingItems.size(), 1u);
+    first->DeletingDestructor(1);
+    EXPECT_EQ(g_settings, settings) << "the settings outlive the main object";
+
+    scratch.WriteFile(scratch.pluginFolder() / "KVTControls.ini", "[GearGate]\nClutchThreshold = 0.25\n");
+    KVTControl* second = Create();
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(g_settings, settings) << "created once per process";
+    EXPECT_FLOAT_EQ(g_settings->clutchThreshold, 0.5f) << "the file is read once, the document kept";
+    EXPECT_TRUE(g_settings->bindingItems.empty()) << "the first object's items left the list";
+
+    Input::GetBackend().StopJob();
+    second->GetPluginName();
+    EXPECT_TRUE(static_cast<KVTRurazu*>(second->children[0])->listenerRegistered)
+        << "the new pages still get their first call";
+    EXPECT_EQ(Input::GetBackend().startRequests(), requests) << "no second start-up";
+    second->shifterPage->driving = true;
+    StoreMode(second, 3);
+    EXPECT_TRUE(second->shifterPage->driving) << "mode 3 was already the last mode seen";
+    StoreMode(second, 1);
+    EXPECT_TRUE(second->shifterPage->driving);
+    StoreMode(second, 3);
+    EXPECT_EQ(Input::GetBackend().startRequests(), requests + 1) << "the stopped job is asked to start again";
 }
 
 TEST(HostLocationsTest, ResolvesWhatExistsAndPicksUpTheWindowLater) {

@@ -69,10 +69,10 @@ protected:
     TestPage* pageB = nullptr;
     MenuItem *selector = nullptr, *enable = nullptr, *decimal = nullptr, *integer = nullptr,
              *choice = nullptr;
-    bool pageOn = true;
-    bool flag = false;
-    float threshold = 0.5f;
-    int32_t count = 0;
+    std::atomic<bool> pageOn{true};
+    std::atomic<bool> flag{false};
+    std::atomic<float> threshold{0.5f};
+    std::atomic<int32_t> count{0};
     int32_t selected = 0;
 };
 
@@ -225,7 +225,7 @@ TEST(MenuItemText, OptionsMatchWithoutCaseAndGuardTheValue) {
     item->SelectOption(0);
     EXPECT_EQ(*item->Text(), "Sequential");
 
-    bool on = true;
+    std::atomic<bool> on{true};
     std::unique_ptr<MenuItem> toggle(MenuItem::Toggle(4, "On", UNKNOWN, "", &on));
     toggle->SetValue("x");
     EXPECT_EQ(toggle->AddOption("x"), -1);

@@ -3,22 +3,34 @@
 // device's window.
 #include "platform/sim/sim_platform.h"
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <map>
-#include <mutex>
 #include <stdexcept>
 
+#include "core/mutex.h"
 #include "platform/host_memory.h"
 #include "platform/platform.h"
 
 namespace platform {
 namespace {
-std::mutex g_simLock;
-uint32_t g_ticks = 0;                                    // guarded by g_simLock
-std::string g_hostExecutable = "/tmp/kvt-sim/game.exe";  // guarded by g_simLock
-uint32_t g_hostBase = 0;                                 // guarded by g_simLock
-std::map<uint32_t, uint32_t> g_deviceWindows;            // guarded by g_simLock
+kvt::Mutex g_simLock;
+uint32_t g_ticks KVT_GUARDED_BY(g_simLock) = 0;
+std::string g_hostExecutable KVT_GUARDED_BY(g_simLock) = "/tmp/kvt-sim/game.exe";
+uint32_t g_hostBase KVT_GUARDED_BY(g_simLock) = 0;
+std::map<uint32_t, uint32_t> g_deviceWindows KVT_GUARDED_BY(g_simLock);
+uint32_t g_deviceQueries KVT_GUARDED_BY(g_simLock) = 0;
+std::vector<std::string> g_fileEvents KVT_GUARDED_BY(g_simLock);
 HostMemoryView g_view;
+
+// The file a descriptor has open, as the file journal names it.
+std::string DescriptorPath(int descriptor) {
+    char path[4096];
+    const std::string link = "/proc/self/fd/" + std::to_string(descriptor);
+    const ssize_t length = readlink(link.c_str(), path, sizeof path);
+    return length > 0 ? std::string(path, static_cast<size_t>(length)) : "fd " + std::to_string(descriptor);
+}
 }  // namespace
 
 HostMemoryView& HostMemory() {
@@ -31,29 +43,37 @@ bool HostRangeValid(uint32_t address, uint32_t length) {
 }
 
 uint32_t TickCount() {
-    std::lock_guard<std::mutex> lock(g_simLock);
+    kvt::MutexLock lock(g_simLock);
     return g_ticks;
 }
 
 void SleepMs(uint32_t ms) {
-    std::lock_guard<std::mutex> lock(g_simLock);
+    kvt::MutexLock lock(g_simLock);
     g_ticks += ms;
 }
 
 std::string HostExecutablePath() {
-    std::lock_guard<std::mutex> lock(g_simLock);
+    kvt::MutexLock lock(g_simLock);
     return g_hostExecutable.substr(0, 519);
 }
 
 uint32_t FindHostBase() {
-    std::lock_guard<std::mutex> lock(g_simLock);
+    kvt::MutexLock lock(g_simLock);
     return g_hostBase;
 }
 
 uint32_t QueryDeviceWindow(uint32_t renderDevice) {
-    std::lock_guard<std::mutex> lock(g_simLock);
+    kvt::MutexLock lock(g_simLock);
+    ++g_deviceQueries;
     auto found = g_deviceWindows.find(renderDevice);
     return found == g_deviceWindows.end() ? 0 : found->second;
+}
+
+bool FlushToDisk(std::FILE* file) {
+    const int descriptor = fileno(file);
+    if (fsync(descriptor) != 0) return false;
+    sim::NoteFileEvent("flush " + DescriptorPath(descriptor));
+    return true;
 }
 
 std::wstring Utf8ToWide(std::string_view text) {
@@ -97,7 +117,7 @@ std::string WideToCodePage(std::wstring_view text) {
 namespace sim {
 
 void SetTickCount(uint32_t ms) {
-    std::lock_guard<std::mutex> lock(g_simLock);
+    kvt::MutexLock lock(g_simLock);
     g_ticks = ms;
 }
 
@@ -106,13 +126,30 @@ void AdvanceTime(uint32_t ms) {
 }
 
 void SetHostExecutablePath(const std::string& path) {
-    std::lock_guard<std::mutex> lock(g_simLock);
+    kvt::MutexLock lock(g_simLock);
     g_hostExecutable = path;
 }
 
 void SetDeviceWindow(uint32_t renderDevice, uint32_t window) {
-    std::lock_guard<std::mutex> lock(g_simLock);
+    kvt::MutexLock lock(g_simLock);
     g_deviceWindows[renderDevice] = window;
+}
+
+uint32_t DeviceQueryCount() {
+    kvt::MutexLock lock(g_simLock);
+    return g_deviceQueries;
+}
+
+void NoteFileEvent(const std::string& event) {
+    kvt::MutexLock lock(g_simLock);
+    g_fileEvents.push_back(event);
+}
+
+std::vector<std::string> TakeFileEvents() {
+    kvt::MutexLock lock(g_simLock);
+    std::vector<std::string> events;
+    events.swap(g_fileEvents);
+    return events;
 }
 
 HostArena::HostArena(uint32_t base, uint32_t size) : base_(base), next_(0) {
@@ -125,15 +162,16 @@ HostArena::HostArena(uint32_t base, uint32_t size) : base_(base), next_(0) {
     if (next_ >= size) throw std::length_error("host arena too small for the image");
     g_view.origin = reinterpret_cast<uintptr_t>(memory);
     g_view.size = size;
-    std::lock_guard<std::mutex> lock(g_simLock);
+    kvt::MutexLock lock(g_simLock);
     g_hostBase = base;
     g_deviceWindows.clear();
+    g_deviceQueries = 0;
 }
 
 HostArena::~HostArena() {
     g_view = HostMemoryView{};
     {
-        std::lock_guard<std::mutex> lock(g_simLock);
+        kvt::MutexLock lock(g_simLock);
         g_hostBase = 0;
         g_deviceWindows.clear();
     }

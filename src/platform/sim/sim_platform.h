@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace platform::sim {
 
@@ -38,7 +39,14 @@ private:
     uint32_t next_;
 };
 
-// The window the render device at that host address reports.
+// The window the render device at that host address reports, and how often a
+// device was asked since the arena was made.
 void SetDeviceWindow(uint32_t renderDevice, uint32_t window);
+uint32_t DeviceQueryCount();
+
+// The journal of disk flushes and file replacements ("flush PATH",
+// "replace FROM -> TO"), oldest first; taking it empties it.
+void NoteFileEvent(const std::string& event);
+std::vector<std::string> TakeFileEvents();
 
 }  // namespace platform::sim

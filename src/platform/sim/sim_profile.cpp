@@ -11,6 +11,7 @@
 
 #include "core/text.h"
 #include "platform/platform.h"
+#include "platform/sim/sim_platform.h"
 
 namespace platform {
 namespace {
@@ -73,7 +74,9 @@ uint32_t ReadPrivateProfileString(const char* section, const char* key, const ch
 }
 
 bool ReplaceFileWith(const std::string& replacement, const std::string& target) {
-    return std::rename(replacement.c_str(), target.c_str()) == 0;
+    if (std::rename(replacement.c_str(), target.c_str()) != 0) return false;
+    sim::NoteFileEvent("replace " + replacement + " -> " + target);
+    return true;
 }
 
 }  // namespace platform

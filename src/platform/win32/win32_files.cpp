@@ -1,4 +1,5 @@
 // Profile files and file replacement on Windows.
+#include <io.h>
 #include <windows.h>
 
 #include <cerrno>
@@ -39,8 +40,20 @@ uint32_t ReadPrivateProfileString(const char* section, const char* key, const ch
     return GetPrivateProfileStringA(section, key, defaultText, buffer, size, file);
 }
 
+bool FlushToDisk(std::FILE* file) {
+    const intptr_t handle = _get_osfhandle(_fileno(file));
+    if (handle == -1) {
+        errno = EBADF;
+        return false;
+    }
+    if (FlushFileBuffers(reinterpret_cast<HANDLE>(handle))) return true;
+    errno = ErrnoFromSystem(GetLastError());
+    return false;
+}
+
 bool ReplaceFileWith(const std::string& replacement, const std::string& target) {
-    // Write-through: the call returns only once the move is on the disk.
+    // Write-through: the call returns only once the move is on the disk. It
+    // does not flush the moved file's data; FlushToDisk did that before.
     if (MoveFileExA(replacement.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return true;
     errno = ErrnoFromSystem(GetLastError());
