@@ -4,9 +4,11 @@
 option(KVT_SANITIZE "Build with ASan and UBSan" ON)
 set(KVT_WINDOWS_BUILD "${CMAKE_SOURCE_DIR}/build/windows" CACHE PATH "Windows build folder for the end-to-end tests")
 
-# A field read without the lock it is guarded by fails the build.
+# A field read without the lock it is guarded by, or locks taken against their
+# declared order, fail the build.
 if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
-  list(APPEND KVT_WARNINGS -Wthread-safety)
+  set(KVT_LOCK_ANALYSIS -Wthread-safety -Wthread-safety-beta)
+  list(APPEND KVT_WARNINGS ${KVT_LOCK_ANALYSIS})
 endif()
 
 if(KVT_SANITIZE)

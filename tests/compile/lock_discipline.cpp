@@ -1,0 +1,29 @@
+// Compiled (never linked) by ctest with the native build's warning flags: as
+// written it must compile, and each fault switched on below must fail the
+// build with the analysis's message, or the lock annotations guard nothing.
+#include "core/mutex.h"
+
+struct Shared {
+    kvt::Mutex devices;
+    kvt::Mutex joysticks KVT_ACQUIRED_AFTER(devices);
+    int connected KVT_GUARDED_BY(devices) = 0;
+};
+
+int ReadConnected(Shared& shared) {
+#if defined(KVT_FAULT_UNLOCKED_READ)
+    return shared.connected;
+#else
+    kvt::MutexLock hold(shared.devices);
+    return shared.connected;
+#endif
+}
+
+void TakeBoth(Shared& shared) {
+#if defined(KVT_FAULT_WRONG_ORDER)
+    kvt::MutexLock second(shared.joysticks);
+    kvt::MutexLock first(shared.devices);
+#else
+    kvt::MutexLock first(shared.devices);
+    kvt::MutexLock second(shared.joysticks);
+#endif
+}
