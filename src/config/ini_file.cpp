@@ -40,6 +40,9 @@ struct IniFile::Document {
 
 namespace {
 constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
+constexpr char kUtf16LeBom[] = "\xFF\xFE";
+constexpr char kUtf16BeBom[] = "\xFE\xFF";
+constexpr char kBackupSuffix[] = ".bak";
 
 int LibraryCode(SI_Error code) {
     return static_cast<int>(code);
@@ -49,7 +52,7 @@ int LibraryCode(SI_Error code) {
 // directory or a file that changes size under us an ordinary read error.
 int ReadWholeFile(const std::string& path, std::string& bytes, int& error) {
     errno = 0;
-    FILE* file = std::fopen(path.c_str(), "rb");
+    FILE* file = platform::OpenFile(path, "rb");
     if (!file) {
         error = errno;
         return kIniFileError;
@@ -125,6 +128,29 @@ std::vector<std::string> TrailingCommentLines(std::string_view bytes) {
     return std::vector<std::string>(lines.begin() + static_cast<std::ptrdiff_t>(tail), lines.end());
 }
 
+// Windows editors still offer to save as UTF-16; the library would read such
+// a file as empty. Turns it into UTF-8 text in place; false when it is not
+// UTF-16 (with its byte-order mark). nulOffset is the file offset of the
+// first NUL character, or npos.
+bool ConvertUtf16(std::string& bytes, bool& bigEndian, size_t& nulOffset) {
+    if (bytes.compare(0, 2, kUtf16LeBom) == 0) {
+        bigEndian = false;
+    } else if (bytes.compare(0, 2, kUtf16BeBom) == 0) {
+        bigEndian = true;
+    } else {
+        return false;
+    }
+    nulOffset = std::string::npos;
+    for (size_t at = 2; at + 1 < bytes.size(); at += 2) {
+        if (bytes[at] == '\0' && bytes[at + 1] == '\0') {
+            nulOffset = at;
+            break;
+        }
+    }
+    bytes = Utf16ToUtf8(std::string_view(bytes).substr(2), bigEndian);
+    return true;
+}
+
 // SimpleIni's own text for the document, then the trailing comments. A first
 // key whose name begins with the byte-order mark's bytes would lose them to
 // the next load, which skips a leading mark; writing the library's signature
@@ -157,13 +183,16 @@ int WriteReplacing(const std::string& path, const std::string& text, int& error)
     }
     const std::string temporary = path + ".tmp";
     errno = 0;
-    FILE* file = std::fopen(temporary.c_str(), "wb");
+    FILE* file = platform::OpenFile(temporary, "wb");
     if (!file) {
         error = errno;
         return kIniFileError;
     }
     bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
     if (written && std::fflush(file) != 0) written = false;
+    // The data must be on the disk before the rename is: a power cut between
+    // the two would otherwise leave an empty file in the old one's place.
+    if (written && !platform::FlushToDisk(file)) written = false;
     if (!written) error = errno;
     if (std::fclose(file) != 0 && written) {
         written = false;
@@ -178,6 +207,20 @@ int WriteReplacing(const std::string& path, const std::string& text, int& error)
         return kIniFileError;
     }
     return kIniOk;
+}
+
+// The bytes on disk, as they are, beside the file: the copy that a save keeps
+// of a file it could not read cleanly.
+int KeepOriginal(const std::string& path, int& error) {
+    std::string original;
+    const int code = ReadWholeFile(path, original, error);
+    if (code == kIniFileError && error == ENOENT) return kIniOk;  // nothing on disk to keep
+    if (code != kIniOk) return code;
+    const std::string backup = path + kBackupSuffix;
+    const int written = WriteReplacing(backup, original, error);
+    if (written == kIniOk)
+        LogLine("WARNING. " + path + " was not loaded cleanly; its previous content is kept as " + backup);
+    return written;
 }
 
 bool IsCSpace(char c) {
@@ -248,10 +291,11 @@ void IniFile::Load() {
     if (!settings.empty()) {
         path = settings;
         // Creates a missing file empty and leaves an existing one untouched.
-        if (FILE* touch = std::fopen(path.c_str(), "ab")) std::fclose(touch);
+        if (FILE* touch = platform::OpenFile(path, "ab")) std::fclose(touch);
     }
     missingKey = false;
     modified = false;
+    backupOnSave = false;
     doc_->ini.Reset();
     doc_->trailingLines.clear();
 
@@ -260,6 +304,18 @@ void IniFile::Load() {
     int code = ReadWholeFile(path, bytes, error);
     if (code == kIniOk && !bytes.empty()) {
         try {
+            bool bigEndian = false;
+            size_t nulOffset = bytes.find('\0');
+            if (ConvertUtf16(bytes, bigEndian, nulOffset)) {
+                LogLine("WARNING. Converted " + path + " from UTF-16 (" + (bigEndian ? "big" : "little") +
+                        "-endian) to UTF-8");
+                backupOnSave = true;
+            }
+            if (nulOffset != std::string::npos) {
+                LogLine("WARNING. " + path + " holds a NUL byte at offset " + std::to_string(nulOffset) +
+                        "; nothing after it is read");
+                backupOnSave = true;
+            }
             BlankUnclosedSectionLines(bytes);
             code = LibraryCode(doc_->ini.LoadData(bytes.data(), bytes.size()));
             doc_->trailingLines = TrailingCommentLines(bytes);
@@ -268,6 +324,7 @@ void IniFile::Load() {
         }
     }
     if (code == kIniOk) return;
+    backupOnSave = true;
     LogLine("Error loading INI file " + path + " (ErrorCode=" + std::to_string(code) + ")");
     if (code == kIniFileError) LogLine("Errno: " + std::to_string(error));
 }
@@ -277,6 +334,7 @@ int IniFile::Save() {
     std::string text;
     int error = 0;
     int code = RenderDocument(doc_->ini, doc_->trailingLines, text);
+    if (code >= 0 && backupOnSave) code = KeepOriginal(path, error);
     if (code >= 0) code = WriteReplacing(path, text, error);
     if (code < 0) {
         LogLine("Error saving INI file " + path + " (ErrorCode=" + std::to_string(code) + ")");
@@ -285,6 +343,7 @@ int IniFile::Save() {
     }
     missingKey = false;
     modified = false;
+    backupOnSave = false;
     return kIniOk;
 }
 
@@ -333,7 +392,15 @@ int32_t IniFile::GetInt(const std::string& section, const std::string& key, int3
 
 float IniFile::GetFloat(const std::string& section, const std::string& key, float def) {
     std::string value;
-    if (GetRawValue(section, key, value) && !value.empty()) return CLocaleFloat(value);
+    if (GetRawValue(section, key, value) && !value.empty()) {
+        const float number = CLocaleFloat(value);
+        if (std::isfinite(number)) return number;
+        // Infinity or NaN would pass for a number and then fail every comparison
+        // made with it (a clutch threshold, a volume): it counts as no number.
+        LogLine("Failed getting float INI value for section: " + section + ", name: " + key +
+                ", value: " + value);
+        return 0.0f;
+    }
     SetFloat(section, key, def);
     return def;
 }

@@ -45,6 +45,10 @@ public:
 
     bool missingKey = false;
     bool modified = false;
+    // The file was not read cleanly (an open or read error, UTF-16 text, a NUL
+    // byte): the save that first replaces it keeps it as path + ".bak", so a
+    // player's settings are never thrown away with an unreadable file.
+    bool backupOnSave = false;
     std::string path;
 
     // The document as INI text, as Save would write it.

@@ -2,6 +2,7 @@
 #include "core/text.h"
 
 #include <cctype>
+#include <cstdint>
 
 #include "platform/platform.h"
 
@@ -11,6 +12,27 @@ char Lower(char c) {
 }
 bool IsTrimmed(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+
+constexpr uint32_t kReplacement = 0xFFFD;
+
+void AppendUtf8(std::string& out, uint32_t code) {
+    auto byte = [&out](uint32_t value) { out.push_back(static_cast<char>(value)); };
+    if (code < 0x80) {
+        byte(code);
+    } else if (code < 0x800) {
+        byte(0xC0 | (code >> 6));
+        byte(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        byte(0xE0 | (code >> 12));
+        byte(0x80 | ((code >> 6) & 0x3F));
+        byte(0x80 | (code & 0x3F));
+    } else {
+        byte(0xF0 | (code >> 18));
+        byte(0x80 | ((code >> 12) & 0x3F));
+        byte(0x80 | ((code >> 6) & 0x3F));
+        byte(0x80 | (code & 0x3F));
+    }
 }
 }  // namespace
 
@@ -32,6 +54,32 @@ std::string Trim(std::string_view text) {
     while (first < last && IsTrimmed(text[first])) ++first;
     while (last > first && IsTrimmed(text[last - 1])) --last;
     return std::string(text.substr(first, last - first));
+}
+
+std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
+    auto unitAt = [&](size_t at) -> uint32_t {
+        const uint32_t first = static_cast<unsigned char>(bytes[at]);
+        const uint32_t second = static_cast<unsigned char>(bytes[at + 1]);
+        return bigEndian ? (first << 8 | second) : (second << 8 | first);
+    };
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 2);
+    size_t at = 0;
+    while (at + 1 < bytes.size()) {
+        uint32_t code = unitAt(at);
+        at += 2;
+        if (code >= 0xD800 && code <= 0xDBFF && at + 1 < bytes.size()) {
+            const uint32_t low = unitAt(at);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+                at += 2;
+            }
+        }
+        if (code >= 0xD800 && code <= 0xDFFF) code = kReplacement;
+        AppendUtf8(out, code);
+    }
+    if (at < bytes.size()) AppendUtf8(out, kReplacement);
+    return out;
 }
 
 std::wstring Utf8ToWide(std::string_view text) {

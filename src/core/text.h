@@ -12,6 +12,10 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 // Strips space, tab, line feed, carriage return, form feed and vertical tab at both ends.
 std::string Trim(std::string_view text);
 
+// UTF-16 code units (without their byte-order mark) to UTF-8, the same on
+// every platform: an unpaired surrogate or a lone last byte becomes U+FFFD.
+std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian);
+
 // Throws std::runtime_error "MultiByteToWideChar() failed: <result>" on failure.
 std::wstring Utf8ToWide(std::string_view text);
 // Throws std::runtime_error "WideCharToMultiByte() failed: <result>" on failure.

@@ -39,6 +39,10 @@ uint32_t QueryDeviceWindow(uint32_t renderDevice);
 uint32_t ReadPrivateProfileString(const char* section, const char* key, const char* defaultText, char* buffer,
                                   uint32_t size, const char* file);
 
+// fopen, where another program may hold the file open without sharing it (an
+// editor, a sync tool, a virus scanner); then it fails with errno EACCES.
+std::FILE* OpenFile(const std::string& path, const char* mode);
+
 // Pushes what the stream wrote through the system's caches onto the disk, so a
 // file that replaces another is whole even after a power cut. Call after
 // fflush. False on failure (errno set).

@@ -157,15 +157,12 @@ TEST_F(IniFileTest, BoolsGoByTheFirstCharacterOfTheTrimmedValue) {
 
 TEST_F(IniFileTest, FloatsReadInTheCLocaleAndWriteInShortestForm) {
     const std::string zeros(400, '0');
-    LoadText("[S]\na = 0.35\nb = 2.5abc\nc = abc\nd = 1e400\ne = -0x10\nf = 1e-400\ng =\nh = 1" + zeros +
-             "e-50\ni = 0." + zeros + "1e50\n");
+    LoadText("[S]\na = 0.35\nb = 2.5abc\nc = abc\ne = -0x10\nf = 1e-400\ng =\ni = 0." + zeros + "1e50\n");
     EXPECT_EQ(ini.GetFloat("S", "a", 9), 0.35f);
     EXPECT_EQ(ini.GetFloat("S", "b", 9), 2.5f);
     EXPECT_EQ(ini.GetFloat("S", "c", 9), 0.0f);
-    EXPECT_EQ(ini.GetFloat("S", "d", 9), INFINITY);
     EXPECT_EQ(ini.GetFloat("S", "e", 9), -16.0f);
     EXPECT_EQ(ini.GetFloat("S", "f", 9), 0.0f);
-    EXPECT_EQ(ini.GetFloat("S", "h", 9), INFINITY);
     EXPECT_EQ(ini.GetFloat("S", "i", 9), 0.0f);
     EXPECT_EQ(game.LogText(), "");
     EXPECT_EQ(ini.GetFloat("S", "g", 0.1f), 0.1f);
@@ -174,6 +171,28 @@ TEST_F(IniFileTest, FloatsReadInTheCLocaleAndWriteInShortestForm) {
     EXPECT_EQ(Config::FloatText(1.0f), "1");
     EXPECT_EQ(Config::FloatText(-2.5f), "-2.5");
     EXPECT_EQ(Config::FloatText(1234567.0f), "1.23457e+06");
+}
+
+// A NaN clutch threshold would make every comparison false, an infinite one
+// every comparison true: such values count as no number, and say so.
+TEST_F(IniFileTest, InfiniteOrNanFloatsCountAsNoNumberAndAreLogged) {
+    const std::string zeros(400, '0');
+    LoadText("[GearGate]\nClutchThreshold = nan\nSoundVolume = 1e999\nv = -inf\nw = 1e39\nx = 1" + zeros +
+             "e-50\ny = INFINITY\nz = -nan(0x7)\n");
+    const std::pair<const char*, const char*> cases[] = {
+        {"ClutchThreshold", "nan"}, {"SoundVolume", "1e999"}, {"v", "-inf"}, {"w", "1e39"}, {"x", nullptr},
+        {"y", "INFINITY"},          {"z", "-nan(0x7)"},
+    };
+    for (const auto& [key, text] : cases) {
+        const float value = ini.GetFloat("GearGate", key, 0.35f);
+        EXPECT_EQ(value, 0.0f) << key;
+        EXPECT_FALSE(std::signbit(value)) << key;
+        const std::string shown = text ? text : "1" + zeros + "e-50";
+        EXPECT_TRUE(Logged("Failed getting float INI value for section: GearGate, name: " + std::string(key) +
+                           ", value: " + shown))
+            << key;
+    }
+    EXPECT_FALSE(ini.modified) << "the player's text stays in the file";
 }
 
 TEST_F(IniFileTest, CommentsAndOrderSurviveLoadAndSave) {

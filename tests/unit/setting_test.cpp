@@ -146,6 +146,19 @@ TEST_F(Settings, CustomKeyCodesRoundTripAndNameTheLine) {
     EXPECT_TRUE(Contains("RURAZU_CUSTOM3_KEYCODE = 0x3b"));
 }
 
+// The code is read from the whole text, but the label shows no more of it than
+// a value line would, so the host never draws a 100 000-character name.
+TEST_F(Settings, CustomLabelShowsAtMostAValuesLengthOfItsKeyCode) {
+    const std::string codeText = "0x" + std::string(100000, '0') + "6a";
+    WriteIni("[KeyBind]\nRURAZU_CUSTOM1_KEYCODE = " + codeText + "\n");
+    MenuItem* c1 = Bind(RURAZU_CUSTOM1, "Custom1");
+    Load();
+    EXPECT_EQ(c1->extra, 106);
+    EXPECT_EQ(c1->name, "Custom1 (" + codeText.substr(0, 127) + ")");
+    settings.SaveAllSettings();
+    EXPECT_TRUE(Contains("RURAZU_CUSTOM1_KEYCODE = 0x6a"));
+}
+
 TEST_F(Settings, BadKeyCodeIsLoggedAndCountsAsNone) {
     WriteIni("[KeyBind]\nRURAZU_CUSTOM1_KEYCODE = zz\nRURAZU_CUSTOM2_KEYCODE = -\n");
     MenuItem* c1 = Bind(RURAZU_CUSTOM1, "Custom1");

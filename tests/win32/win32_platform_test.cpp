@@ -70,6 +70,27 @@ TEST_F(Win32Files, ReplaceSwapsInTheNewFileOrLeavesBothAlone) {
     EXPECT_EQ(Read(replacement), "newer");
 }
 
+// What the settings save relies on: a file another program holds without
+// sharing cannot be opened (EACCES), and a written stream can be pushed to disk.
+TEST_F(Win32Files, HeldFilesRefuseToOpenAndWrittenStreamsFlush) {
+    const fs::path file = root / "KVTControls.ini";
+    Write(file, "[S]\nk = 1\n");
+    HANDLE held = CreateFileA(file.string().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    errno = 0;
+    EXPECT_EQ(platform::OpenFile(file.string(), "rb"), nullptr);
+    EXPECT_EQ(errno, EACCES);
+    CloseHandle(held);
+
+    std::FILE* out = platform::OpenFile(file.string(), "wb");
+    ASSERT_NE(out, nullptr);
+    ASSERT_GE(std::fputs("flushed", out), 0);
+    ASSERT_EQ(std::fflush(out), 0);
+    EXPECT_TRUE(platform::FlushToDisk(out));
+    std::fclose(out);
+    EXPECT_EQ(Read(file), "flushed");
+}
+
 TEST_F(Win32Files, LogLinesEndWithCrLfOnce) {
     const fs::path log = root / "KVTControls.log";
     OpenLog(log.string());

@@ -5,8 +5,10 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <map>
+#include <set>
 #include <stdexcept>
 
 #include "core/mutex.h"
@@ -22,6 +24,7 @@ uint32_t g_hostBase KVT_GUARDED_BY(g_simLock) = 0;
 std::map<uint32_t, uint32_t> g_deviceWindows KVT_GUARDED_BY(g_simLock);
 uint32_t g_deviceQueries KVT_GUARDED_BY(g_simLock) = 0;
 std::vector<std::string> g_fileEvents KVT_GUARDED_BY(g_simLock);
+std::set<std::string> g_heldFiles KVT_GUARDED_BY(g_simLock);
 HostMemoryView g_view;
 
 // The file a descriptor has open, as the file journal names it.
@@ -67,6 +70,14 @@ uint32_t QueryDeviceWindow(uint32_t renderDevice) {
     ++g_deviceQueries;
     auto found = g_deviceWindows.find(renderDevice);
     return found == g_deviceWindows.end() ? 0 : found->second;
+}
+
+std::FILE* OpenFile(const std::string& path, const char* mode) {
+    if (sim::IsHeldWithoutSharing(path)) {
+        errno = EACCES;
+        return nullptr;
+    }
+    return std::fopen(path.c_str(), mode);
 }
 
 bool FlushToDisk(std::FILE* file) {
@@ -138,6 +149,20 @@ void SetDeviceWindow(uint32_t renderDevice, uint32_t window) {
 uint32_t DeviceQueryCount() {
     kvt::MutexLock lock(g_simLock);
     return g_deviceQueries;
+}
+
+void HoldWithoutSharing(const std::string& path, bool held) {
+    kvt::MutexLock lock(g_simLock);
+    if (held) {
+        g_heldFiles.insert(path);
+    } else {
+        g_heldFiles.erase(path);
+    }
+}
+
+bool IsHeldWithoutSharing(const std::string& path) {
+    kvt::MutexLock lock(g_simLock);
+    return g_heldFiles.count(path) != 0;
 }
 
 void NoteFileEvent(const std::string& event) {

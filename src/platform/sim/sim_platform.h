@@ -44,6 +44,11 @@ private:
 void SetDeviceWindow(uint32_t renderDevice, uint32_t window);
 uint32_t DeviceQueryCount();
 
+// Plays another program holding the file open without sharing: opening it or
+// replacing it fails with EACCES until released.
+void HoldWithoutSharing(const std::string& path, bool held);
+bool IsHeldWithoutSharing(const std::string& path);
+
 // The journal of disk flushes and file replacements ("flush PATH",
 // "replace FROM -> TO"), oldest first; taking it empties it.
 void NoteFileEvent(const std::string& event);

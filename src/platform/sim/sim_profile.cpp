@@ -2,6 +2,7 @@
 // reading that the car-profile lookups rely on, and the one-step file
 // replacement the settings save uses.
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -74,6 +75,10 @@ uint32_t ReadPrivateProfileString(const char* section, const char* key, const ch
 }
 
 bool ReplaceFileWith(const std::string& replacement, const std::string& target) {
+    if (sim::IsHeldWithoutSharing(target)) {
+        errno = EACCES;
+        return false;
+    }
     if (std::rename(replacement.c_str(), target.c_str()) != 0) return false;
     sim::NoteFileEvent("replace " + replacement + " -> " + target);
     return true;

@@ -40,6 +40,10 @@ uint32_t ReadPrivateProfileString(const char* section, const char* key, const ch
     return GetPrivateProfileStringA(section, key, defaultText, buffer, size, file);
 }
 
+std::FILE* OpenFile(const std::string& path, const char* mode) {
+    return std::fopen(path.c_str(), mode);
+}
+
 bool FlushToDisk(std::FILE* file) {
     const intptr_t handle = _get_osfhandle(_fileno(file));
     if (handle == -1) {
