@@ -151,14 +151,21 @@ bool ConvertUtf16(std::string& bytes, bool& bigEndian, size_t& nulOffset) {
     return true;
 }
 
+// A text beginning with one of these is taken for something else by the next
+// load: a UTF-8 mark is skipped, a UTF-16 mark converts the file.
+bool BeginsLikeAMark(const std::string& text) {
+    return text.compare(0, 3, kUtf8Bom) == 0 || text.compare(0, 2, kUtf16LeBom) == 0 ||
+           text.compare(0, 2, kUtf16BeBom) == 0;
+}
+
 // SimpleIni's own text for the document, then the trailing comments. A first
-// key whose name begins with the byte-order mark's bytes would lose them to
-// the next load, which skips a leading mark; writing the library's signature
-// in front keeps the name.
+// key whose name begins with a byte-order mark's bytes would lose them (or
+// the whole file) to the next load; writing the library's UTF-8 signature in
+// front keeps the name.
 int RenderDocument(const CSimpleIniA& ini, const std::vector<std::string>& trailingLines, std::string& text) {
     try {
         SI_Error code = ini.Save(text, false);
-        if (code >= 0 && text.compare(0, 3, kUtf8Bom) == 0) {
+        if (code >= 0 && BeginsLikeAMark(text)) {
             text.clear();
             code = ini.Save(text, true);
         }

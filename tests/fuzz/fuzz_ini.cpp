@@ -1,5 +1,7 @@
-// Fuzz target for INI text: whatever the file holds, loading never crashes, and
-// what a save writes reads back with the same typed values.
+// Fuzz target for KVTControls.ini as it lies on disk: whatever the bytes are
+// (UTF-8, UTF-16, NULs, noise), loading never crashes; a file that was not
+// read cleanly is kept byte for byte as .bak by the save; and what a save
+// writes reads back cleanly with the same typed values.
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +15,7 @@
 
 #include "config/ini_file.h"
 #include "core/paths.h"
+#include "core/text.h"
 #include "platform/sim/sim_platform.h"
 
 namespace {
@@ -72,6 +75,25 @@ std::vector<Reading> ReadAll(Config::IniFile& ini, const Names& names) {
     return readings;
 }
 
+std::string ReadBytes(const std::string& path, bool& found) {
+    std::string bytes;
+    FILE* file = std::fopen(path.c_str(), "rb");
+    found = file != nullptr;
+    if (!file) return bytes;
+    char chunk[4096];
+    size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, got);
+    std::fclose(file);
+    return bytes;
+}
+
+// The text the document holds: UTF-16 input is read after its conversion.
+std::string LoadedText(const std::string& bytes) {
+    if (bytes.size() >= 2 && (bytes.compare(0, 2, "\xFF\xFE") == 0 || bytes.compare(0, 2, "\xFE\xFF") == 0))
+        return Utf16ToUtf8(std::string_view(bytes).substr(2), bytes[0] == '\xFE');
+    return bytes;
+}
+
 void RemoveFolder() {
     std::error_code ignored;
     std::filesystem::remove_all(g_folder, ignored);
@@ -91,21 +113,30 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
-    FILE* file = std::fopen(Paths().settingsFile.c_str(), "wb");
+    const std::string& path = Paths().settingsFile;
+    const std::string backup = path + ".bak";
+    std::remove(backup.c_str());
+    FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) std::abort();
     std::fwrite(text.data(), 1, text.size(), file);
     std::fclose(file);
 
-    const Names names = NamesIn(text);
+    const Names names = NamesIn(LoadedText(text));
     Config::IniFile first;
     first.Load();
+    const bool unclean = first.backupOnSave;
     // The first pass writes defaults back; from then on the reads are stable.
     ReadAll(first, names);
     const std::vector<Reading> before = ReadAll(first, names);
     if (first.Save() != Config::kIniOk) std::abort();
+    bool kept = false;
+    const std::string backupBytes = ReadBytes(backup, kept);
+    if (kept != unclean) std::abort();
+    if (unclean && backupBytes != text) std::abort();
 
     Config::IniFile second;
     second.Load();
+    if (second.backupOnSave) std::abort();  // what a save writes always reads cleanly
     if (ReadAll(second, names) != before) std::abort();
     return 0;
 }

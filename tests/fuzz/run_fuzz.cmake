@@ -4,7 +4,7 @@ file(REMOVE_RECURSE "${WORK}")
 file(MAKE_DIRECTORY "${WORK}/corpus")
 file(COPY "${CORPUS}/" DESTINATION "${WORK}/corpus")
 execute_process(
-  COMMAND "${FUZZER}" -runs=${RUNS} -max_total_time=${SECONDS} -max_len=4096 -timeout=10
+  COMMAND "${FUZZER}" -runs=${RUNS} -max_total_time=${SECONDS} -max_len=${MAXLEN} -timeout=10
           -artifact_prefix=${WORK}/ "${WORK}/corpus"
   RESULT_VARIABLE result)
 if(NOT result EQUAL 0)

@@ -231,13 +231,17 @@ TEST_F(IniFileTest, OddInputLoadsWithoutHarm) {
     ASSERT_EQ(ini.Save(), Config::kIniOk);
     EXPECT_EQ(FileText(), "[main]\nverboselogenabled = true\nDelayedInitEnabled = true\n");
 
-    // A key named with the mark's bytes right after the mark keeps them through a save.
-    const std::string markedKey = "\xEF\xBB\xBFk";
-    LoadText("\xEF\xBB\xBF" + markedKey + " = 1\n");
-    ini.SetInt("", markedKey, 2);
-    ASSERT_EQ(ini.Save(), Config::kIniOk);
-    ini.Load();
-    EXPECT_EQ(ini.GetInt("", markedKey, 0), 2);
+    // A first key named with a mark's bytes keeps them through a save: the
+    // saved file must not read as marked (or as UTF-16) next time.
+    for (const std::string mark : {"\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"}) {
+        const std::string markedKey = mark + "k";
+        LoadText("\xEF\xBB\xBF\n" + markedKey + " = 1\n");
+        ini.SetInt("", markedKey, 2);
+        ASSERT_EQ(ini.Save(), Config::kIniOk);
+        ini.Load();
+        EXPECT_FALSE(ini.backupOnSave);
+        EXPECT_EQ(ini.GetInt("", markedKey, 0), 2);
+    }
 
     LoadText("[S]\nlong = " + std::string(100000, 'x') + "\n");
     EXPECT_EQ(ini.GetString("S", "long", "").size(), 100000u);
