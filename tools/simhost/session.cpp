@@ -201,7 +201,7 @@ std::string Session::CalleeProblems(const MachineState& state, bool checkStack) 
 }
 
 void Session::Create(const ScriptLine& line) {
-    uint32_t hostArg = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(static_cast<IHostGame*>(&host_)));
+    uint32_t hostArg = host_.ObjectAddress();
     MachineState state = CallThiscall(createExport_, nullptr, &hostArg, 1);
     // cdecl: the caller removes the one argument, so the stack comes back 4
     // bytes lower than before the push.

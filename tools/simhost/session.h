@@ -32,7 +32,10 @@ enum SessionExit : int {
     kExitLayout = 2,
     kExitLoad = 3,
     kExitTimeout = 4,
-    kExitDevice = 5,
+    // The plug-in called a host entry it must never call: a render-device
+    // entry other than the creation-parameters query, or IHostGame position
+    // 1, 2, 4 or 8.
+    kExitUnexpectedEntry = 5,
     kExitCrash = 6,
 };
 
@@ -113,5 +116,10 @@ std::string JoinTokens(const std::vector<Token>& tokens, size_t from);
 // The line being played and when it started, for the watchdog and the crash
 // report (session_entry.cpp).
 void NoteCommand(int line, const std::string& text, DWORD allowanceMs);
+
+// For host entries whose argument count is unknown: returning from them would
+// unbalance the caller's stack, so the session ends at once with a FAIL line
+// for the line being played (session_entry.cpp).
+[[noreturn]] void StopAtUnexpectedEntry(const std::string& seen);
 
 }  // namespace simhost
