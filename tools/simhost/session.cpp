@@ -102,6 +102,9 @@ int Session::Run() {
     }
     NoteCommand(0, "end of script", 0);
     if (!options_.pngAtEnd.empty()) Picture(ScriptLine{}, options_.pngAtEnd);
+    // Commands alone only fail when something breaks outright; a script that
+    // checks nothing would pass whatever the plug-in drew or wrote.
+    if (checks_ == 0) Fail(0, "the script has no expectations", "nothing was checked");
     Say("simhost: " + std::to_string(checks_) + " expectations, " + std::to_string(failures_) + " failed");
     return failures_ == 0 ? kExitPassed : kExitFailed;
 }
