@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,9 @@ enum SessionExit : int {
 class Session {
 public:
     Session(uint32_t imageBase, uint32_t arenaStart, uint32_t arenaSize, SessionOptions options);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
     int Run();
 
 private:
@@ -61,12 +65,22 @@ private:
     void CollectMessages();
     void Set32(const ScriptLine& line);
 
+    // The game folder (game_files.cpp): commands that prepare files, which may
+    // run before the plug-in is loaded, and the expectations on files.
+    static bool IsFileCommand(const ScriptLine& line);
+    void WriteLine(const ScriptLine& line);
+    void Copy(const ScriptLine& line);
+    void Remove(const ScriptLine& line);
+    void Lock(const ScriptLine& line);
+    void Unlock(const ScriptLine& line);
+    void ReleaseLocks();
+    void ExpectFile(const ScriptLine& line, const std::string& kind);
+
     // Expectations (expectations.cpp).
     void Expect(const ScriptLine& line);
     void ExpectCall(const ScriptLine& line, const std::string& kind);
     void ExpectFrame(const ScriptLine& line, const std::string& kind);
     void ExpectHost(const ScriptLine& line, const std::string& kind);
-    void ExpectFile(const ScriptLine& line, const std::string& kind);
 
     // Helpers.
     bool NeedPlugin(const ScriptLine& line);
@@ -86,6 +100,9 @@ private:
     RecordingHost host_;
     HWND window_ = nullptr;
     std::string gameFolder_;
+    // Files held open without sharing by lock, keyed by their full path in
+    // lower case (the file system ignores case).
+    std::map<std::string, HANDLE> locks_;
     HMODULE pluginModule_ = nullptr;
     const void* createExport_ = nullptr;
 
