@@ -1,8 +1,7 @@
 // The script's expectations: what the last frame drew, what the plug-in
-// answered, what it did to the host's memory and to the game folder.
+// answered and what it did to the host's memory (the game folder's are in
+// game_files.cpp).
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 #include "session.h"
 
@@ -67,7 +66,7 @@ void Session::Expect(const ScriptLine& line) {
         return ExpectCall(line, kind);
     if (kind == "row" || kind == "no-row" || kind == "selected") return ExpectFrame(line, kind);
     if (kind == "file-exists" || kind == "no-file" || kind == "file-contains" || kind == "file-lacks" ||
-        kind == "file-size")
+        kind == "file-size" || kind == "same-file" || kind == "file-bytes-at")
         return ExpectFile(line, kind);
     ExpectHost(line, kind);
 }
@@ -163,30 +162,6 @@ void Session::ExpectFrame(const ScriptLine& line, const std::string& kind) {
         same = Visible(row->texts[i].second) == Visible(t[3 + i].text);
     if (same) return Pass(line);
     Fail(line, frame + " has at y " + t[2].text + ": " + RowTexts(row));
-}
-
-void Session::ExpectFile(const ScriptLine& line, const std::string& kind) {
-    const std::vector<Token>& t = line.tokens;
-    bool needsText = kind == "file-contains" || kind == "file-lacks" || kind == "file-size";
-    if (t.size() != (needsText ? 4u : 3u))
-        return Usage(line, "expect " + kind + " RELATIVE-PATH" + (needsText ? " \"TEXT\"" : ""));
-    std::string path = GamePath(t[2].text);
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    bool exists = attributes != INVALID_FILE_ATTRIBUTES;
-    if (kind == "file-exists") return exists ? Pass(line) : Fail(line, path + " does not exist");
-    if (kind == "no-file") return exists ? Fail(line, path + " exists") : Pass(line);
-    if (!exists || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return Fail(line, path + " is not a file");
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    if (kind == "file-size") {
-        const std::string size = std::to_string(content.str().size());
-        return size == t[3].text ? Pass(line) : Fail(line, path + " has " + size + " bytes");
-    }
-    bool contains = content.str().find(t[3].text) != std::string::npos;
-    if (contains == (kind == "file-contains")) return Pass(line);
-    Fail(line, path + (contains ? " contains it" : " lacks it") + " (" +
-                   std::to_string(content.str().size()) + " bytes)");
 }
 
 void Session::ExpectHost(const ScriptLine& line, const std::string& kind) {

@@ -2,11 +2,11 @@
 // arena at the host's offsets, and the original bytes at the patch sites.
 #include "host_layout.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "handoff.h"
+#include "session.h"
 
 namespace simhost {
 
@@ -51,12 +51,7 @@ HRESULT __stdcall GetCreationParameters(FakeDevice* self, CreationParameters* ou
 // the stack wrong; the session stops with the entry's number instead.
 template <int kIndex>
 HRESULT __stdcall UnexpectedDeviceEntry(FakeDevice*) {
-    char line[96];
-    int length =
-        std::snprintf(line, sizeof line, "FAIL: render device entry %d called; only 9 exists\n", kIndex);
-    DWORD written;
-    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), line, static_cast<DWORD>(length), &written, nullptr);
-    ExitProcess(5);
+    StopAtUnexpectedEntry("render device entry " + std::to_string(kIndex) + " called; only 9 exists");
 }
 
 const void* const kDeviceVtable[] = {

@@ -1,36 +1,48 @@
-// The host game object the plug-in draws through: every one of the thirteen
-// entries records its call, with its arguments, into the current frame's log.
+// The host game object the plug-in draws through, laid out the way the host's
+// compiler lays it out: a word pointing at a table of thiscall entries, each at
+// its position. The table is written here by position, not derived from the
+// plug-in's own declaration of the interface, so a plug-in whose idea of the
+// order or the argument lists drifts from the host's calls the wrong entry and
+// the recording (or the stack check) shows it.
 #pragma once
 
+#include <cstdint>
+#include <initializer_list>
 #include <mutex>
 
 #include "call_log.h"
-#include "core/host_interface.h"
 
 namespace simhost {
 
-class RecordingHost final : public IHostGame {
+// Positions count from 1 as the host's table is described; the plug-in calls
+// position N through vtable index N - 1.
+inline constexpr int kHostGamePositions = 13;
+
+class RecordingHost {
 public:
-    void KVT_THISCALL HostSlot1() override;
-    void KVT_THISCALL HostSlot2() override;
-    void KVT_THISCALL WriteText(float x, float y, const char* text) override;
-    void KVT_THISCALL HostSlot4() override;
-    void KVT_THISCALL DrawFilledBox(float x, float y, float width, float height) override;
-    void KVT_THISCALL DrawArea(float x, float y, float width, float height) override;
-    void KVT_THISCALL DrawSelectionBar(float x, float y, float width, float height) override;
-    void KVT_THISCALL HostSlot8() override;
-    void KVT_THISCALL BeginMode(int32_t mode) override;
-    void KVT_THISCALL EndMode(int32_t mode) override;
-    void KVT_THISCALL SetTextStyle(int32_t style) override;
-    void KVT_THISCALL SetPresetColour(int32_t colour) override;
-    void KVT_THISCALL SetColour(float red, float green, float blue, float alpha) override;
+    // What the plug-in holds a pointer to: the table's address first, as in
+    // any object of the host's, then the way back to the recorder.
+    struct GameObject {
+        const void* const* vtable;
+        RecordingHost* recorder;
+    };
+
+    RecordingHost();
+    RecordingHost(const RecordingHost&) = delete;
+    RecordingHost& operator=(const RecordingHost&) = delete;
+
+    // The address handed to KVT_CreatePlugin as its IHostGame*.
+    uint32_t ObjectAddress() const;
 
     // Starts a new frame's log and returns the previous one.
     CallLog TakeLog();
 
-private:
+    // For the table's entries: one call with its numbers, and a text argument
+    // last when text is not null.
     void Record(const char* name, std::initializer_list<double> numbers, const char* text = nullptr);
 
+private:
+    GameObject object_;
     // Drawing belongs to the host's thread, but a misbehaving plug-in could
     // draw from its input job; the log must survive that to report it.
     std::mutex mutex_;

@@ -49,6 +49,10 @@ Session::Session(uint32_t imageBase, uint32_t arenaStart, uint32_t arenaSize, Se
     gameFolder_ = slash == std::string::npos ? "." : gameFolder_.substr(0, slash);
 }
 
+Session::~Session() {
+    ReleaseLocks();
+}
+
 bool Session::Prepare() {
     window_ = CreateHostWindow();
     if (window_ == nullptr) {
@@ -88,10 +92,10 @@ int Session::Run() {
     std::vector<ScriptLine> lines = ParseScript(text, errors);
     for (const std::string& error : errors) Say("FAIL: " + error + " / the line was not played");
     if (!errors.empty()) return kExitFailed;
-    // Files written before anything else exist when the plug-in is loaded, as
+    // Files prepared before anything else exist when the plug-in is loaded, as
     // a player's settings do when the game starts.
     size_t first = 0;
-    for (; first < lines.size() && lines[first].tokens[0].text == "write-line"; ++first) Play(lines[first]);
+    for (; first < lines.size() && IsFileCommand(lines[first]); ++first) Play(lines[first]);
     if (!Prepare()) return kExitLoad;
 
     for (size_t index = first; index < lines.size(); ++index) {
@@ -101,7 +105,11 @@ int Session::Run() {
         PumpMessages();
     }
     NoteCommand(0, "end of script", 0);
+    ReleaseLocks();
     if (!options_.pngAtEnd.empty()) Picture(ScriptLine{}, options_.pngAtEnd);
+    // Commands alone only fail when something breaks outright; a script that
+    // checks nothing would pass whatever the plug-in drew or wrote.
+    if (checks_ == 0) Fail(0, "the script has no expectations", "nothing was checked");
     Say("simhost: " + std::to_string(checks_) + " expectations, " + std::to_string(failures_) + " failed");
     return failures_ == 0 ? kExitPassed : kExitFailed;
 }
@@ -157,23 +165,11 @@ void Session::Play(const ScriptLine& line) {
         return;
     }
     if (command == "print") return Say(JoinTokens(line.tokens, 1));
-    if (command == "write-line") {
-        if (line.tokens.size() != 3) return Usage(line, "write-line RELATIVE-PATH \"TEXT\"");
-        const std::string path = GamePath(line.tokens[1].text);
-        for (size_t cut = path.find('\\', gameFolder_.size() + 1); cut != std::string::npos;
-             cut = path.find('\\', cut + 1))
-            CreateDirectoryA(path.substr(0, cut).c_str(), nullptr);
-        std::ofstream out(path, std::ios::binary | std::ios::app);
-        out << line.tokens[2].text << "\r\n";
-        if (!out) return Fail(line, "cannot write " + GamePath(line.tokens[1].text));
-        return;
-    }
-    if (command == "remove") {
-        if (line.tokens.size() != 2) return Usage(line, "remove RELATIVE-PATH");
-        if (!DeleteFileA(GamePath(line.tokens[1].text).c_str()))
-            return Fail(line, "cannot remove " + GamePath(line.tokens[1].text));
-        return;
-    }
+    if (command == "write-line") return WriteLine(line);
+    if (command == "copy") return Copy(line);
+    if (command == "remove") return Remove(line);
+    if (command == "lock") return Lock(line);
+    if (command == "unlock") return Unlock(line);
     Fail(line, "unknown command \"" + command + "\"");
 }
 
@@ -201,7 +197,7 @@ std::string Session::CalleeProblems(const MachineState& state, bool checkStack) 
 }
 
 void Session::Create(const ScriptLine& line) {
-    uint32_t hostArg = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(static_cast<IHostGame*>(&host_)));
+    uint32_t hostArg = host_.ObjectAddress();
     MachineState state = CallThiscall(createExport_, nullptr, &hostArg, 1);
     // cdecl: the caller removes the one argument, so the stack comes back 4
     // bytes lower than before the push.

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -32,13 +33,19 @@ enum SessionExit : int {
     kExitLayout = 2,
     kExitLoad = 3,
     kExitTimeout = 4,
-    kExitDevice = 5,
+    // The plug-in called a host entry it must never call: a render-device
+    // entry other than the creation-parameters query, or IHostGame position
+    // 1, 2, 4 or 8.
+    kExitUnexpectedEntry = 5,
     kExitCrash = 6,
 };
 
 class Session {
 public:
     Session(uint32_t imageBase, uint32_t arenaStart, uint32_t arenaSize, SessionOptions options);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
     int Run();
 
 private:
@@ -58,12 +65,22 @@ private:
     void CollectMessages();
     void Set32(const ScriptLine& line);
 
+    // The game folder (game_files.cpp): commands that prepare files, which may
+    // run before the plug-in is loaded, and the expectations on files.
+    static bool IsFileCommand(const ScriptLine& line);
+    void WriteLine(const ScriptLine& line);
+    void Copy(const ScriptLine& line);
+    void Remove(const ScriptLine& line);
+    void Lock(const ScriptLine& line);
+    void Unlock(const ScriptLine& line);
+    void ReleaseLocks();
+    void ExpectFile(const ScriptLine& line, const std::string& kind);
+
     // Expectations (expectations.cpp).
     void Expect(const ScriptLine& line);
     void ExpectCall(const ScriptLine& line, const std::string& kind);
     void ExpectFrame(const ScriptLine& line, const std::string& kind);
     void ExpectHost(const ScriptLine& line, const std::string& kind);
-    void ExpectFile(const ScriptLine& line, const std::string& kind);
 
     // Helpers.
     bool NeedPlugin(const ScriptLine& line);
@@ -83,6 +100,9 @@ private:
     RecordingHost host_;
     HWND window_ = nullptr;
     std::string gameFolder_;
+    // Files held open without sharing by lock, keyed by their full path in
+    // lower case (the file system ignores case).
+    std::map<std::string, HANDLE> locks_;
     HMODULE pluginModule_ = nullptr;
     const void* createExport_ = nullptr;
 
@@ -113,5 +133,10 @@ std::string JoinTokens(const std::vector<Token>& tokens, size_t from);
 // The line being played and when it started, for the watchdog and the crash
 // report (session_entry.cpp).
 void NoteCommand(int line, const std::string& text, DWORD allowanceMs);
+
+// For host entries whose argument count is unknown: returning from them would
+// unbalance the caller's stack, so the session ends at once with a FAIL line
+// for the line being played (session_entry.cpp).
+[[noreturn]] void StopAtUnexpectedEntry(const std::string& seen);
 
 }  // namespace simhost

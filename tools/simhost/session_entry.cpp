@@ -1,5 +1,6 @@
-// The session DLL's entry from the loader: command line, output, and the two
-// guards that turn a crash or a hang inside the plug-in into a clear report.
+// The session DLL's entry from the loader: command line, output, and the
+// guards that turn a crash, a hang or a call of a forbidden host entry inside
+// the plug-in into a clear report.
 #include <windows.h>
 
 #include <atomic>
@@ -104,6 +105,11 @@ void NoteCommand(int line, const std::string& text, DWORD allowanceMs) {
     g_allowance.store(allowanceMs);
     g_lineStart.store(GetTickCount());
     g_line.store(line);
+}
+
+void StopAtUnexpectedEntry(const std::string& seen) {
+    Say("FAIL: " + std::to_string(g_line.load()) + ": " + g_lineText + " / " + seen);
+    ExitProcess(kExitUnexpectedEntry);
 }
 
 }  // namespace simhost
