@@ -51,12 +51,29 @@ TEST(Log, ReloadingTruncatesAndTwoThreadsWriteWholeLines) {
     EXPECT_EQ(lines, 400u);
 }
 
+// A log that is closed, or could not be opened (the plug-in folder is made
+// only by the first export call), loses its lines without harm, and a later
+// successful open logs again.
 TEST(Log, UnopenedLogDropsLinesQuietly) {
+    kvt_test::ScratchGame scratch;
+    LogLine("kept");
     CloseLog();
-    LogLine("nowhere");
-    OpenLog("/nonexistent-folder-kvt/KVTControls.log");
-    LogLine("nowhere either");
-    EXPECT_FALSE(std::filesystem::exists("/nonexistent-folder-kvt"));
+    EXPECT_FALSE(LogIsOpen());
+    LogLine("after closing");
+    const std::string logText = scratch.LogText();
+    EXPECT_NE(logText.find("] kept\r\n"), std::string::npos);
+    EXPECT_EQ(logText.find("after closing"), std::string::npos);
+
+    const auto missing = scratch.root() / "no-such-folder" / "KVTControls.log";
+    OpenLog(missing.string());
+    EXPECT_FALSE(LogIsOpen());
+    LogLine("into nowhere");
+    EXPECT_FALSE(std::filesystem::exists(missing.parent_path()));
+    EXPECT_EQ(scratch.LogText(), logText) << "the earlier file is left alone";
+
+    OpenLog((scratch.pluginFolder() / "KVTControls.log").string());
+    LogLine("back");
+    EXPECT_NE(scratch.LogText().find("] back\r\n"), std::string::npos);
 }
 
 TEST(Log, ExceptionTexts) {
