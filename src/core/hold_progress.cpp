@@ -9,10 +9,6 @@ constexpr float kTopElsewhere = 250.0f;
 constexpr float kRowStep = 20.0f;
 constexpr float kBarWidth = 100.0f;
 constexpr float kBarHeight = 19.0f;
-// The host's drawing mode that puts a caption over the bars.
-constexpr int32_t kCaptionMode = 64;
-constexpr int32_t kCaptionStyle = 1;
-constexpr int32_t kCaptionColour = 3;
 }  // namespace
 
 void HoldProgressOverlay::SetHoldProgress(int32_t actionId, const std::string& caption, uint32_t required,
@@ -63,11 +59,11 @@ void HoldProgressOverlay::DrawHoldProgress(IHostGame* game, bool atTop) {
         }
         const float filled = slot.fraction < 0 ? 0 : (slot.fraction > 1 ? 1 : slot.fraction);
         game->DrawFilledBox(kBarX, top, kBarWidth * filled, kBarHeight);
-        game->BeginMode(kCaptionMode);
-        game->SetTextStyle(kCaptionStyle);
-        game->SetPresetColour(kCaptionColour);
+        game->BeginMode(host_draw::kModeOverlay);
+        game->SetTextStyle(host_draw::kStyleMenu);
+        game->SetPresetColour(host_draw::kPresetMenuLine);
         game->WriteText(kBarX, top, slot.caption.c_str());
-        game->EndMode(kCaptionMode);
+        game->EndMode(host_draw::kModeOverlay);
     }
 }
 

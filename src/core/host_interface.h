@@ -55,6 +55,15 @@ protected:
     ~IHostGame() = default;
 };
 
+// The host's own numbers for its drawing entries.
+namespace host_draw {
+inline constexpr int32_t kStyleDescription = 0;  // SetTextStyle: the description line
+inline constexpr int32_t kStyleMenu = 1;         // SetTextStyle: titles, menu lines, captions
+inline constexpr int32_t kPresetMenuLine = 3;    // SetPresetColour: enabled lines, captions
+inline constexpr int32_t kPresetTitle = 4;       // SetPresetColour: page title, lower text
+inline constexpr int32_t kModeOverlay = 64;      // BeginMode/EndMode around an overlay caption
+}  // namespace host_draw
+
 // The one export. C linkage, cdecl, undecorated.
 extern "C"
 #if defined(_WIN32)

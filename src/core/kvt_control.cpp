@@ -17,7 +17,15 @@ KVTControl* g_instance = nullptr;
 IHostGame* g_hostGame = nullptr;
 
 namespace {
+// The menu page in the host's units: title, then lines from y 37.
 constexpr float kMenuX = 65.0f;
+constexpr float kTitleY = 20.0f;
+constexpr float kFirstLineY = 37.0f;
+constexpr float kLineHeight = 17.0f;
+constexpr float kDescriptionGap = 3.0f;
+constexpr float kCreditsGap = 4.0f;
+// The host-binding warning flips between its two colours this often.
+constexpr uint32_t kWarningBlinkMs = 1500;
 constexpr const char* kPluginCredits =
     "KVT Controls: RurAzu controller keys and GearGate shifter by the KVT Controls team";
 constexpr const char* kGearGateCredits =
@@ -180,18 +188,18 @@ void KVT_THISCALL KVTControl::DrawPluginPage() {
     try {
         CPluginBase* page = CurrentPage();
         game->DrawArea(0, 0, 0, 0);
-        game->SetPresetColour(4);
-        game->SetTextStyle(1);
-        game->WriteText(kMenuX, 20, kPluginTitle);
-        float y = DrawMenuItems(selectedIndex, kMenuX, 37);
+        game->SetPresetColour(host_draw::kPresetTitle);
+        game->SetTextStyle(host_draw::kStyleMenu);
+        game->WriteText(kMenuX, kTitleY, kPluginTitle);
+        float y = DrawMenuItems(selectedIndex, kMenuX, kFirstLineY);
         if (page) y = page->DrawMenuItems(selectedIndex, kMenuX, y);
-        game->SetPresetColour(4);
-        game->SetTextStyle(0);
-        y += 3;
+        game->SetPresetColour(host_draw::kPresetTitle);
+        game->SetTextStyle(host_draw::kStyleDescription);
+        y += kDescriptionGap;
         const MenuItem* selected = ItemAt(selectedIndex);
         if (selected && !selected->description.empty()) {
             game->WriteText(kMenuX, y, selected->description.c_str());
-            y += 17;
+            y += kLineHeight;
         }
         bool warned = false;
         if (page && page == shifterPage && HostHPatternBound()) {
@@ -200,7 +208,8 @@ void KVT_THISCALL KVTControl::DrawPluginPage() {
             warned = true;
         }
         const bool gearGateShown = page && page == shifterPage;
-        game->WriteText(kMenuX, y + (warned ? 17 : 4), gearGateShown ? kGearGateCredits : kPluginCredits);
+        game->WriteText(kMenuX, y + (warned ? kLineHeight : kCreditsGap),
+                        gearGateShown ? kGearGateCredits : kPluginCredits);
     } catch (...) {
         LogException("ERROR. DrawPluginPage failed.");
     }
@@ -208,7 +217,7 @@ void KVT_THISCALL KVTControl::DrawPluginPage() {
 
 void KVTControl::DrawHostBindingWarning(float y) {
     const uint32_t now = platform::TickCount();
-    if (now - warningFlipTime_ > 1500) {
+    if (now - warningFlipTime_ > kWarningBlinkMs) {
         warningColour_ ^= 1;
         warningFlipTime_ = now;
     }
@@ -218,7 +227,7 @@ void KVTControl::DrawHostBindingWarning(float y) {
         game->SetColour(1, 224 / 255.0f, 0, 1);
     }
     game->WriteText(kMenuX, y, kHostBindingWarning);
-    game->SetPresetColour(4);
+    game->SetPresetColour(host_draw::kPresetTitle);
 }
 
 void KVT_THISCALL KVTControl::HandlePluginInput(uint32_t key, uint32_t up, uint32_t down, uint32_t left,

@@ -93,7 +93,7 @@ float CPluginBase::DrawMenuItems(int32_t selected, float x, float y) {
     const int32_t own = Count(items);
     const int32_t localSelected =
         (selected >= parentCount && selected <= parentCount + own - 1) ? selected - parentCount : -1;
-    game->SetTextStyle(1);
+    game->SetTextStyle(host_draw::kStyleMenu);
     for (int32_t position = 0; position < own; ++position) {
         MenuItem* item = items[position];
         const float lineHeight = item->id == SEPARATOR ? kSeparatorHeight : kLineHeight;
@@ -105,7 +105,7 @@ float CPluginBase::DrawMenuItems(int32_t selected, float x, float y) {
             continue;
         }
         if (item->enabled && (item->id == PLUGIN_ENABLED || PageEnabled())) {
-            game->SetPresetColour(3);
+            game->SetPresetColour(host_draw::kPresetMenuLine);
         } else {
             // The host takes these values as they are, not scaled to 0..1.
             game->SetColour(120, 120, 120, 10);
