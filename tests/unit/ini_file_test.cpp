@@ -50,6 +50,9 @@ TEST_F(IniFileTest, LoadOfMissingFileCreatesItEmptyAndTheFirstReadMarksBothFlags
 
 TEST_F(IniFileTest, ReadsOfMissingKeysWriteTheirDefaultsInFileForm) {
     ini.Load();
+    std::string raw = "stale";
+    EXPECT_FALSE(ini.GetRawValue("GearGate", "Nothing", raw));
+    EXPECT_EQ(raw, "") << "a missing value leaves no stale text behind";
     EXPECT_EQ(ini.GetString("GearGate", "SoundFilePath", "snd"), "snd");
     EXPECT_EQ(ini.GetInt("GearGate", "Type", -2), -2);
     EXPECT_EQ(ini.GetFloat("GearGate", "ClutchThreshold", 0.35f), 0.35f);
@@ -178,10 +181,10 @@ TEST_F(IniFileTest, FloatsReadInTheCLocaleAndWriteInShortestForm) {
 TEST_F(IniFileTest, InfiniteOrNanFloatsCountAsNoNumberAndAreLogged) {
     const std::string zeros(400, '0');
     LoadText("[GearGate]\nClutchThreshold = nan\nSoundVolume = 1e999\nv = -inf\nw = 1e39\nx = 1" + zeros +
-             "e-50\ny = INFINITY\nz = -nan(0x7)\n");
+             "e-50\ny = INFINITY\nz = -nan(0x7)\nu = 1e+400\n");
     const std::pair<const char*, const char*> cases[] = {
-        {"ClutchThreshold", "nan"}, {"SoundVolume", "1e999"}, {"v", "-inf"}, {"w", "1e39"}, {"x", nullptr},
-        {"y", "INFINITY"},          {"z", "-nan(0x7)"},
+        {"ClutchThreshold", "nan"}, {"SoundVolume", "1e999"}, {"v", "-inf"},   {"w", "1e39"}, {"x", nullptr},
+        {"y", "INFINITY"},          {"z", "-nan(0x7)"},       {"u", "1e+400"},
     };
     for (const auto& [key, text] : cases) {
         const float value = ini.GetFloat("GearGate", key, 0.35f);

@@ -164,6 +164,13 @@ TEST(Utf16Text, SurrogatesPairUpAndBrokenUnitsBecomeReplacements) {
     EXPECT_EQ(Utf16ToUtf8(le({'a'}) + "b", false), "a\xEF\xBF\xBD") << "an odd last byte";
     EXPECT_EQ(Utf16ToUtf8(std::string("\x00\x41\x01\x00", 4), true), "A\xC4\x80");
     EXPECT_EQ(Utf16ToUtf8("", false), "");
+    // The edges of the surrogate ranges.
+    EXPECT_EQ(Utf16ToUtf8(le({0xDBFF, 0xDFFF}), false), "\xF4\x8F\xBF\xBF") << "U+10FFFF";
+    EXPECT_EQ(Utf16ToUtf8(le({0xDFFF}), false), "\xEF\xBF\xBD");
+    EXPECT_EQ(Utf16ToUtf8(le({0xD7FF, 0xE000}), false), "\xED\x9F\xBF\xEE\x80\x80") << "no surrogates";
+    // Nothing past the given bytes is read, even where memory goes on.
+    const std::string wider = le({0xD83D}) + "b\xDC";
+    EXPECT_EQ(Utf16ToUtf8(std::string_view(wider).substr(0, 3), false), "\xEF\xBF\xBD\xEF\xBF\xBD");
 }
 
 // The settings object over the same files: a player's bindings survive a

@@ -264,6 +264,14 @@ TEST_F(MainObject, HoldProgressUsesFiveSlotsAndDrawsBars) {
         if (call.entry == "WriteText") tops.push_back(call.numbers[1]);
     EXPECT_EQ(tops, (std::vector<float>{250, 270, 290, 310, 330}));
     EXPECT_EQ(widths, (std::vector<float>{25, 100, 25, 25, 25})) << "a full bar is clamped to 100";
+    std::vector<std::vector<float>> fills;  // the colour set before each coloured fill
+    for (size_t i = 0; i + 1 < game.calls.size(); ++i)
+        if (game.calls[i].entry == "SetColour" && game.calls[i + 1].entry == "DrawFilledBox" &&
+            game.calls[i].numbers != std::vector<float>{0, 0, 0, 1})
+            fills.push_back(game.calls[i].numbers);
+    const std::vector<float> red{1, 0, 0, 1}, green{0, 1, 0, 1};
+    EXPECT_EQ(fills, (std::vector<std::vector<float>>{red, green, red, red, red}))
+        << "a held-enough bar is green";
 
     StoreMode(control, 3);
     EXPECT_FALSE(control->holdProgress.Visible()) << "entering mode 3 clears the overlay";
@@ -274,6 +282,10 @@ TEST_F(MainObject, HoldProgressUsesFiveSlotsAndDrawsBars) {
     control->DrawHoldProgress();
     EXPECT_EQ(game.TextsAt(20), (std::vector<std::string>{"Action 10"})) << "mode 3 draws at the top";
     EXPECT_EQ(game.TextsAt(100), (std::vector<std::string>{"Action 14"}));
+    for (size_t i = 0; i < 4; ++i) control->SetHoldProgress(held[i], 0);
+    game.Clear();
+    control->DrawHoldProgress();
+    EXPECT_EQ(game.Texts(), (std::vector<std::string>{"320,20:Action 14"})) << "free slots draw nothing";
 
     for (MenuItem* item : held) control->SetHoldProgress(item, 0);
     EXPECT_FALSE(control->holdProgress.Visible());

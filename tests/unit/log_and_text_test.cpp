@@ -115,6 +115,7 @@ TEST(Text, CaseInsensitiveComparisonAndTrimming) {
     EXPECT_TRUE(StartsWithNoCase("rurazu_custom1", "RURAZU_"));
     EXPECT_FALSE(StartsWithNoCase("anything", "")) << "an empty prefix never matches";
     EXPECT_FALSE(StartsWithNoCase("RUR", "RURAZU_"));
+    EXPECT_TRUE(StartsWithNoCase("rurazu_", "RURAZU_")) << "a text is its own prefix";
     EXPECT_EQ(Trim(" \t\r\n\f\vvalue x\v\f\n\r\t "), "value x");
     EXPECT_EQ(Trim(" \t "), "");
 }
