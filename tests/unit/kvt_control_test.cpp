@@ -207,6 +207,61 @@ TEST_F(MainObject, HostHPatternBindingSwitchesGearGateOffAndWarns) {
     EXPECT_EQ(game.calls.back().numbers[1], 95 + 17) << "credits a full line under the warning";
 }
 
+TEST_F(MainObject, WarningBlinksEveryOneAndAHalfSecondsAndGearGateHasItsOwnCredits) {
+    KVTControl* control = Create();
+    control->GetPluginName();
+    control->DrawPluginPage();
+    const std::string pluginCredits = game.calls.back().text;
+    control->items[0]->SetValue("[3/4] GearGate");
+    game.Clear();
+    control->DrawPluginPage();
+    const std::string gearGateCredits = game.calls.back().text;
+    EXPECT_NE(gearGateCredits, pluginCredits);
+    EXPECT_FALSE(gearGateCredits.empty());
+
+    const uint32_t table = arena.Allocate(0x10), records = arena.Allocate(48 + 20 * 21);
+    arena.WriteU32(gameState + offs::kControlTableField, table);
+    arena.WriteU32(table + 4, records);
+    arena.WriteU32(records + 48 + 20 * 13, 1);
+    auto warningColour = [&](uint32_t now) {
+        platform::sim::SetTickCount(now);
+        game.Clear();
+        control->DrawPluginPage();
+        for (size_t i = 0; i + 1 < game.calls.size(); ++i)
+            if (game.calls[i].entry == "SetColour" && game.calls[i + 1].text.rfind("WARNING.", 0) == 0)
+                return game.calls[i].numbers;
+        return std::vector<float>{};
+    };
+    const std::vector<float> red{204 / 255.0f, 0, 0, 1}, yellow{1, 224 / 255.0f, 0, 1};
+    EXPECT_EQ(warningColour(10000), yellow) << "more than 1500 ms since the start: the first flip";
+    EXPECT_EQ(warningColour(11500), yellow) << "exactly 1500 ms is not more";
+    EXPECT_EQ(warningColour(11501), red);
+    EXPECT_EQ(warningColour(12000), red);
+    EXPECT_EQ(warningColour(13002), yellow);
+    EXPECT_EQ(game.calls.back().text, gearGateCredits) << "the credits stay under the warning";
+    platform::sim::SetTickCount(0);
+}
+
+// The job's thread is made once per process: by the first main object, which
+// says so in a verbose log, and never again.
+TEST_F(MainObject, VerboseStartUpCreatesTheIdleInputJobOnce) {
+    scratch.WriteFile(scratch.pluginFolder() / "KVTControls.ini", "[Main]\nVerboseLogEnabled = true\n");
+    const bool existed = Input::GetBackend().ThreadExists();  // an earlier test in this process
+    Create();
+    EXPECT_TRUE(Input::GetBackend().ThreadExists());
+    EXPECT_FALSE(Input::GetBackend().IsRunning());
+    const std::string log = scratch.LogText();
+    const size_t backend = log.find("] Backend Initialize\r\n"),
+                 created = log.find("] KVTControl 5.2.26.0 created");
+    ASSERT_NE(created, std::string::npos) << log;
+    if (existed) {
+        EXPECT_EQ(backend, std::string::npos);
+    } else {
+        EXPECT_LT(backend, created);
+    }
+    g_verboseLog = false;
+}
+
 TEST_F(MainObject, UpDownMoveOnceAndSelectOnSaveWritesTheFile) {
     KVTControl* control = Create();
     control->GetPluginName();

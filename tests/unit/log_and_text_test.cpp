@@ -128,6 +128,7 @@ TEST(Text, Utf8DecodingReplacesBrokenSequences) {
                          "a"),
               std::wstring(L"\uFFFDa"));
     EXPECT_EQ(WideToCodePage(L"a\u00E9\u20AC"), std::string("a\xE9?"));
+    EXPECT_EQ(WideToCodePage(L"\u00FF\u0100"), std::string("\xFF?")) << "the code page ends at 0xFF";
 }
 
 }  // namespace

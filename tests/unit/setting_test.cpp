@@ -197,18 +197,35 @@ TEST_F(Settings, ClutchRequiredReadsWordsAndNumbers) {
 }
 
 TEST_F(Settings, MainSwitchesAndVerboseLines) {
-    WriteIni("[Main]\nVerboseLogEnabled = 1\nDelayedInitEnabled = f\n[RurAzu]\nEnabled = TRUE\n");
+    WriteIni(
+        "[Main]\nVerboseLogEnabled = 1\nDelayedInitEnabled = f\n[RurAzu]\nEnabled = TRUE\n[GearGate]\n"
+        "Enabled = 1\nAutoNeutral = false\n");
     Load();
     EXPECT_TRUE(g_verboseLog);
     EXPECT_FALSE(settings.delayedInitEnabled);
     EXPECT_TRUE(settings.rurAzuEnabled);
+    EXPECT_TRUE(settings.gearGateEnabled);
+    EXPECT_FALSE(settings.autoNeutral);
     const std::string log = scratch.LogText();
     const size_t a = log.find("] DelayedInitEnabled=0"), b = log.find("] RurAzu Enabled=1"),
-                 c = log.find("] GearGate Enabled=0");
+                 c = log.find("] GearGate Enabled=1");
     ASSERT_NE(a, std::string::npos) << log;
     EXPECT_LT(a, b);
     EXPECT_LT(b, c);
     g_verboseLog = false;
+}
+
+TEST_F(Settings, SaveWritesTheValuesInMemory) {
+    Load();
+    settings.clutchThreshold = 0.5f;
+    settings.shifterType = 1;
+    settings.clutchRequired = 0;
+    settings.soundVolume = 0.25f;
+    settings.autoNeutral = false;
+    settings.SaveAllSettings();
+    for (const char* line : {"ClutchThreshold = 0.5", "Type = 1", "ClutchRequired = 0", "SoundVolume = 0.25",
+                             "AutoNeutral = false"})
+        EXPECT_TRUE(Contains(line)) << line << "\n" << IniText();
 }
 
 TEST_F(Settings, FailedSaveKeepsTheChangesPending) {
@@ -231,6 +248,7 @@ TEST_F(Settings, CarInfoComesFromItsSampleOnlyWhenMissing) {
     scratch.WriteFile(scratch.pluginFolder() / "CarInfo.ini.sample", "[car]\nx=1\n");
     settings.LoadSettingsFile();
     EXPECT_EQ(scratch.ReadFile(carInfo), "[car]\nx=1\n");
+    EXPECT_EQ(scratch.LogText(), "") << "a good copy says nothing";
     scratch.WriteFile(carInfo, "mine");
     Config::Setting again;
     again.LoadSettingsFile();
