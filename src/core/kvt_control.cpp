@@ -21,7 +21,6 @@ namespace {
 constexpr float kMenuX = 65.0f;
 constexpr float kTitleY = 20.0f;
 constexpr float kFirstLineY = 37.0f;
-constexpr float kLineHeight = 17.0f;
 constexpr float kDescriptionGap = 3.0f;
 constexpr float kCreditsGap = 4.0f;
 // The host-binding warning flips between its two colours this often.
@@ -199,7 +198,7 @@ void KVT_THISCALL KVTControl::DrawPluginPage() {
         const MenuItem* selected = ItemAt(selectedIndex);
         if (selected && !selected->description.empty()) {
             game->WriteText(kMenuX, y, selected->description.c_str());
-            y += kLineHeight;
+            y += kMenuLineHeight;
         }
         bool warned = false;
         if (page && page == shifterPage && HostHPatternBound()) {
@@ -208,7 +207,7 @@ void KVT_THISCALL KVTControl::DrawPluginPage() {
             warned = true;
         }
         const bool gearGateShown = page && page == shifterPage;
-        game->WriteText(kMenuX, y + (warned ? kLineHeight : kCreditsGap),
+        game->WriteText(kMenuX, y + (warned ? kMenuLineHeight : kCreditsGap),
                         gearGateShown ? kGearGateCredits : kPluginCredits);
     } catch (...) {
         LogException("ERROR. DrawPluginPage failed.");

@@ -8,7 +8,6 @@
 #include "core/log.h"
 
 namespace {
-constexpr float kLineHeight = 17.0f;
 constexpr float kSeparatorHeight = 4.0f;
 constexpr float kValueColumn = 200.0f;
 constexpr float kSelectionWidth = 510.0f;
@@ -96,7 +95,7 @@ float CPluginBase::DrawMenuItems(int32_t selected, float x, float y) {
     game->SetTextStyle(host_draw::kStyleMenu);
     for (int32_t position = 0; position < own; ++position) {
         MenuItem* item = items[position];
-        const float lineHeight = item->id == SEPARATOR ? kSeparatorHeight : kLineHeight;
+        const float lineHeight = item->id == SEPARATOR ? kSeparatorHeight : kMenuLineHeight;
         const std::string value = item->ValueText();
         if (position == localSelected) game->DrawSelectionBar(0, y, kSelectionWidth, lineHeight + 1);
         if (item->id == SEPARATOR) {

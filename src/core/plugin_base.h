@@ -11,6 +11,9 @@
 #include "core/host_interface.h"
 #include "core/menu_item.h"
 
+// The height of one menu line in the host's units.
+inline constexpr float kMenuLineHeight = 17.0f;
+
 class CPluginBase : public IPlugin {
 public:
     CPluginBase(IHostGame* game, std::string name, std::atomic<bool>* enableFlag, CPluginBase* parent);
