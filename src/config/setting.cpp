@@ -61,11 +61,10 @@ void PrepareCarInfo() {
 Setting::Setting() = default;
 Setting::~Setting() = default;
 
-bool CreateSettingsOnce() {
-    if (g_settings) return false;
+void CreateSettingsOnce() {
+    if (g_settings) return;
     g_settings = new Setting();
     g_settings->LoadSettingsFile();
-    return true;
 }
 
 void ResetSettingsForTest() {
@@ -130,7 +129,6 @@ void Setting::ReadAllSettings() {
                 code = ParseKeyCodeText(codeText);
             } catch (...) {
                 LogLine("ERROR. Invalid KEYCODE option in " + name + "_KEYCODE=" + codeText);
-                code = 0;
             }
             item->extra = code;
             // Cut like a value, so no hand-edited text of any length reaches the host's drawing.

@@ -57,8 +57,8 @@ extern Config::Setting* g_settings;
 
 namespace Config {
 // Creates the process-wide settings object and loads KVTControls.ini into it
-// on the first call; later main objects find it as it is. True when created.
-bool CreateSettingsOnce();
+// on the first call; later main objects find it as it is.
+void CreateSettingsOnce();
 // Frees the process-wide object, as the end of the process would; for tests
 // that play a new process, with no main object or input job alive.
 void ResetSettingsForTest();

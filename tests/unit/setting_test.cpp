@@ -186,8 +186,8 @@ TEST_F(Settings, BindingTextIsCutAndMustBeAnAllowedOption) {
 }
 
 TEST_F(Settings, ClutchRequiredReadsWordsAndNumbers) {
-    for (auto [text, expected] :
-         std::vector<std::pair<std::string, int32_t>>{{"TRUE", 1}, {"False", 0}, {"3", 3}, {"nonsense", 1}}) {
+    for (auto [text, expected] : std::vector<std::pair<std::string, int32_t>>{
+             {"TRUE", 1}, {"False", 0}, {"3", 3}, {"10", 10}, {"nonsense", 1}}) {
         WriteIni("[GearGate]\nClutchRequired = " + text + "\n");
         Config::Setting fresh;
         fresh.LoadSettingsFile();
@@ -222,9 +222,10 @@ TEST_F(Settings, SaveWritesTheValuesInMemory) {
     settings.clutchRequired = 0;
     settings.soundVolume = 0.25f;
     settings.autoNeutral = false;
+    settings.gearGateEnabled = true;
     settings.SaveAllSettings();
     for (const char* line : {"ClutchThreshold = 0.5", "Type = 1", "ClutchRequired = 0", "SoundVolume = 0.25",
-                             "AutoNeutral = false"})
+                             "AutoNeutral = false", "Enabled = true"})
         EXPECT_TRUE(Contains(line)) << line << "\n" << IniText();
 }
 
