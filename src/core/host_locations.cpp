@@ -58,6 +58,11 @@ int32_t ReadGameMode() {
     return HostRead<int32_t>(state + kGameModeField);
 }
 
+bool HostRunning() {
+    const uint32_t state = g_host.gameState;
+    return state != 0 && HostRead<uint32_t>(state + kRunningField) != 0;
+}
+
 bool HostHPatternBound() {
     const uint32_t state = g_host.gameState;
     if (state == 0) return false;

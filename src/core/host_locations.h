@@ -73,6 +73,8 @@ void ResetHostLocations();
 
 // The game mode word, or -1 while the game state is unknown.
 int32_t ReadGameMode();
+// The host's running flag; false while it shuts down or its state is unknown.
+bool HostRunning();
 // True when any of the host's own H-pattern gear controls (13, 15 to 20) has a
 // button bound in the host's control table.
 bool HostHPatternBound();

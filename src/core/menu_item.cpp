@@ -7,6 +7,7 @@
 #include "config/setting.h"
 #include "config/setting_id.h"
 #include "core/text.h"
+#include "input/binding_text.h"
 
 MenuItem::MenuItem(int32_t id_, const char* name_, int32_t group_, const std::string& description_)
     : name(name_ ? name_ : ""), description(description_), id(id_), group(group_) {
@@ -120,7 +121,9 @@ void MenuItem::SelectOption(size_t index) {
 
 std::string MenuItem::DisplayText() const {
     const std::string* text = Text();
-    return text ? *text : std::string();
+    if (!text) return std::string();
+    if (group == KEYBIND || type == ITEM_BINDING) return Input::BindingDisplayText(*text);
+    return *text;
 }
 
 std::string MenuItem::ValueText() const {

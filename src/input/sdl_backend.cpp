@@ -1,26 +1,238 @@
-// The input job's life cycle.
+// The input job's life: its thread and start signal, the start-up that waits
+// for the host's menus, the loop pass, and joysticks coming and going.
 #include "input/sdl_backend.h"
 
-namespace Input {
+#include <SDL3/SDL_init.h>
 
-void SDLBackend::CreateThread() {
-    threadCreated_ = true;
+#include <algorithm>
+
+#include "core/host_locations.h"
+#include "core/log.h"
+#include "platform/platform.h"
+
+namespace Input {
+namespace {
+// Start-up waits in steps of this long for the host's menus, then a little more.
+constexpr uint32_t kMenuWaitStepMs = 200;
+constexpr uint32_t kSettleMs = 300;
+constexpr size_t kListenerRoom = 8;
+constexpr size_t kJoystickRoom = 16;
+
+void Verbose(const char* message) {
+    if (g_verboseLog) LogLine(message);
+}
+}  // namespace
+
+SDLBackend::SDLBackend() {
+    listeners_.reserve(kListenerRoom);
+    kvt::MutexLock lock(g_joystickListLock);
+    openJoysticks_.reserve(kJoystickRoom);
 }
 
-void SDLBackend::RequestStart(uint32_t hostWindow) {
-    window_ = hostWindow;
+SDLBackend::~SDLBackend() {
+    StopJob();
+    if (startSignal_) SDL_DestroySemaphore(startSignal_);
+    delete keyboard_.load();
+    for (InputDI* retired : retiredKeyboards_) delete retired;
+}
+
+namespace {
+// Never destroyed while the process runs: the job may still be ending while
+// the library unloads.
+std::atomic<SDLBackend*> g_backend{nullptr};
+}  // namespace
+
+SDLBackend& GetBackend() {
+    SDLBackend* backend = g_backend;
+    if (!backend) {
+        backend = new SDLBackend();
+        g_backend = backend;
+        Verbose("The backend job created");
+    }
+    return *backend;
+}
+
+void ResetBackendForTest() {
+    delete g_backend.exchange(nullptr);
+}
+
+void SDLBackend::CreateThread() {
+    if (thread_) return;
+    if (!startSignal_) startSignal_ = SDL_CreateSemaphore(0);
+    thread_ = SDL_CreateThread(&SDLBackend::JobMain, "SDLBackend", this);
+}
+
+void SDLBackend::RequestStart(uint32_t window) {
+    Verbose("Backend start request");
+    hostWindow_ = window;
+    InputDI* previous = keyboard_.exchange(new InputDI(window));
+    if (previous) {
+        previous->DisconnectKeyboard();
+        retiredKeyboards_.push_back(previous);
+    }
     ++startRequests_;
-    running_ = true;
+    Verbose("Send the initialization event");
+    if (startSignal_) SDL_SignalSemaphore(startSignal_);
 }
 
 void SDLBackend::StopJob() {
-    running_ = false;
+    stopping_ = true;
+    if (!thread_) return;
+    // A thread still waiting for its start wakes up, sees stopping and ends
+    // without touching SDL.
+    if (startSignal_) SDL_SignalSemaphore(startSignal_);
+    int status = 0;
+    SDL_WaitThread(thread_, &status);
+    thread_ = nullptr;
+    if (status != 0) LogLine("Thread ErrorCode=" + std::to_string(status));
 }
 
-SDLBackend& GetBackend() {
-    // Never destroyed: the job outlives the main object until the process ends.
-    static SDLBackend* backend = new SDLBackend();
-    return *backend;
+void SDLBackend::AddListener(SDLListener* listener) {
+    if (stopping_ || !listener) return;
+    if (std::find(listeners_.begin(), listeners_.end(), listener) != listeners_.end()) return;
+    listener->backend = this;
+    listeners_.push_back(listener);
+}
+
+void SDLBackend::RemoveListener(SDLListener* listener) {
+    listeners_.erase(std::remove(listeners_.begin(), listeners_.end(), listener), listeners_.end());
+}
+
+std::vector<SDL_JoystickID> SDLBackend::OpenJoystickIds() const {
+    kvt::MutexLock lock(g_joystickListLock);
+    std::vector<SDL_JoystickID> ids;
+    for (SDL_Joystick* handle : openJoysticks_) ids.push_back(handle ? SDL_GetJoystickID(handle) : 0);
+    return ids;
+}
+
+int SDLCALL SDLBackend::JobMain(void* backend) {
+    if (!backend) {
+        LogLine("ERROR. Unexpected NULL object in backend initialization. Cannot do anything");
+        return -1;
+    }
+    // Nothing may leave the thread: an exception here would end the host.
+    try {
+        return static_cast<SDLBackend*>(backend)->Run();
+    } catch (...) {
+        LogException("ERROR. The backend job failed.");
+        static_cast<SDLBackend*>(backend)->stopping_ = true;
+        return -1;
+    }
+}
+
+int SDLBackend::Run() {
+    Verbose("Waiting the initialization event");
+    SDL_WaitSemaphore(startSignal_);
+    if (stopping_) return 0;  // stopped before it was ever started
+
+    Verbose("Initializing SDL subsystems...");
+    if (!SDL_Init(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK)) {
+        LogLine("Failed to initialize SDL Joystick system");
+        return -1;
+    }
+    Verbose("Enabling joystick events");
+    SDL_SetJoystickEventsEnabled(true);
+    RefreshHostLocations();
+    ConnectBoundDevices(false, true);
+
+    while (!stopping_ && ReadGameMode() != host_modes::kMenus) platform::SleepMs(kMenuWaitStepMs);
+    platform::SleepMs(kSettleMs);
+
+    Verbose("SDL subsystems initialized");
+    foregroundCheck_ = 0;
+    sleepMs_ = kForegroundSleepMs;
+    RefreshHostLocations();
+    initialized_ = true;
+
+    if (!stopping_)
+        while (RunPass()) {
+        }
+
+    stopping_ = true;
+    Verbose("SDL subsystems closing...");
+    {
+        // Shutting the joysticks down closes every one still open; the list
+        // must not keep them.
+        kvt::MutexLock lock(g_joystickListLock);
+        openJoysticks_.clear();
+    }
+    // Only what the job started: SDL_Quit would also invalidate this very
+    // thread's object, so StopJob could no longer wait for it (it would see
+    // status -1 and return while the thread still runs).
+    SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK);
+    Verbose("SDL subsystems closed");
+    return 0;
+}
+
+bool SDLBackend::RunPass() {
+    if (!HostRunning()) return false;
+    platform::SleepMs(sleepMs_);
+    const uint32_t now = platform::TickCount();
+    lastTick_ = now;
+    if (now - foregroundCheck_ >= kForegroundCheckMs) {
+        isForeground_ = platform::ForegroundWindow() == hostWindow_;
+        sleepMs_ = isForeground_ ? kForegroundSleepMs : kBackgroundSleepMs;
+        foregroundCheck_ = now;
+    }
+
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {
+        if (event.type == SDL_EVENT_JOYSTICK_REMOVED && !listeners_.empty()) HandleConnectionEvent(event);
+        if (event.type == SDL_EVENT_JOYSTICK_ADDED) {
+            for (SDLListener* listener : listeners_) {
+                if (listener->IsJoystickBound(event.jdevice.which)) {
+                    HandleConnectionEvent(event);
+                    break;
+                }
+            }
+        }
+        Deliver(event);
+    }
+
+    InputDI* keyboard = keyboard_;
+    if (isForeground_ && keyboard) {
+        const int count = keyboard->ReadKeyChanges(keyChanges_, kKeyChangeRoom);
+        for (int i = 0; i < count; ++i) {
+            SDL_Event key{};
+            key.type = keyChanges_[i].pressed ? SDL_EVENT_KEY_DOWN : SDL_EVENT_KEY_UP;
+            key.key.scancode = static_cast<SDL_Scancode>(keyChanges_[i].key);
+            Deliver(key);
+        }
+    }
+
+    for (SDLListener* listener : listeners_) listener->OnTick();
+    return !stopping_;
+}
+
+void SDLBackend::Deliver(const SDL_Event& event) {
+    for (SDLListener* listener : listeners_) listener->OnInputEvent(event);
+}
+
+void SDLBackend::HandleConnectionEvent(const SDL_Event& event) {
+    kvt::MutexLock lock(g_joystickListLock);
+    const SDL_JoystickID id = event.jdevice.which;
+    if (g_verboseLog)
+        LogLine("JoyID" + std::to_string(id) + " connection eventType " + std::to_string(event.type));
+    SDL_Joystick* found = nullptr;
+    for (SDL_Joystick* handle : openJoysticks_) {
+        if (handle && SDL_GetJoystickID(handle) == id) {
+            found = handle;
+            break;
+        }
+    }
+    if (event.type == SDL_EVENT_JOYSTICK_ADDED && !found) {
+        SDL_Joystick* opened = SDL_OpenJoystick(id);
+        openJoysticks_.push_back(opened);
+        if (g_verboseLog) {
+            const char* name = opened ? SDL_GetJoystickName(opened) : nullptr;
+            LogLine("Connected joyID" + std::to_string(id) + " " + (name ? name : ""));
+        }
+    } else if (event.type == SDL_EVENT_JOYSTICK_REMOVED && found) {
+        if (g_verboseLog) LogLine("Disconnected joyID" + std::to_string(id));
+        openJoysticks_.erase(std::remove(openJoysticks_.begin(), openJoysticks_.end(), found),
+                             openJoysticks_.end());
+        SDL_CloseJoystick(found);
+    }
 }
 
 }  // namespace Input

@@ -1,35 +1,114 @@
-// The background input job: one process-wide object that the main object
-// creates idle, starts on request and stops when the plug-in closes. The loop
-// that reads controllers and the keyboard lives with the device work; this is
-// the job's life cycle, which the main object's start-up relies on.
+// The input job: the one background thread that reads controllers through
+// SDL's joystick layer and the keyboard through the keyboard reader, opens
+// and closes controllers as bindings and hot-plugging ask, and hands every
+// event and a tick per pass to the registered pages. One per process, never
+// destroyed: it outlives the main object until the process ends.
 #pragma once
+
+#include <SDL3/SDL_events.h>
+#include <SDL3/SDL_joystick.h>
+#include <SDL3/SDL_mutex.h>
+#include <SDL3/SDL_thread.h>
 
 #include <atomic>
 #include <cstdint>
+#include <string>
+#include <vector>
+
+#include "input/device_locks.h"
+#include "input/input_di.h"
+#include "input/sdl_listener.h"
 
 namespace Input {
 
 class SDLBackend {
 public:
-    bool ThreadExists() const { return threadCreated_; }
-    // Creates the job's start signal and its thread, named "SDLBackend"; the
-    // thread reads no device until RequestStart.
+    // Room for keyboard changes per pass, allocated once.
+    static constexpr int kKeyChangeRoom = 8;
+    static constexpr uint32_t kForegroundSleepMs = 25;
+    static constexpr uint32_t kBackgroundSleepMs = 500;
+    static constexpr uint32_t kForegroundCheckMs = 1000;
+
+    SDLBackend();
+    virtual ~SDLBackend();
+    SDLBackend(const SDLBackend&) = delete;
+    SDLBackend& operator=(const SDLBackend&) = delete;
+
+    bool ThreadExists() const { return thread_ != nullptr; }
+    // Creates the start signal and the thread "SDLBackend", which waits for
+    // RequestStart before it touches SDL or any device.
     void CreateThread();
-    // Lets the job start with the host window it should watch.
+    // Hands the job the host window, makes a keyboard reader for it, and lets
+    // the job start.
     void RequestStart(uint32_t hostWindow);
-    bool IsRunning() const { return running_; }
+    bool IsRunning() const { return initialized_ && !stopping_; }
+    // Ends the job and waits for its thread; returns promptly in every state,
+    // also while the thread still waits for its start.
     void StopJob();
 
+    // Host's thread, before the job starts and after it stopped.
+    void AddListener(SDLListener* listener);
+    void RemoveListener(SDLListener* listener);
+    const std::vector<SDLListener*>& Listeners() const { return listeners_; }
+
+    // Opens the joystick of an added event (once), closes it on its removal.
+    void HandleConnectionEvent(const SDL_Event& event);
+
+    // The device policy (device_policy.cpp): open what bindings name, or
+    // everything when forced; close everything.
+    void ConnectBoundDevices(bool forceConnect, bool evenIfNotRunning);
+    void DisconnectAllDevices();
+
+    // The pages' time base and foreground test, taken at the start of a pass.
+    uint32_t lastTick() const { return lastTick_; }
+    bool isForeground() const { return isForeground_; }
+    uint32_t hostWindow() const { return hostWindow_; }
+    // The keyboard reader, null until the first RequestStart.
+    InputDI* Keyboard() const { return keyboard_; }
+    // The joysticks the job holds open, in the order it opened them.
+    std::vector<SDL_JoystickID> OpenJoystickIds() const KVT_EXCLUDES(g_joystickListLock);
+    // How often RequestStart was called; what the main object's start-up is
+    // checked against.
     uint32_t startRequests() const { return startRequests_; }
-    uint32_t window() const { return window_; }
+
+    // One loop pass (the thread runs these; tests may too). False when the
+    // loop must end.
+    bool RunPass();
 
 private:
-    bool threadCreated_ = false;
-    std::atomic<bool> running_{false};
+    static int SDLCALL JobMain(void* backend);
+    int Run();
+    void Deliver(const SDL_Event& event);
+
+    SDL_Thread* thread_ = nullptr;
+    SDL_Semaphore* startSignal_ = nullptr;
+    std::atomic<uint32_t> hostWindow_{0};
+    std::atomic<bool> initialized_{false};
+    // Filled before the job starts and emptied after it stopped, so the job
+    // never sees it change.
+    std::vector<SDLListener*> listeners_;
+    std::atomic<uint32_t> lastTick_{0};
+    std::atomic<bool> isForeground_{false};
+    std::atomic<bool> stopping_{false};
+    std::vector<SDL_Joystick*> openJoysticks_ KVT_GUARDED_BY(g_joystickListLock);
+
+    // The job's own pass state.
+    uint32_t foregroundCheck_ = 0;
+    uint32_t sleepMs_ = kForegroundSleepMs;
+    KeyChange keyChanges_[kKeyChangeRoom];
+
+    std::atomic<InputDI*> keyboard_{nullptr};
+    // Readers replaced by a later start request: the job may still be reading
+    // one, so they are kept, disconnected, until the process ends.
+    std::vector<InputDI*> retiredKeyboards_;
     std::atomic<uint32_t> startRequests_{0};
-    std::atomic<uint32_t> window_{0};
 };
 
+// The process's one job, created on the first call (on the host's thread,
+// while the main object is built).
 SDLBackend& GetBackend();
+// Stops and frees the process's job so a test can play a new process; only
+// with no page registered and no main object alive.
+void ResetBackendForTest();
 
 }  // namespace Input

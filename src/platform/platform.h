@@ -22,6 +22,9 @@ inline constexpr char kPathSeparator = '/';
 uint32_t TickCount();
 void SleepMs(uint32_t ms);
 
+// The window in front (0 when none), compared with the host window.
+uint32_t ForegroundWindow();
+
 // Full file name of the host process's executable (at most 519 characters).
 std::string HostExecutablePath();
 

@@ -34,9 +34,10 @@ protected:
         ResetHostLocations();
         ResetCoreOnce();
         Config::ResetSettingsForTest();
-        Input::GetBackend().StopJob();
+        Input::ResetBackendForTest();
         gameState = arena.Allocate(0x1000);
         arena.WriteU32(kBase + offs::kGameState, gameState);
+        arena.WriteU32(gameState + offs::kRunningField, 1);
         const uint32_t renderRoot = arena.Allocate(0x40), renderChild = arena.Allocate(0x100);
         device = arena.Allocate(0x10);
         arena.WriteU32(kBase + offs::kRenderRoot, renderRoot);
@@ -46,6 +47,7 @@ protected:
     }
     void TearDown() override {
         if (g_instance) g_instance->DeletingDestructor(1);
+        Input::ResetBackendForTest();
         Config::ResetSettingsForTest();
         ResetCoreOnce();
         ResetHostLocations();
@@ -138,8 +140,9 @@ TEST_F(MainObject, FirstNameCallStartsUpOnceAndDefersTheInputJob) {
     EXPECT_TRUE(control->shifterPage->driving);
     StoreMode(control, 3);
     EXPECT_EQ(Input::GetBackend().startRequests(), requests + 1);
-    EXPECT_EQ(Input::GetBackend().window(), kWindow);
+    EXPECT_EQ(Input::GetBackend().hostWindow(), kWindow);
     EXPECT_FALSE(control->shifterPage->driving);
+    ASSERT_TRUE(kvt_test::WaitFor([] { return Input::GetBackend().IsRunning(); }));
     StoreMode(control, 1);
     StoreMode(control, 3);
     EXPECT_EQ(Input::GetBackend().startRequests(), requests + 1) << "a running job is not asked again";
@@ -151,7 +154,10 @@ TEST_F(MainObject, ImmediateStartWhenDelayedInitIsOff) {
     const uint32_t requests = Input::GetBackend().startRequests();
     control->GetPluginName();
     EXPECT_EQ(Input::GetBackend().startRequests(), requests + 1);
-    EXPECT_TRUE(Input::GetBackend().IsRunning());
+    EXPECT_EQ(Input::GetBackend().hostWindow(), kWindow);
+    // The job itself waits for the host's menus before it runs.
+    arena.WriteU32(gameState + offs::kGameModeField, 3);
+    EXPECT_TRUE(kvt_test::WaitFor([] { return Input::GetBackend().IsRunning(); }));
     control->GetPluginName();
     EXPECT_EQ(Input::GetBackend().startRequests(), requests + 1);
 }

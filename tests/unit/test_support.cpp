@@ -1,15 +1,24 @@
 // Shared pieces of the native tests.
 #include "test_support.h"
 
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "core/log.h"
 #include "core/paths.h"
 #include "platform/sim/sim_platform.h"
+
+namespace {
+// SDL's video subsystem, which the input job initialises with the joysticks,
+// has no display here.
+const bool g_dummyVideo = [] { return setenv("SDL_VIDEO_DRIVER", "dummy", 0) == 0; }();
+}  // namespace
 
 namespace kvt_test {
 
@@ -35,6 +44,15 @@ float RecordingGame::SelectionBarY() const {
     for (const DrawCall& call : calls)
         if (call.entry == "DrawSelectionBar" && call.numbers[2] == 510) return call.numbers[1];
     return -1;
+}
+
+bool WaitFor(const std::function<bool()>& condition) {
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > limit) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
 }
 
 ScratchGame::ScratchGame() {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -68,5 +69,9 @@ public:
 private:
     std::filesystem::path root_;
 };
+
+// Waits, in real time, until the condition holds or a generous limit passes
+// (a thread's progress, never a speed check). False when it never held.
+bool WaitFor(const std::function<bool()>& condition);
 
 }  // namespace kvt_test

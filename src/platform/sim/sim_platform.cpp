@@ -6,10 +6,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <map>
 #include <set>
 #include <stdexcept>
+#include <thread>
 
 #include "core/mutex.h"
 #include "platform/host_memory.h"
@@ -21,6 +23,7 @@ kvt::Mutex g_simLock;
 uint32_t g_ticks KVT_GUARDED_BY(g_simLock) = 0;
 std::string g_hostExecutable KVT_GUARDED_BY(g_simLock) = "/tmp/kvt-sim/game.exe";
 uint32_t g_hostBase KVT_GUARDED_BY(g_simLock) = 0;
+uint32_t g_foregroundWindow KVT_GUARDED_BY(g_simLock) = 0;
 std::map<uint32_t, uint32_t> g_deviceWindows KVT_GUARDED_BY(g_simLock);
 uint32_t g_deviceQueries KVT_GUARDED_BY(g_simLock) = 0;
 std::vector<std::string> g_fileEvents KVT_GUARDED_BY(g_simLock);
@@ -51,8 +54,18 @@ uint32_t TickCount() {
 }
 
 void SleepMs(uint32_t ms) {
+    {
+        kvt::MutexLock lock(g_simLock);
+        g_ticks += ms;
+    }
+    // The simulated time passes at once, but a thread that sleeps in a loop
+    // must still let the others run.
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+}
+
+uint32_t ForegroundWindow() {
     kvt::MutexLock lock(g_simLock);
-    g_ticks += ms;
+    return g_foregroundWindow;
 }
 
 std::string HostExecutablePath() {
@@ -134,6 +147,11 @@ void SetTickCount(uint32_t ms) {
 
 void AdvanceTime(uint32_t ms) {
     SleepMs(ms);
+}
+
+void SetForegroundWindow(uint32_t window) {
+    kvt::MutexLock lock(g_simLock);
+    g_foregroundWindow = window;
 }
 
 void SetHostExecutablePath(const std::string& path) {

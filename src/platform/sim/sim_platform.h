@@ -13,6 +13,7 @@ void SetTickCount(uint32_t ms);
 void AdvanceTime(uint32_t ms);
 
 void SetHostExecutablePath(const std::string& path);
+void SetForegroundWindow(uint32_t window);
 
 // A zero-filled buffer that plays the host's address space from address 0 to
 // size; the host executable is "loaded" at base (0 = not found).

@@ -38,6 +38,10 @@ void SleepMs(uint32_t ms) {
     Sleep(ms);
 }
 
+uint32_t ForegroundWindow() {
+    return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(GetForegroundWindow()));
+}
+
 std::string HostExecutablePath() {
     char buffer[520] = {};
     const DWORD length = GetModuleFileNameA(nullptr, buffer, sizeof buffer - 1);

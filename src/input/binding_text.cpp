@@ -1,0 +1,134 @@
+// Binding texts and their caches, the device a text names, and the keyboard
+// binding's display name.
+#include "input/binding_text.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "core/plugin_base.h"
+#include "input/sdl_backend.h"
+
+namespace Input {
+namespace {
+constexpr size_t kBufferSize = kMaxBindingText + 1;
+
+// Each kind keeps its last text and what it was made from, so a repeated
+// input costs a comparison. The numbers start where no real input is.
+struct ButtonCache {
+    SDL_JoystickID joystick = 0;
+    int button = 255;
+    char text[kBufferSize] = {};
+} g_button;
+struct HatCache {
+    SDL_JoystickID joystick = 0;
+    int hat = 255;
+    int position = 255;
+    char text[kBufferSize] = {};
+} g_hat;
+struct KeyCache {
+    int key = 0;
+    char text[kBufferSize] = {};
+} g_key;
+struct HatPrefixCache {
+    SDL_JoystickID joystick = 0;
+    int hat = 255;
+    char text[kBufferSize] = {};
+} g_hatPrefix;
+struct NameCache {
+    SDL_JoystickID joystick = 0;
+    bool made = false;
+    char text[kBufferSize] = {};
+} g_name;
+
+// The opened joystick's name, as the binding texts use it.
+const char* OpenedName(SDL_JoystickID id) {
+    SDL_Joystick* joystick = SDL_GetJoystickFromID(id);
+    const char* name = joystick ? SDL_GetJoystickName(joystick) : nullptr;
+    return name ? name : "";
+}
+}  // namespace
+
+const char* MakeBindingText(const SDL_Event& event) {
+    if (event.type == SDL_EVENT_JOYSTICK_HAT_MOTION) {
+        const SDL_JoyHatEvent& hat = event.jhat;
+        if (hat.which != g_hat.joystick || hat.hat != g_hat.hat || hat.value != g_hat.position) {
+            g_hat.joystick = hat.which;
+            g_hat.hat = hat.hat;
+            g_hat.position = hat.value;
+            std::snprintf(g_hat.text, kBufferSize, "H%d.%d %s", hat.hat, hat.value, OpenedName(hat.which));
+        }
+        return g_hat.text;
+    }
+    if (event.type == SDL_EVENT_KEY_DOWN || event.type == SDL_EVENT_KEY_UP) {
+        const int key = static_cast<int>(event.key.scancode);
+        if (key != g_key.key) {
+            g_key.key = key;
+            std::snprintf(g_key.text, kBufferSize, "K%d Keyboard", key);
+        }
+        return g_key.text;
+    }
+    if (event.type >= SDL_EVENT_JOYSTICK_BUTTON_DOWN) {
+        const SDL_JoyButtonEvent& button = event.jbutton;
+        if (button.which != g_button.joystick || button.button != g_button.button) {
+            g_button.joystick = button.which;
+            g_button.button = button.button;
+            std::snprintf(g_button.text, kBufferSize, "#%d %s", button.button, OpenedName(button.which));
+        }
+        return g_button.text;
+    }
+    return "";
+}
+
+const char* HatPrefixText(const SDL_Event& event) {
+    const SDL_JoyHatEvent& hat = event.jhat;
+    if (hat.which != g_hatPrefix.joystick || hat.hat != g_hatPrefix.hat) {
+        g_hatPrefix.joystick = hat.which;
+        g_hatPrefix.hat = hat.hat;
+        std::snprintf(g_hatPrefix.text, kBufferSize, "H%d.", hat.hat);
+    }
+    return g_hatPrefix.text;
+}
+
+const char* ControllerNameText(SDL_JoystickID id) {
+    if (!g_name.made || id != g_name.joystick) {
+        g_name.made = true;
+        g_name.joystick = id;
+        std::snprintf(g_name.text, kBufferSize, "%s", OpenedName(id));
+    }
+    return g_name.text;
+}
+
+std::string GetJoystickNameById(SDL_JoystickID id) {
+    const char* name = SDL_GetJoystickNameForID(id);
+    return name ? name : "";
+}
+
+std::string_view DevicePart(std::string_view binding) {
+    const size_t space = binding.find(' ');
+    return space == std::string_view::npos ? std::string_view() : binding.substr(space + 1);
+}
+
+bool PageBindsDevice(const CPluginBase& page, const std::string& deviceName) {
+    return page.PageEnabled() && page.UsesDevice(deviceName);
+}
+
+bool PageBindsJoystick(const CPluginBase& page, SDL_JoystickID id) {
+    return page.PageEnabled() && page.UsesDevice(GetJoystickNameById(id));
+}
+
+std::string BindingDisplayText(const std::string& text) {
+    const size_t space = text.find(' ');
+    if (text.size() <= 2 || text[0] != 'K' || space == std::string::npos || space < 2) return text;
+    int key = 0;
+    for (size_t i = 1; i < space; ++i) {
+        if (text[i] < '0' || text[i] > '9' || key > 100000) return text;
+        key = key * 10 + (text[i] - '0');
+    }
+    SDLBackend& backend = GetBackend();
+    InputDI* keyboard = backend.Keyboard();
+    if (!backend.IsRunning() || !keyboard) return text;
+    std::string named = keyboard->GetKeyCodeName(key);
+    return named.empty() ? text : named;
+}
+
+}  // namespace Input

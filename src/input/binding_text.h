@@ -1,0 +1,45 @@
+// Binding texts: how an event becomes the text that a binding stores and is
+// matched by ("#3 Wheel", "H0.2 Wheel", "K30 Keyboard"), which device a text
+// names, the pages' shared answers to the job's device questions, and how a
+// keyboard binding is shown.
+#pragma once
+
+#include <SDL3/SDL_events.h>
+#include <SDL3/SDL_joystick.h>
+
+#include <string>
+#include <string_view>
+
+class CPluginBase;
+
+namespace Input {
+
+// Longest binding text; longer ones are cut.
+inline constexpr size_t kMaxBindingText = 127;
+inline constexpr const char* kKeyboardDevice = "Keyboard";
+
+// The event's binding text (empty for axes and anything unbindable). The
+// texts live in per-kind buffers that are reformatted only when the input
+// differs from the last one: the job's thread only.
+const char* MakeBindingText(const SDL_Event& event);
+// For a centred hat: the prefix "H<hat>." every binding of that hat starts
+// with, and the controller's name alone. The job's thread only.
+const char* HatPrefixText(const SDL_Event& event);
+const char* ControllerNameText(SDL_JoystickID id);
+
+// SDL's name for a joystick, also before it is opened; empty when none.
+std::string GetJoystickNameById(SDL_JoystickID id);
+
+// Everything after the text's first space; empty when it has none.
+std::string_view DevicePart(std::string_view binding);
+
+// The pages' shared listener answers: nothing while the page is switched off,
+// otherwise whether one of its bindings names the device.
+bool PageBindsDevice(const CPluginBase& page, const std::string& deviceName);
+bool PageBindsJoystick(const CPluginBase& page, SDL_JoystickID id);
+
+// What the menu shows for a binding: a keyboard binding with the key's name
+// while the job runs and the keyboard reader can name it, else the text.
+std::string BindingDisplayText(const std::string& text);
+
+}  // namespace Input

@@ -1,0 +1,34 @@
+// What a page is to the input job: every page (the three RurAzu pages and the
+// GearGate page) implements this as its second base and does all its input
+// work inside these calls, on the job's thread.
+#pragma once
+
+#include <SDL3/SDL_events.h>
+#include <SDL3/SDL_joystick.h>
+
+#include <string>
+
+namespace Input {
+
+class SDLBackend;
+
+class SDLListener {
+public:
+    virtual ~SDLListener() = default;
+    // Once per loop pass, after that pass's events.
+    virtual void OnTick() = 0;
+    // Every polled event, and every keyboard change as a key down/up event
+    // whose scancode field holds the DirectInput key index.
+    virtual void OnInputEvent(const SDL_Event& event) = 0;
+    // Whether a binding of this page names the device ("Keyboard" or a
+    // controller's name); false while the page is switched off.
+    virtual bool IsDeviceBound(const std::string& deviceName) = 0;
+    virtual bool IsJoystickBound(SDL_JoystickID id) = 0;
+    // After every device was closed.
+    virtual void OnDevicesDisconnected() = 0;
+
+    // The job the listener is registered with; set by AddListener.
+    SDLBackend* backend = nullptr;
+};
+
+}  // namespace Input

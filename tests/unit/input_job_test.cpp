@@ -1,0 +1,322 @@
+// The input job with real SDL and virtual joysticks named like real wheels and
+// button boxes, in a simulated host whose clock moves with the job's sleeps:
+// start-up and its waits, the device policy, hot-plugging, events reaching
+// the listeners as binding texts, the foreground throttle, and stopping.
+#include <SDL3/SDL.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <mutex>
+#include <set>
+
+#include "core/host_locations.h"
+#include "core/log.h"
+#include "input/binding_text.h"
+#include "input/sdl_backend.h"
+#include "platform/platform.h"
+#include "platform/sim/sim_platform.h"
+#include "test_support.h"
+
+namespace {
+using Input::SDLBackend;
+using platform::sim::HostArena;
+namespace offs = host_offsets;
+
+constexpr uint32_t kBase = 0x10000;
+constexpr uint32_t kWindow = 0x4242;
+
+// A page as the job sees it: binds the devices it is told to, records what
+// reaches it.
+class RecordingListener : public Input::SDLListener {
+public:
+    void OnTick() override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ticks.push_back(backend ? backend->lastTick() : 0);
+    }
+    void OnInputEvent(const SDL_Event& event) override {
+        const std::string text = Input::MakeBindingText(event);
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (event.type == SDL_EVENT_JOYSTICK_BUTTON_DOWN) texts.push_back("down " + text);
+        if (event.type == SDL_EVENT_JOYSTICK_BUTTON_UP) texts.push_back("up " + text);
+        if (event.type == SDL_EVENT_JOYSTICK_HAT_MOTION) texts.push_back("hat " + text);
+        if (event.type == SDL_EVENT_JOYSTICK_ADDED) texts.push_back("added");
+        if (event.type == SDL_EVENT_JOYSTICK_REMOVED) texts.push_back("removed");
+    }
+    bool IsDeviceBound(const std::string& name) override { return bound.count(name) != 0; }
+    bool IsJoystickBound(SDL_JoystickID id) override {
+        return bound.count(Input::GetJoystickNameById(id)) != 0;
+    }
+    void OnDevicesDisconnected() override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++disconnects;
+    }
+
+    bool Saw(const std::string& text) { return Count(text) > 0; }
+    size_t Count(const std::string& text) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return static_cast<size_t>(std::count(texts.begin(), texts.end(), text));
+    }
+    int Disconnects() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return disconnects;
+    }
+    size_t TickCount() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return ticks.size();
+    }
+    std::vector<uint32_t> Ticks() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return ticks;
+    }
+
+    std::set<std::string> bound;
+    std::vector<std::string> texts;
+    std::vector<uint32_t> ticks;
+    int disconnects = 0;
+
+private:
+    std::mutex mutex_;
+};
+
+class InputJob : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetHostLocations();
+        gameState = arena.Allocate(0x1000);
+        arena.WriteU32(kBase + offs::kGameState, gameState);
+        arena.WriteU32(gameState + offs::kRunningField, 1);
+        SetMode(3);
+        platform::sim::SetForegroundWindow(kWindow);
+        platform::sim::SetTickCount(100000);
+        listener.bound = {"KVT Test Wheel"};
+        backend.AddListener(&listener);
+        backend.CreateThread();
+    }
+    void TearDown() override {
+        backend.StopJob();
+        for (SDL_Joystick* handle : handles) SDL_CloseJoystick(handle);
+        SDL_Quit();
+        ResetHostLocations();
+    }
+
+    void SetMode(int32_t mode) {
+        arena.WriteU32(gameState + offs::kGameModeField, static_cast<uint32_t>(mode));
+    }
+    // A virtual controller, attached on the test's own SDL joystick subsystem.
+    SDL_JoystickID Attach(const char* name, int buttons = 8, int hats = 1) {
+        if (!SDL_WasInit(SDL_INIT_JOYSTICK)) EXPECT_TRUE(SDL_Init(SDL_INIT_JOYSTICK)) << SDL_GetError();
+        SDL_VirtualJoystickDesc desc;
+        SDL_INIT_INTERFACE(&desc);
+        desc.type = SDL_JOYSTICK_TYPE_WHEEL;
+        desc.nbuttons = static_cast<Uint16>(buttons);
+        desc.nhats = static_cast<Uint16>(hats);
+        desc.name = name;
+        const SDL_JoystickID id = SDL_AttachVirtualJoystick(&desc);
+        EXPECT_NE(id, 0u) << SDL_GetError();
+        return id;
+    }
+    // The test's own handle to drive a virtual controller's inputs.
+    SDL_Joystick* Handle(SDL_JoystickID id) {
+        SDL_Joystick* handle = SDL_OpenJoystick(id);
+        EXPECT_NE(handle, nullptr) << SDL_GetError();
+        handles.push_back(handle);
+        return handle;
+    }
+    void StartAndWait() {
+        backend.RequestStart(kWindow);
+        ASSERT_TRUE(kvt_test::WaitFor([this] { return backend.IsRunning(); }));
+    }
+    bool OpenedByJob(SDL_JoystickID id) {
+        const auto ids = backend.OpenJoystickIds();
+        return std::find(ids.begin(), ids.end(), id) != ids.end();
+    }
+
+    kvt_test::ScratchGame scratch;
+    HostArena arena{kBase, 0x1400000};
+    uint32_t gameState = 0;
+    RecordingListener listener;
+    SDLBackend backend;
+    std::vector<SDL_Joystick*> handles;
+};
+
+TEST_F(InputJob, NothingHappensBeforeTheStartRequestAndAStopThenEndsItWithoutSdl) {
+    g_verboseLog = true;
+    for (int i = 0; i < 20; ++i) platform::SleepMs(1);
+    EXPECT_EQ(SDL_WasInit(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK), 0u);
+    EXPECT_EQ(listener.TickCount(), 0u);
+    EXPECT_FALSE(backend.IsRunning());
+    backend.StopJob();  // the thread still waits for its start
+    EXPECT_FALSE(backend.ThreadExists());
+    EXPECT_EQ(SDL_WasInit(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK), 0u) << "stopped before it started: no SDL";
+    EXPECT_EQ(listener.TickCount(), 0u);
+    const std::string log = scratch.LogText();
+    EXPECT_NE(log.find("] Waiting the initialization event\r\n"), std::string::npos) << log;
+    EXPECT_EQ(log.find("Initializing SDL subsystems"), std::string::npos);
+    EXPECT_EQ(log.find("Thread ErrorCode="), std::string::npos);
+    backend.RequestStart(kWindow);  // after the end: nothing waits for it any more
+    EXPECT_FALSE(backend.IsRunning());
+    g_verboseLog = false;
+}
+
+TEST_F(InputJob, BoundDevicesOpenAtOnceButListenersWaitForTheHostsMenus) {
+    const SDL_JoystickID wheel = Attach("KVT Test Wheel");
+    const SDL_JoystickID box = Attach("KVT Button Box");
+    SetMode(1);
+    backend.RequestStart(kWindow);
+    ASSERT_TRUE(kvt_test::WaitFor([&] { return OpenedByJob(wheel); }));
+    for (int i = 0; i < 50; ++i) platform::SleepMs(1);
+    EXPECT_FALSE(backend.IsRunning());
+    EXPECT_EQ(listener.TickCount(), 0u) << "no listener call before mode 3";
+    EXPECT_FALSE(OpenedByJob(box)) << "no binding names the button box";
+
+    const uint32_t menusAt = platform::TickCount();
+    SetMode(3);
+    ASSERT_TRUE(kvt_test::WaitFor([&] { return listener.TickCount() > 0; }));
+    EXPECT_TRUE(backend.IsRunning());
+    EXPECT_GE(listener.Ticks().front() - menusAt, 300u) << "and 300 ms more";
+    EXPECT_EQ(backend.hostWindow(), kWindow);
+}
+
+TEST_F(InputJob, ButtonsAndHatsReachTheListenersAsBindingTexts) {
+    const SDL_JoystickID wheel = Attach("KVT Test Wheel");
+    StartAndWait();
+    ASSERT_TRUE(OpenedByJob(wheel));
+    SDL_Joystick* handle = Handle(wheel);
+    SDL_SetJoystickVirtualButton(handle, 3, true);
+    ASSERT_TRUE(kvt_test::WaitFor([&] { return listener.Saw("down #3 KVT Test Wheel"); }));
+    SDL_SetJoystickVirtualButton(handle, 3, false);
+    ASSERT_TRUE(kvt_test::WaitFor([&] { return listener.Saw("up #3 KVT Test Wheel"); }));
+    SDL_SetJoystickVirtualHat(handle, 0, SDL_HAT_RIGHTUP);
+    ASSERT_TRUE(kvt_test::WaitFor([&] { return listener.Saw("hat H0.3 KVT Test Wheel"); }));
+    SDL_SetJoystickVirtualHat(handle, 0, SDL_HAT_CENTERED);
+    ASSERT_TRUE(kvt_test::WaitFor([&] { return listener.Saw("hat H0.0 KVT Test Wheel"); }));
+}
+
+TEST_F(InputJob, HotPlugOpensOnlyBoundControllersAndClosesRemovedOnes) {
+    StartAndWait();
+    const SDL_JoystickID wheel = Attach("KVT Test Wheel");
+    ASSERT_TRUE(kvt_test::WaitFor([&] { return OpenedByJob(wheel); }));
+    const SDL_JoystickID box = Attach("KVT Button Box");
+    ASSERT_TRUE(kvt_test::WaitFor([&] { return listener.Count("added") >= 2; }));
+    EXPECT_FALSE(OpenedByJob(box));
+
+    // Two controllers that report the same name act as one device: both open.
+    const SDL_JoystickID twin = Attach("KVT Test Wheel");
+    ASSERT_TRUE(kvt_test::WaitFor([&] { return OpenedByJob(twin); }));
+    EXPECT_EQ(backend.OpenJoystickIds(), (std::vector<SDL_JoystickID>{wheel, twin}));
+
+    ASSERT_TRUE(SDL_DetachVirtualJoystick(wheel));
+    ASSERT_TRUE(kvt_test::WaitFor([&] { return !OpenedByJob(wheel); }));
+    EXPECT_EQ(backend.OpenJoystickIds(), (std::vector<SDL_JoystickID>{twin}));
+    EXPECT_TRUE(listener.Saw("removed"));
+}
+
+TEST_F(InputJob, PolicyForcesEverythingOpenForACaptureAndDisconnectsAll) {
+    const SDL_JoystickID wheel = Attach("KVT Test Wheel");
+    const SDL_JoystickID box = Attach("KVT Button Box");
+    StartAndWait();
+    EXPECT_EQ(backend.OpenJoystickIds(), (std::vector<SDL_JoystickID>{wheel}));
+
+    backend.ConnectBoundDevices(true, false);
+    EXPECT_EQ(backend.OpenJoystickIds(), (std::vector<SDL_JoystickID>{wheel, box}));
+    backend.ConnectBoundDevices(false, false);
+    EXPECT_EQ(backend.OpenJoystickIds(), (std::vector<SDL_JoystickID>{wheel, box})) << "never closes";
+
+    backend.DisconnectAllDevices();
+    EXPECT_TRUE(backend.OpenJoystickIds().empty());
+    EXPECT_EQ(listener.Disconnects(), 1);
+    backend.ConnectBoundDevices(false, false);
+    EXPECT_EQ(backend.OpenJoystickIds(), (std::vector<SDL_JoystickID>{wheel}));
+
+    // With no listener nothing is opened, even when forced.
+    backend.DisconnectAllDevices();
+    backend.RemoveListener(&listener);
+    backend.ConnectBoundDevices(true, false);
+    EXPECT_TRUE(backend.OpenJoystickIds().empty());
+    backend.AddListener(&listener);
+}
+
+TEST_F(InputJob, BackgroundPassesComeEveryHalfSecond) {
+    StartAndWait();
+    ASSERT_TRUE(kvt_test::WaitFor([&] { return listener.TickCount() > 5; }));
+    platform::sim::SetForegroundWindow(0x999);
+    ASSERT_TRUE(kvt_test::WaitFor([&] { return !backend.isForeground(); }));
+    const size_t before = listener.TickCount();
+    ASSERT_TRUE(kvt_test::WaitFor([&] { return listener.TickCount() > before + 4; }));
+    auto ticks = listener.Ticks();
+    for (size_t i = before + 1; i < ticks.size(); ++i) EXPECT_EQ(ticks[i] - ticks[i - 1], 500u) << i;
+
+    platform::sim::SetForegroundWindow(kWindow);
+    ASSERT_TRUE(kvt_test::WaitFor([&] { return backend.isForeground(); }));
+    const size_t back = listener.TickCount();
+    ASSERT_TRUE(kvt_test::WaitFor([&] { return listener.TickCount() > back + 4; }));
+    ticks = listener.Ticks();
+    for (size_t i = back + 1; i < ticks.size(); ++i) EXPECT_EQ(ticks[i] - ticks[i - 1], 25u) << i;
+}
+
+TEST_F(InputJob, TheHostShuttingDownEndsTheJobWithoutAStop) {
+    StartAndWait();
+    arena.WriteU32(gameState + offs::kRunningField, 0);
+    ASSERT_TRUE(kvt_test::WaitFor([&] { return !backend.IsRunning(); }));
+    ASSERT_TRUE(kvt_test::WaitFor([] { return SDL_WasInit(SDL_INIT_VIDEO) == 0; })) << "SDL shut down";
+    const size_t ticks = listener.TickCount();
+    backend.StopJob();
+    EXPECT_EQ(listener.TickCount(), ticks);
+    EXPECT_EQ(scratch.LogText().find("Thread ErrorCode="), std::string::npos);
+}
+
+TEST(BindingText, FormatsEachKindAndCutsLongNames) {
+    SDL_Event key{};
+    key.type = SDL_EVENT_KEY_DOWN;
+    key.key.scancode = static_cast<SDL_Scancode>(30);
+    EXPECT_STREQ(Input::MakeBindingText(key), "K30 Keyboard");
+    key.type = SDL_EVENT_KEY_UP;
+    EXPECT_STREQ(Input::MakeBindingText(key), "K30 Keyboard");
+    SDL_Event axis{};
+    axis.type = SDL_EVENT_JOYSTICK_AXIS_MOTION;
+    EXPECT_STREQ(Input::MakeBindingText(axis), "") << "axes are never bound";
+
+    ASSERT_TRUE(SDL_Init(SDL_INIT_JOYSTICK));
+    const std::string longName = "Button Box " + std::string(200, 'x');
+    SDL_VirtualJoystickDesc desc;
+    SDL_INIT_INTERFACE(&desc);
+    desc.nbuttons = 4;
+    desc.nhats = 1;
+    desc.name = "Pro Rally Wheel";
+    const SDL_JoystickID wheel = SDL_AttachVirtualJoystick(&desc);
+    desc.name = longName.c_str();
+    const SDL_JoystickID box = SDL_AttachVirtualJoystick(&desc);
+    SDL_Joystick* wheelHandle = SDL_OpenJoystick(wheel);
+    SDL_Joystick* boxHandle = SDL_OpenJoystick(box);
+    SDL_Event button{};
+    button.type = SDL_EVENT_JOYSTICK_BUTTON_DOWN;
+    button.jbutton.which = wheel;
+    button.jbutton.button = 0;
+    EXPECT_STREQ(Input::MakeBindingText(button), "#0 Pro Rally Wheel");
+    button.jbutton.which = box;
+    EXPECT_EQ(std::string(Input::MakeBindingText(button)), ("#0 " + longName).substr(0, 127));
+    button.jbutton.which = wheel;
+    EXPECT_STREQ(Input::MakeBindingText(button), "#0 Pro Rally Wheel") << "a new device is a new text";
+    SDL_Event hat{};
+    hat.type = SDL_EVENT_JOYSTICK_HAT_MOTION;
+    hat.jhat.which = wheel;
+    hat.jhat.value = SDL_HAT_RIGHT;
+    EXPECT_STREQ(Input::MakeBindingText(hat), "H0.2 Pro Rally Wheel");
+    hat.jhat.value = SDL_HAT_LEFTDOWN;
+    EXPECT_STREQ(Input::MakeBindingText(hat), "H0.12 Pro Rally Wheel");
+    EXPECT_STREQ(Input::HatPrefixText(hat), "H0.");
+    EXPECT_STREQ(Input::ControllerNameText(wheel), "Pro Rally Wheel");
+    EXPECT_EQ(Input::GetJoystickNameById(wheel), "Pro Rally Wheel");
+    EXPECT_EQ(Input::DevicePart("#0 Pro Rally Wheel"), "Pro Rally Wheel") << "the name keeps its spaces";
+    EXPECT_EQ(Input::DevicePart("K30"), "");
+    SDL_CloseJoystick(wheelHandle);
+    SDL_CloseJoystick(boxHandle);
+    SDL_Quit();
+}
+
+TEST(BindingText, KeyboardBindingsShowTheirTextWhileNoJobRuns) {
+    for (const char* text : {"K30 Keyboard", "K Keyboard", "Kx Keyboard", "K30", "#3 Wheel", ""})
+        EXPECT_EQ(Input::BindingDisplayText(text), text) << text;
+}
+
+}  // namespace
