@@ -9,12 +9,17 @@
 #include <mutex>
 #include <set>
 
+#include "config/setting.h"
+#include "config/setting_id.h"
 #include "core/host_locations.h"
 #include "core/log.h"
+#include "core/menu_item.h"
+#include "input/binding_capture.h"
 #include "input/binding_text.h"
 #include "input/sdl_backend.h"
 #include "platform/platform.h"
 #include "platform/sim/sim_platform.h"
+#include "rurazu/rurazu_pages.h"
 #include "test_support.h"
 
 namespace {
@@ -263,6 +268,62 @@ TEST_F(InputJob, TheHostShuttingDownEndsTheJobWithoutAStop) {
     backend.StopJob();
     EXPECT_EQ(listener.TickCount(), ticks);
     EXPECT_EQ(scratch.LogText().find("Thread ErrorCode="), std::string::npos);
+}
+
+// A page that captures bindings with the shared rule; its lines decide which
+// devices stay open afterwards.
+class CapturePage : public KVTRurazu {
+public:
+    CapturePage() : KVTRurazu(nullptr, "[1/4] RurAzu", nullptr, nullptr) {}
+    void OnInputEvent(const SDL_Event& event) override {
+        if (capture.OnInputEvent(event, *backend)) ++captures;
+    }
+    Input::BindingCapture capture;
+    std::atomic<int> captures{0};
+};
+
+TEST_F(InputJob, ACaptureOpensEveryDeviceAndTakesTheFirstSettledPress) {
+    Config::Setting settings;
+    g_settings = &settings;
+    CapturePage page;
+    MenuItem* up = MenuItem::Binding(RURAZU_UP, "Up", "", 0);
+    page.items.push_back(up);
+    backend.RemoveListener(&listener);
+    backend.AddListener(&page);
+    const SDL_JoystickID wheel = Attach("KVT Test Wheel");
+    const SDL_JoystickID box = Attach("KVT Button Box");
+    StartAndWait();
+    EXPECT_TRUE(backend.OpenJoystickIds().empty()) << "nothing is bound yet";
+
+    const uint32_t started = platform::TickCount();
+    ASSERT_TRUE(page.capture.Start(up, started, backend));
+    EXPECT_EQ(backend.OpenJoystickIds(), (std::vector<SDL_JoystickID>{wheel, box}));
+    EXPECT_FALSE(page.capture.Start(up, started + 5000, backend)) << "one capture at a time";
+    SDL_Joystick* boxHandle = Handle(box);
+    SDL_SetJoystickVirtualButton(boxHandle, 1, true);  // the select key's bounce, too early
+    auto since = [&] { return static_cast<int32_t>(backend.lastTick() - started); };
+    ASSERT_TRUE(kvt_test::WaitFor([&] { return since() > 200; }));
+    SDL_SetJoystickVirtualButton(boxHandle, 1, false);
+    ASSERT_TRUE(kvt_test::WaitFor([&] { return since() > 499; }));
+    EXPECT_EQ(*up->Text(), "") << "a press within 499 ms of the start is ignored";
+    SDL_SetJoystickVirtualButton(boxHandle, 1, true);
+    ASSERT_TRUE(kvt_test::WaitFor([&] { return page.captures == 1; }));
+    EXPECT_EQ(*up->Text(), "#1 KVT Button Box");
+    EXPECT_TRUE(settings.unsavedChanges);
+    EXPECT_EQ(page.capture.Waiting(), nullptr);
+    EXPECT_EQ(backend.OpenJoystickIds(), (std::vector<SDL_JoystickID>{box})) << "only what is bound now";
+
+    const uint32_t ended = page.capture.StartedAt();
+    EXPECT_FALSE(page.capture.Start(up, ended + 1000, backend)) << "not within 1000 ms of the last end";
+    ASSERT_TRUE(page.capture.Start(up, ended + 1001, backend));
+    EXPECT_TRUE(page.capture.Abandon(ended + 1500, backend));
+    EXPECT_FALSE(page.capture.Abandon(ended + 1600, backend)) << "a capture ends once";
+    EXPECT_EQ(*up->Text(), "#1 KVT Button Box");
+    EXPECT_EQ(page.captures, 1);
+
+    backend.StopJob();
+    backend.RemoveListener(&page);
+    g_settings = nullptr;
 }
 
 TEST(BindingText, FormatsEachKindAndCutsLongNames) {

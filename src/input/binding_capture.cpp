@@ -1,0 +1,53 @@
+// The shared binding capture and its one-time end.
+#include "input/binding_capture.h"
+
+#include "config/setting.h"
+#include "core/menu_item.h"
+#include "input/binding_text.h"
+#include "input/sdl_backend.h"
+#include "platform/platform.h"
+
+namespace Input {
+
+bool BindingCapture::Start(MenuItem* item, uint32_t now, SDLBackend& backend) {
+    if (!item || waiting_ || now - stamp_ <= kRestartGapMs) return false;
+    stamp_ = now;
+    MenuItem* none = nullptr;
+    if (!waiting_.compare_exchange_strong(none, item)) return false;
+    backend.ConnectBoundDevices(true, false);
+    return true;
+}
+
+bool BindingCapture::OnInputEvent(const SDL_Event& event, SDLBackend& backend) {
+    MenuItem* item = waiting_;
+    // The job's pass may have begun just before the host's thread stamped the
+    // start: that is "not yet settled", not a difference of 49 days.
+    if (!item || static_cast<int32_t>(backend.lastTick() - stamp_) <= static_cast<int32_t>(kSettleMs))
+        return false;
+    const bool press = event.type == SDL_EVENT_JOYSTICK_BUTTON_DOWN || event.type == SDL_EVENT_KEY_DOWN ||
+                       (event.type == SDL_EVENT_JOYSTICK_HAT_MOTION && event.jhat.value != SDL_HAT_CENTERED);
+    if (!press) return false;
+    // The text is taken before the end is claimed: a time-out in between
+    // leaves the item as it was.
+    const std::string text = MakeBindingText(event);
+    if (!waiting_.compare_exchange_strong(item, nullptr)) return false;
+    item->SetValue(text);
+    if (g_settings) g_settings->unsavedChanges = true;
+    Finish(platform::TickCount(), backend);
+    return true;
+}
+
+bool BindingCapture::Abandon(uint32_t now, SDLBackend& backend) {
+    MenuItem* item = waiting_;
+    if (!item || !waiting_.compare_exchange_strong(item, nullptr)) return false;
+    Finish(now, backend);
+    return true;
+}
+
+void BindingCapture::Finish(uint32_t now, SDLBackend& backend) {
+    backend.DisconnectAllDevices();
+    backend.ConnectBoundDevices(false, false);
+    stamp_ = now;
+}
+
+}  // namespace Input

@@ -1,0 +1,48 @@
+// Capturing a new binding, the rule every page shares: the select key on a
+// binding line makes it wait for the next press of any device, which becomes
+// its binding text. The job's thread ends a capture with a press while the
+// host's thread may abandon it (a page's time-out); whichever comes first
+// ends it, and only once.
+#pragma once
+
+#include <SDL3/SDL_events.h>
+
+#include <atomic>
+#include <cstdint>
+
+class MenuItem;
+
+namespace Input {
+
+class SDLBackend;
+
+class BindingCapture {
+public:
+    // A second capture waits this long after the last start or end.
+    static constexpr uint32_t kRestartGapMs = 1000;
+    // Presses this soon after the start are the select key's own bounce.
+    static constexpr uint32_t kSettleMs = 499;
+
+    // Host's thread: starts waiting for a press for the item (opening every
+    // device) unless one already waits or the last capture is too recent.
+    // The caller checks the item's line and page are enabled.
+    bool Start(MenuItem* item, uint32_t now, SDLBackend& backend);
+    // Job's thread, for every event: a press ends the capture with its text.
+    // True when this event ended it.
+    bool OnInputEvent(const SDL_Event& event, SDLBackend& backend);
+    // Host's thread: gives up waiting (a time-out); false when a press
+    // already ended it.
+    bool Abandon(uint32_t now, SDLBackend& backend);
+
+    MenuItem* Waiting() const { return waiting_; }
+    uint32_t StartedAt() const { return stamp_; }
+
+private:
+    // What follows the one end of a capture: only bound devices stay open.
+    void Finish(uint32_t now, SDLBackend& backend);
+
+    std::atomic<MenuItem*> waiting_{nullptr};
+    std::atomic<uint32_t> stamp_{0};
+};
+
+}  // namespace Input
