@@ -22,7 +22,7 @@ target_include_directories(kvt_plugin PUBLIC src)
 target_include_directories(kvt_plugin SYSTEM PUBLIC "${KVT_DEP_INCLUDE}")
 target_compile_options(kvt_plugin PRIVATE ${KVT_WARNINGS})
 find_package(Threads REQUIRED)
-target_link_libraries(kvt_plugin PUBLIC Threads::Threads)
+target_link_libraries(kvt_plugin PUBLIC Threads::Threads ${CMAKE_DL_LIBS})
 
 enable_testing()
 add_subdirectory(tests)
