@@ -74,12 +74,15 @@ int32_t DetectVrPlugin() {
     kvt::MutexLock lock(g_vrLock);
     if (g_state == vr_states::kUndetermined) {
         // Whatever goes wrong below, the check is not repeated on every press.
-        g_state = vr_states::kNeither;
+        // Callers arriving meanwhile wait on the lock rather than see a value
+        // that is about to change.
+        int32_t state = vr_states::kNeither;
         try {
-            g_state = Detect();
+            state = Detect();
         } catch (...) {
             LogException("ERROR. VR plug-in detection failed.");
         }
+        g_state = state;
     }
     return g_state;
 }

@@ -48,5 +48,5 @@ void CallVr(int32_t command);
 bool MoveVrSeat(int32_t direction, int32_t extra);
 
 // Unloads the VR plug-in and forgets the detection and the API level, as a new
-// process would start (the tests).
+// process would start. Tests only: nothing may be calling the plug-in then.
 void ResetVrBridge();
