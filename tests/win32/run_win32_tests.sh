@@ -5,7 +5,9 @@ set -uo pipefail
 win_build=${1:?usage: run_win32_tests.sh WINDOWS-BUILD}
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 exe=$win_build/kvt_win32_tests.exe
-[ -f "$exe" ] || { echo "win32: missing $exe; build the windows preset first"; exit 1; }
+for artefact in "$exe" "$win_build/vr_standin.dll" "$win_build/vr_standin_no_entry.dll"; do
+  [ -f "$artefact" ] || { echo "win32: missing $artefact; build the windows preset first"; exit 1; }
+done
 run_dir=$(mktemp -d "$win_build/win32-run.XXXXXX") || exit 1
 cleanup() {
   [ -d "$run_dir/prefix" ] && WINEPREFIX=$run_dir/prefix wineserver -k >/dev/null 2>&1
@@ -16,4 +18,8 @@ trap cleanup EXIT
 . "$here/../e2e/wine_prefix.sh"
 kvt_wine_prefix "$win_build" "$run_dir/prefix" "$run_dir/wineboot.log" || { echo "win32: no Wine prefix"; exit 1; }
 unset DISPLAY
-timeout -k 5 120 wine "$exe" --gtest_brief=1
+# The test program plays the host, so its folder is the host directory whose
+# Plugins folder the tests fill: a private copy keeps parallel runs apart.
+mkdir -p "$run_dir/game" || exit 1
+cp "$exe" "$win_build/vr_standin.dll" "$win_build/vr_standin_no_entry.dll" "$run_dir/game/" || exit 1
+timeout -k 5 120 wine "$run_dir/game/kvt_win32_tests.exe" --gtest_brief=1

@@ -1,0 +1,23 @@
+// The simulated platform's windows, for the native tests: every WM_COPYDATA
+// the plug-in sends is recorded with a copy of its data, taken while the
+// record is still alive, as a window procedure would read it.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace platform::sim {
+
+struct SentCopyData {
+    uint32_t window;
+    uint32_t wParam;
+    uint32_t code;
+    uint32_t byteCount;
+    bool hasData;               // the record's data pointer was not null
+    std::vector<uint8_t> data;  // byteCount bytes read through that pointer
+};
+
+// The messages sent since the last call, oldest first; taking them empties the record.
+std::vector<SentCopyData> TakeSentMessages();
+
+}  // namespace platform::sim

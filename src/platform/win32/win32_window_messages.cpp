@@ -1,0 +1,18 @@
+// Window messages through the system: SendMessageA, which returns only after
+// the receiving window procedure has run, so a record on our stack is safe.
+#include <windows.h>
+
+#include "platform/window_messages.h"
+
+namespace platform {
+
+intptr_t SendCopyData(uint32_t window, uint32_t wParam, const CopyDataRecord& record) {
+    COPYDATASTRUCT copy{};
+    copy.dwData = record.code;
+    copy.cbData = record.byteCount;
+    copy.lpData = const_cast<void*>(record.data);
+    HWND target = reinterpret_cast<HWND>(static_cast<uintptr_t>(window));
+    return SendMessageA(target, WM_COPYDATA, static_cast<WPARAM>(wParam), reinterpret_cast<LPARAM>(&copy));
+}
+
+}  // namespace platform
