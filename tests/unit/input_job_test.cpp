@@ -144,8 +144,20 @@ protected:
     std::vector<SDL_Joystick*> handles;
 };
 
-TEST_F(InputJob, NothingHappensBeforeTheStartRequestAndAStopThenEndsItWithoutSdl) {
-    g_verboseLog = true;
+// The same, with the verbose log on before the job's thread exists.
+class VerboseInputJob : public InputJob {
+protected:
+    void SetUp() override {
+        g_verboseLog = true;
+        InputJob::SetUp();
+    }
+    void TearDown() override {
+        InputJob::TearDown();
+        g_verboseLog = false;
+    }
+};
+
+TEST_F(VerboseInputJob, NothingHappensBeforeTheStartRequestAndAStopThenEndsItWithoutSdl) {
     for (int i = 0; i < 20; ++i) platform::SleepMs(1);
     EXPECT_EQ(SDL_WasInit(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK), 0u);
     EXPECT_EQ(listener.TickCount(), 0u);
@@ -160,7 +172,6 @@ TEST_F(InputJob, NothingHappensBeforeTheStartRequestAndAStopThenEndsItWithoutSdl
     EXPECT_EQ(log.find("Thread ErrorCode="), std::string::npos);
     backend.RequestStart(kWindow);  // after the end: nothing waits for it any more
     EXPECT_FALSE(backend.IsRunning());
-    g_verboseLog = false;
 }
 
 TEST_F(InputJob, BoundDevicesOpenAtOnceButListenersWaitForTheHostsMenus) {
