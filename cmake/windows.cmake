@@ -10,9 +10,12 @@ target_include_directories(kvt_plugin_objects PUBLIC src)
 target_include_directories(kvt_plugin_objects SYSTEM PUBLIC "${KVT_DEP_INCLUDE}")
 target_compile_definitions(kvt_plugin_objects PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 target_compile_options(kvt_plugin_objects PRIVATE ${KVT_WARNINGS})
-# SDL3 static, with the system libraries it needs; the DLL imports nothing else.
+# SDL3 static, with the system libraries it needs, and the keyboard reader's
+# DirectInput 8 (dinput8.dll is a system DLL; the GUIDs and the keyboard data
+# format are static data from MinGW's import libraries). The DLL imports
+# nothing else.
 target_link_libraries(kvt_plugin_objects PUBLIC SDL3::SDL3-static setupapi winmm imm32 version ole32 oleaut32
-  uuid cfgmgr32 gdi32 user32 shell32 advapi32)
+  uuid cfgmgr32 gdi32 user32 shell32 advapi32 dinput8 dxguid)
 
 add_library(KVTControls SHARED src/platform/win32/dll_main.cpp)
 set_target_properties(KVTControls PROPERTIES PREFIX "" OUTPUT_NAME KVTControls)

@@ -4,7 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <optional>
 #include <string>
+
+#include "input/device_locks.h"
+#include "platform/keyboard_device.h"
 
 namespace Input {
 
@@ -22,14 +27,31 @@ public:
     InputDI& operator=(const InputDI&) = delete;
 
     // True when the keyboard is acquired. Takes the keyboard lock.
-    bool ConnectKeyboard();
+    bool ConnectKeyboard() KVT_EXCLUDES(g_keyboardLock);
     // Releases the keyboard device and forgets the key states. Takes the keyboard lock.
-    void DisconnectKeyboard();
+    void DisconnectKeyboard() KVT_EXCLUDES(g_keyboardLock);
     // The job's thread, once per pass: at most room changes since the last read,
     // lowest key indices first.
-    int ReadKeyChanges(KeyChange* changes, int room);
+    int ReadKeyChanges(KeyChange* changes, int room) KVT_EXCLUDES(g_keyboardLock);
     // "K<key> Keyboard <name>", or empty when DirectInput has no name for it. Cached.
-    std::string GetKeyCodeName(int32_t key);
+    std::string GetKeyCodeName(int32_t key) KVT_EXCLUDES(g_keyboardLock);
+
+private:
+    bool ConnectLocked() KVT_REQUIRES(g_keyboardLock);
+    // Empty when there is no name; nothing when the lookup could not even start
+    // (then the answer is not cached, so a later connect can still name the key).
+    std::optional<std::string> LookUpKeyName(int32_t key) KVT_EXCLUDES(g_keyboardLock);
+    void ClearKeyStates() KVT_REQUIRES(g_keyboardLock);
+
+    const uint32_t hostWindow;
+    platform::DirectInputObject* directInput KVT_GUARDED_BY(g_keyboardLock) = nullptr;
+    platform::KeyboardDevice* keyboard KVT_GUARDED_BY(g_keyboardLock) = nullptr;
+    // The key states belong with the device: a disconnect on the host's thread
+    // clears them while the job may be reading, so they share its lock.
+    int32_t bufferIndex KVT_GUARDED_BY(g_keyboardLock) = 0;
+    uint8_t keyState[2][platform::kKeyCount] KVT_GUARDED_BY(g_keyboardLock) = {};
+    // The host's thread alone asks for names, so the cache needs no lock.
+    std::map<int32_t, std::string> keyNameCache;
 };
 
 }  // namespace Input

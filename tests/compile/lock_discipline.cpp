@@ -2,6 +2,7 @@
 // written it must compile, and each fault switched on below must fail the
 // build with the analysis's message, or the lock annotations guard nothing.
 #include "core/mutex.h"
+#include "input/input_di.h"
 
 struct Shared {
     kvt::Mutex devices;
@@ -26,4 +27,14 @@ void TakeBoth(Shared& shared) {
     kvt::MutexLock first(shared.devices);
     kvt::MutexLock second(shared.joysticks);
 #endif
+}
+
+// The keyboard reader takes the keyboard lock itself: a caller already holding
+// it would deadlock its own thread.
+
+bool ConnectFromMenu(Input::InputDI& reader) {
+#if defined(KVT_FAULT_CONNECT_UNDER_KEYBOARD_LOCK)
+    kvt::MutexLock hold(Input::g_keyboardLock);
+#endif
+    return reader.ConnectKeyboard();
 }

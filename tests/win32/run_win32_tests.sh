@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs the Win32 tests of the Windows build under Wine, in a private clone of
-# the project's Wine prefix. Fails when the test program is missing.
+# the project's Wine prefix and on a private X server: the keyboard tests need
+# a window that can take the focus. Fails when the test program is missing.
 set -uo pipefail
 win_build=${1:?usage: run_win32_tests.sh WINDOWS-BUILD}
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -9,15 +10,32 @@ for artefact in "$exe" "$win_build/vr_standin.dll" "$win_build/vr_standin_no_ent
   [ -f "$artefact" ] || { echo "win32: missing $artefact; build the windows preset first"; exit 1; }
 done
 run_dir=$(mktemp -d "$win_build/win32-run.XXXXXX") || exit 1
+xvfb_pid=""
 cleanup() {
   [ -d "$run_dir/prefix" ] && WINEPREFIX=$run_dir/prefix wineserver -k >/dev/null 2>&1
+  if [ -n "$xvfb_pid" ]; then
+    kill "$xvfb_pid" 2>/dev/null
+    wait "$xvfb_pid" 2>/dev/null
+  fi
   rm -rf "$run_dir"
 }
 trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# -displayfd lets the server pick a free display number itself.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$run_dir/display" 2>"$run_dir/xvfb.log" &
+xvfb_pid=$!
+for _ in $(seq 100); do
+  [ -s "$run_dir/display" ] && break
+  kill -0 "$xvfb_pid" 2>/dev/null || break
+  sleep 0.1
+done
+display=$(head -n1 "$run_dir/display" 2>/dev/null)
+[ -n "$display" ] || { cat "$run_dir/xvfb.log" >&2; echo "win32: Xvfb did not start"; exit 1; }
+export DISPLAY=":$display"
 # shellcheck source=../e2e/wine_prefix.sh
 . "$here/../e2e/wine_prefix.sh"
 kvt_wine_prefix "$win_build" "$run_dir/prefix" "$run_dir/wineboot.log" || { echo "win32: no Wine prefix"; exit 1; }
-unset DISPLAY
 # The test program plays the host, so its folder is the host directory whose
 # Plugins folder the tests fill: a private copy keeps parallel runs apart.
 mkdir -p "$run_dir/game" || exit 1
