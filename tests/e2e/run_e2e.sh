@@ -55,7 +55,8 @@ fail() { echo "e2e: $*" >&2; exit 1; }
 [ -f "$scenario" ] || fail "no scenario file $scenario"
 scenario=$(cd "$(dirname "$scenario")" && pwd)/$(basename "$scenario")
 [ -n "$plugin" ] || plugin=$win_build/KVTControls.dll
-for artefact in "$win_build/kvt-simhost.exe" "$win_build/kvt-simsession.dll" "$plugin"; do
+for artefact in "$win_build/kvt-simhost.exe" "$win_build/kvt-simsession.dll" "$win_build/VelmoraHub.dll" \
+  "$plugin"; do
   [ -f "$artefact" ] || fail "missing Windows artefact $artefact; build it first:" \
     "cmake --preset windows && cmake --build --preset windows"
 done
@@ -93,7 +94,9 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 mkdir -p "$game/Plugins"
-cp "$win_build/kvt-simhost.exe" "$win_build/kvt-simsession.dll" "$game/" || fail "cannot copy the simulated host"
+# The hub library's stand-in waits in the game folder for a scenario's "load".
+cp "$win_build/kvt-simhost.exe" "$win_build/kvt-simsession.dll" "$win_build/VelmoraHub.dll" "$game/" ||
+  fail "cannot copy the simulated host"
 cp "$plugin" "$game/Plugins/KVTControls.dll" || fail "cannot copy $plugin"
 if [ -d "${scenario%.kvts}.files" ]; then cp -R "${scenario%.kvts}.files/." "$game/"; fi
 cp "$scenario" "$game/scenario.kvts"

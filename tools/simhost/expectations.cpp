@@ -196,21 +196,9 @@ void Session::ExpectHost(const ScriptLine& line, const std::string& kind) {
         if (actual == value) return Pass(line);
         return Fail(line, t[2].text + " holds " + std::to_string(actual) + " (" + Hex(actual) + ")");
     }
-    if (kind == "patched" || kind == "unpatched") {
-        if (t.size() != 3 || (t[2].text != "mode-store" && t[2].text != "render"))
-            return Usage(line, "expect " + kind + " mode-store|render");
-        uint32_t site = t[2].text == "render" ? layout_.RenderSite() : layout_.ModeStoreSite();
-        const auto* bytes = reinterpret_cast<const uint8_t*>(site);
-        // The host's own first bytes: 89 BE (mode store), 33 C0 (render).
-        bool original = t[2].text == "render" ? bytes[0] == 0x33 && bytes[1] == 0xC0
-                                              : bytes[0] == 0x89 && bytes[1] == 0xBE;
-        bool jump = bytes[0] == 0xE9;
-        if (kind == "patched" ? jump : original) return Pass(line);
-        char seen[64];
-        std::snprintf(seen, sizeof seen, "the site begins %02X %02X %02X %02X %02X %02X", bytes[0], bytes[1],
-                      bytes[2], bytes[3], bytes[4], bytes[5]);
-        return Fail(line, seen);
-    }
+    if (kind == "patched" || kind == "unpatched" || kind == "site-bytes" || kind == "foreign-runs" ||
+        kind == "mode-stores")
+        return ExpectSite(line, kind);
     if (kind == "device-queries") {
         uint32_t count = 0;
         if (t.size() != 3 || !ParseUnsigned(t[2], count)) return Usage(line, "expect device-queries N");

@@ -78,8 +78,13 @@ const void* const kDeviceVtable[] = {
 const uint8_t kModeStoreBytes[] = {0x89, 0xBE, 0x28, 0x07, 0x00, 0x00, 0xC3};
 // xor eax, eax ; nop ; nop ; nop ; ret  (a 5-byte jump covers the first five)
 const uint8_t kRenderBytes[] = {0x33, 0xC0, 0x90, 0x90, 0x90, 0xC3};
+// lea eax, [eax+0] ; ret  (6 bytes of the host's that the hub patch replaces
+// by a call and a nop, then back to the simulated caller)
+const uint8_t kHubBytes[] = {0x8D, 0x80, 0x00, 0x00, 0x00, 0x00, 0xC3};
 
-bool WriteCode(uint32_t address, const uint8_t* bytes, size_t size, std::string& error) {
+}  // namespace
+
+bool HostLayout::WriteCode(uint32_t address, const void* bytes, size_t size, std::string& error) {
     DWORD old;
     void* target = reinterpret_cast<void*>(address);
     if (!VirtualProtect(target, size, PAGE_EXECUTE_READWRITE, &old)) {
@@ -91,7 +96,27 @@ bool WriteCode(uint32_t address, const uint8_t* bytes, size_t size, std::string&
     return true;
 }
 
-}  // namespace
+bool HostLayout::SiteByName(const std::string& name, uint32_t& address) const {
+    if (name == "mode-store")
+        address = ModeStoreSite();
+    else if (name == "render")
+        address = RenderSite();
+    else if (name == "hub")
+        address = HubSite();
+    else
+        return false;
+    return true;
+}
+
+std::string HostLayout::OriginalBytes(const std::string& siteName) {
+    auto text = [](const uint8_t* bytes, size_t size) {
+        return std::string(reinterpret_cast<const char*>(bytes), size);
+    };
+    if (siteName == "mode-store") return text(kModeStoreBytes, sizeof kModeStoreBytes);
+    if (siteName == "render") return text(kRenderBytes, sizeof kRenderBytes);
+    if (siteName == "hub") return text(kHubBytes, sizeof kHubBytes);
+    return std::string();
+}
 
 uint32_t HostLayout::Read32(uint32_t address) {
     uint32_t value;
@@ -147,7 +172,8 @@ bool HostLayout::Build(uint32_t imageBase, uint32_t arenaStart, uint32_t arenaSi
     SetDevicePresent(true);
 
     return WriteCode(ModeStoreSite(), kModeStoreBytes, sizeof kModeStoreBytes, error) &&
-           WriteCode(RenderSite(), kRenderBytes, sizeof kRenderBytes, error);
+           WriteCode(RenderSite(), kRenderBytes, sizeof kRenderBytes, error) &&
+           WriteCode(HubSite(), kHubBytes, sizeof kHubBytes, error);
 }
 
 void HostLayout::SetDevicePresent(bool present) {

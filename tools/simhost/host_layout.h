@@ -1,6 +1,6 @@
 // The host's memory as the plug-in expects to find it: the objects behind the
 // fixed offsets from the image base, the render device that names the host
-// window, and the two code sites holding the host's original instructions.
+// window, and the three code sites holding the host's original instructions.
 #pragma once
 
 #include <windows.h>
@@ -18,6 +18,7 @@ inline constexpr uint32_t kHostObject2Slot = 0x125FC48;
 inline constexpr uint32_t kRenderChainSlot = 0x3EA990;
 inline constexpr uint32_t kModeStoreSite = 0x7F392;
 inline constexpr uint32_t kRenderSite = 0xE896;
+inline constexpr uint32_t kHubSite = 0x226AAC;
 
 // Fields of the host objects.
 inline constexpr uint32_t kRunningFlag = 0x5C;
@@ -36,6 +37,15 @@ public:
     uint32_t GameState() const { return gameState_; }
     uint32_t ModeStoreSite() const { return base_ + kModeStoreSite; }
     uint32_t RenderSite() const { return base_ + kRenderSite; }
+    uint32_t HubSite() const { return base_ + kHubSite; }
+    // "mode-store", "render" or "hub" into its address; false for another name.
+    bool SiteByName(const std::string& name, uint32_t& address) const;
+    // What the host build holds at that site (the first bytes the patches
+    // replace, then a RET back to the simulated caller).
+    static std::string OriginalBytes(const std::string& siteName);
+
+    // Writes code bytes, leaving them executable. False with a reason.
+    static bool WriteCode(uint32_t address, const void* bytes, size_t size, std::string& error);
 
     // The device query count tells whether and how often the plug-in asked
     // the render device for the host window.

@@ -128,6 +128,10 @@ void Session::Play(const ScriptLine& line) {
     if (command == "destroy") return Destroy(line);
     if (command == "messages") return Messages(line);
     if (command == "set32") return Set32(line);
+    if (command == "load") return Load(line);
+    if (command == "hub") return Hub(line);
+    if (command == "site-bytes") return SiteBytes(line);
+    if (command == "foreign-jump") return ForeignJump(line);
     if (command == "calls") {
         Say("calls of frame " + std::to_string(frames_) + ":");
         for (const HostCall& call : lastFrame_) Say("  " + FormatCall(call));
@@ -303,15 +307,20 @@ void Session::Mode(const ScriptLine& line) {
     uint32_t mode = 0;
     if (line.tokens.size() != 2 || !ParseNumber(line.tokens[1], mode)) return Usage(line, "mode N");
     uint32_t gameState = layout_.GameState();
-    MachineState state = CallModeStoreSite(layout_.ModeStoreSite(), gameState, mode);
     std::string problems;
+    const bool counting = storeCounter_.Start(gameState + kGameMode);
+    if (!counting) problems += " (the stores could not be counted)";
+    MachineState state = CallModeStoreSite(layout_.ModeStoreSite(), gameState, mode);
+    lastModeStores_ = counting ? storeCounter_.Stop() : 0;
+    ++modeCalls_;
     if (state.espDelta != 0) problems += " esp off by " + std::to_string(state.espDelta);
     if (state.esi != gameState || state.edi != mode) problems += " ESI/EDI changed";
     if (state.ebx != kMarkEbx || state.ebp != state.ebpBefore) problems += " EBX/EBP changed";
     uint32_t stored = HostLayout::Read32(gameState + kGameMode);
     if (stored != mode) problems += " the game mode word holds " + std::to_string(stored);
     if (!problems.empty()) Fail(line, "mode store returned with" + problems);
-    Say("mode " + std::to_string(mode));
+    Say("mode " + std::to_string(mode) + " (stored " + std::to_string(lastModeStores_) +
+        (lastModeStores_ == 1 ? " time)" : " times)"));
 }
 
 void Session::Abi(const ScriptLine& line) {

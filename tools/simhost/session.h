@@ -11,11 +11,13 @@
 #include <vector>
 
 #include "call_log.h"
+#include "foreign_patch.h"
 #include "frame_text.h"
 #include "host_layout.h"
 #include "machine_calls.h"
 #include "recording_host.h"
 #include "script_text.h"
+#include "store_counter.h"
 
 namespace simhost {
 
@@ -65,6 +67,13 @@ private:
     void CollectMessages();
     void Set32(const ScriptLine& line);
 
+    // The code sites and what else lives in the host's process (code_sites.cpp).
+    void Load(const ScriptLine& line);
+    void Hub(const ScriptLine& line);
+    void SiteBytes(const ScriptLine& line);
+    void ForeignJump(const ScriptLine& line);
+    void ExpectSite(const ScriptLine& line, const std::string& kind);
+
     // The game folder (game_files.cpp): commands that prepare files, which may
     // run before the plug-in is loaded, and the expectations on files.
     static bool IsFileCommand(const ScriptLine& line);
@@ -113,6 +122,10 @@ private:
     bool nameSeen_ = false;
     int abiRuns_ = 0;
     bool abiOk_ = true;
+
+    StoreCounter storeCounter_;
+    int modeCalls_ = 0;
+    uint32_t lastModeStores_ = 0;  // writes to the game mode word during the last mode command
 
     int frames_ = 0;
     CallLog lastFrame_;
