@@ -107,6 +107,7 @@ int Session::Run() {
     NoteCommand(0, "end of script", 0);
     ReleaseLocks();
     if (!options_.pngAtEnd.empty()) Picture(ScriptLine{}, options_.pngAtEnd);
+    CloseGame();
     // Commands alone only fail when something breaks outright; a script that
     // checks nothing would pass whatever the plug-in drew or wrote.
     if (checks_ == 0) Fail(0, "the script has no expectations", "nothing was checked");
@@ -345,6 +346,20 @@ void Session::Abi(const ScriptLine& line) {
     abiOk_ = abiOk_ && allOk;
     plugin_ = nullptr;
     destroyed_ = true;
+}
+
+// The game destroys its plug-ins when it closes; a plug-in whose destructor
+// hangs (an input job that will not stop) shows up here as a time-out, and
+// no thread of the plug-in is left running into the process's exit.
+void Session::CloseGame() {
+    if (plugin_ == nullptr) return;
+    NoteCommand(0, "closing the game: destructor", 0);
+    MachineState state = CallSlot(kSlotDestructor, {kDeleteFlag});
+    std::string problems = CalleeProblems(state, true);
+    if (!problems.empty()) Fail(0, "the game closes", "destructor: " + problems);
+    plugin_ = nullptr;
+    destroyed_ = true;
+    Say("closing the game: plug-in destroyed");
 }
 
 void Session::Destroy(const ScriptLine& line) {

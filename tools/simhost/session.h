@@ -62,6 +62,7 @@ private:
     void Mode(const ScriptLine& line);
     void Abi(const ScriptLine& line);
     void Destroy(const ScriptLine& line);
+    void CloseGame();
     void Picture(const ScriptLine& line, const std::string& path);
     void Messages(const ScriptLine& line);
     void CollectMessages();
