@@ -1,7 +1,9 @@
 # The native test build: the plug-in's sources on the simulated platform, with
 # AddressSanitizer and UndefinedBehaviorSanitizer, the unit tests, the fuzz
 # targets and the end-to-end tests (which run the Windows build under Wine).
-option(KVT_SANITIZE "Build with ASan and UBSan" ON)
+# With KVT_SANITIZER=thread (the tsan preset) it is the unit tests alone under
+# ThreadSanitizer, for the two threads the plug-in runs.
+set(KVT_SANITIZER "address" CACHE STRING "address (with UBSan), thread, or none")
 set(KVT_WINDOWS_BUILD "${CMAKE_SOURCE_DIR}/build/windows" CACHE PATH "Windows build folder for the end-to-end tests")
 
 # A field read without the lock it is guarded by, or locks taken against their
@@ -11,9 +13,12 @@ if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
   list(APPEND KVT_WARNINGS ${KVT_LOCK_ANALYSIS})
 endif()
 
-if(KVT_SANITIZE)
+if(KVT_SANITIZER STREQUAL "address")
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
+elseif(KVT_SANITIZER STREQUAL "thread")
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
 endif()
 
 file(GLOB KVT_SIM_SOURCES CONFIGURE_DEPENDS src/platform/sim/*.cpp)

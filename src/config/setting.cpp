@@ -112,10 +112,9 @@ void Setting::ReadAllSettings() {
 
     for (MenuItem* item : bindingItems) {
         const std::string name = SettingName(item->id);
-        std::string* value = item->Text();
-        std::string text = ini.GetString("KeyBind", name, value ? *value : std::string());
+        std::string text = ini.GetString("KeyBind", name, item->TextValue());
         if (text.size() > kMaxBindingText) text.resize(kMaxBindingText);
-        if (value && (!item->options || item->OptionIndex(text) >= 0)) *value = text;
+        item->SetValue(text);  // kept when the text is not one of the line's options
 
         if (StartsWithNoCase(name, "RURAZU_")) {
             const TriggerDefaults defaults = DefaultsFor(item->id);
@@ -150,8 +149,7 @@ void Setting::SaveAllSettings() {
 
     for (MenuItem* item : bindingItems) {
         const std::string name = SettingName(item->id);
-        const std::string* value = item->Text();
-        ini.SetString("KeyBind", name, value ? *value : std::string());
+        ini.SetString("KeyBind", name, item->TextValue());
         if (StartsWithNoCase(name, "RURAZU_")) {
             ini.SetInt("KeyBind", name + "_GAMEMODE", static_cast<int32_t>(item->contextMark));
             ini.SetInt("KeyBind", name + "_TRIGGERTYPE", static_cast<int32_t>(item->delayMark));

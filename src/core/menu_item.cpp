@@ -6,8 +6,16 @@
 
 #include "config/setting.h"
 #include "config/setting_id.h"
+#include "core/mutex.h"
 #include "core/text.h"
 #include "input/binding_text.h"
+
+namespace {
+// A line's text is changed by the menu on the host's thread and by a binding
+// capture on the input job's; both threads read it. One lock for all lines:
+// every access is a short copy or compare.
+kvt::Mutex g_textLock;
+}  // namespace
 
 MenuItem::MenuItem(int32_t id_, const char* name_, int32_t group_, const std::string& description_)
     : name(name_ ? name_ : ""), description(description_), id(id_), group(group_) {
@@ -107,6 +115,7 @@ void MenuItem::SetValue(const std::string& text) {
     std::string* target = Text();
     if (!target) return;
     if (options && OptionIndex(text) < 0) return;
+    kvt::MutexLock lock(g_textLock);
     *target = text;
 }
 
@@ -116,14 +125,23 @@ void MenuItem::SetValue(const char* text) {
 
 void MenuItem::SelectOption(size_t index) {
     std::string* target = Text();
-    if (target && options && index < options->size()) *target = (*options)[index];
+    if (!target || !options || index >= options->size()) return;
+    kvt::MutexLock lock(g_textLock);
+    *target = (*options)[index];
+}
+
+std::string MenuItem::TextValue() const {
+    const std::string* text = Text();
+    if (!text) return std::string();
+    kvt::MutexLock lock(g_textLock);
+    return *text;
 }
 
 std::string MenuItem::DisplayText() const {
-    const std::string* text = Text();
-    if (!text) return std::string();
-    if (group == KEYBIND || type == ITEM_BINDING) return Input::BindingDisplayText(*text);
-    return *text;
+    if (!HasText()) return std::string();
+    const std::string text = TextValue();
+    if (group == KEYBIND || type == ITEM_BINDING) return Input::BindingDisplayText(text);
+    return text;
 }
 
 std::string MenuItem::ValueText() const {

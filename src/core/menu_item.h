@@ -49,7 +49,12 @@ public:
     std::string DisplayText() const;
 
     bool HasText() const { return type == ITEM_CHOICE || type == ITEM_BINDING; }
-    // The value by type, or null for items of other types.
+    // A copy of the text value (empty for items of other types). SetValue,
+    // SelectOption and this are the ways to the text while the input job
+    // runs: a capture changes it on the job's thread.
+    std::string TextValue() const;
+    // The value by type, or null for items of other types. The text pointer
+    // is for the host's thread while no capture can run (start-up, tests).
     std::string* Text() const { return HasText() ? static_cast<std::string*>(value) : nullptr; }
     std::atomic<bool>* Flag() const {
         return type == ITEM_BOOLEAN || type == ITEM_TOGGLE ? static_cast<std::atomic<bool>*>(value) : nullptr;

@@ -49,8 +49,7 @@ CPluginBase* CPluginBase::CurrentPage() const {
     const CPluginBase* root = Root();
     for (MenuItem* item : root->items) {
         if (item->id != MENUPAGE_SWITCH) continue;
-        const std::string* page = item->Text();
-        return root->FindChildPage(page ? *page : std::string());
+        return root->FindChildPage(item->TextValue());
     }
     return root->FindChildPage(std::string());
 }
@@ -78,10 +77,10 @@ MenuItem* CPluginBase::FindItem(int32_t id) const {
 bool CPluginBase::UsesDevice(const std::string& deviceName) const {
     for (MenuItem* item : items) {
         if (item->group != KEYBIND) continue;
-        const std::string* text = item->Text();
-        if (!text) continue;
-        const size_t space = text->find(' ');
-        if (space != std::string::npos && text->compare(space + 1, std::string::npos, deviceName) == 0)
+        if (!item->HasText()) continue;
+        const std::string text = item->TextValue();
+        const size_t space = text.find(' ');
+        if (space != std::string::npos && text.compare(space + 1, std::string::npos, deviceName) == 0)
             return true;
     }
     return false;
@@ -178,8 +177,7 @@ bool CPluginBase::HandleMenuInput(int32_t* selected, char, bool* up, bool* down,
         case ITEM_BINDING: {
             if (item->options && !item->options->empty()) {
                 const int32_t count = static_cast<int32_t>(item->options->size());
-                const std::string* current = item->Text();
-                int32_t index = item->OptionIndex(current ? *current : std::string());
+                int32_t index = item->OptionIndex(item->TextValue());
                 if (index < 0) index = 0;
                 index += delta;
                 if (index < 0) {

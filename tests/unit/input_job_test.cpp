@@ -20,68 +20,17 @@
 #include "platform/platform.h"
 #include "platform/sim/sim_platform.h"
 #include "rurazu/rurazu_pages.h"
+#include "sdl_test_support.h"
 #include "test_support.h"
 
 namespace {
 using Input::SDLBackend;
+using kvt_test::RecordingListener;
 using platform::sim::HostArena;
 namespace offs = host_offsets;
 
 constexpr uint32_t kBase = 0x10000;
 constexpr uint32_t kWindow = 0x4242;
-
-// A page as the job sees it: binds the devices it is told to, records what
-// reaches it.
-class RecordingListener : public Input::SDLListener {
-public:
-    void OnTick() override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        ticks.push_back(backend ? backend->lastTick() : 0);
-    }
-    void OnInputEvent(const SDL_Event& event) override {
-        const std::string text = Input::MakeBindingText(event);
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (event.type == SDL_EVENT_JOYSTICK_BUTTON_DOWN) texts.push_back("down " + text);
-        if (event.type == SDL_EVENT_JOYSTICK_BUTTON_UP) texts.push_back("up " + text);
-        if (event.type == SDL_EVENT_JOYSTICK_HAT_MOTION) texts.push_back("hat " + text);
-        if (event.type == SDL_EVENT_JOYSTICK_ADDED) texts.push_back("added");
-        if (event.type == SDL_EVENT_JOYSTICK_REMOVED) texts.push_back("removed");
-    }
-    bool IsDeviceBound(const std::string& name) override { return bound.count(name) != 0; }
-    bool IsJoystickBound(SDL_JoystickID id) override {
-        return bound.count(Input::GetJoystickNameById(id)) != 0;
-    }
-    void OnDevicesDisconnected() override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        ++disconnects;
-    }
-
-    bool Saw(const std::string& text) { return Count(text) > 0; }
-    size_t Count(const std::string& text) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return static_cast<size_t>(std::count(texts.begin(), texts.end(), text));
-    }
-    int Disconnects() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return disconnects;
-    }
-    size_t TickCount() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return ticks.size();
-    }
-    std::vector<uint32_t> Ticks() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return ticks;
-    }
-
-    std::set<std::string> bound;
-    std::vector<std::string> texts;
-    std::vector<uint32_t> ticks;
-    int disconnects = 0;
-
-private:
-    std::mutex mutex_;
-};
 
 class InputJob : public ::testing::Test {
 protected:
@@ -107,19 +56,7 @@ protected:
     void SetMode(int32_t mode) {
         arena.WriteU32(gameState + offs::kGameModeField, static_cast<uint32_t>(mode));
     }
-    // A virtual controller, attached on the test's own SDL joystick subsystem.
-    SDL_JoystickID Attach(const char* name, int buttons = 8, int hats = 1) {
-        if (!SDL_WasInit(SDL_INIT_JOYSTICK)) EXPECT_TRUE(SDL_Init(SDL_INIT_JOYSTICK)) << SDL_GetError();
-        SDL_VirtualJoystickDesc desc;
-        SDL_INIT_INTERFACE(&desc);
-        desc.type = SDL_JOYSTICK_TYPE_WHEEL;
-        desc.nbuttons = static_cast<Uint16>(buttons);
-        desc.nhats = static_cast<Uint16>(hats);
-        desc.name = name;
-        const SDL_JoystickID id = SDL_AttachVirtualJoystick(&desc);
-        EXPECT_NE(id, 0u) << SDL_GetError();
-        return id;
-    }
+    SDL_JoystickID Attach(const char* name) { return kvt_test::AttachVirtualJoystick(name); }
     // The test's own handle to drive a virtual controller's inputs.
     SDL_Joystick* Handle(SDL_JoystickID id) {
         SDL_Joystick* handle = SDL_OpenJoystick(id);
@@ -245,11 +182,9 @@ TEST_F(InputJob, PolicyForcesEverythingOpenForACaptureAndDisconnectsAll) {
     EXPECT_EQ(backend.OpenJoystickIds(), (std::vector<SDL_JoystickID>{wheel}));
 
     // With no listener nothing is opened, even when forced.
-    backend.DisconnectAllDevices();
-    backend.RemoveListener(&listener);
-    backend.ConnectBoundDevices(true, false);
-    EXPECT_TRUE(backend.OpenJoystickIds().empty());
-    backend.AddListener(&listener);
+    SDLBackend alone;
+    alone.ConnectBoundDevices(true, true);
+    EXPECT_TRUE(alone.OpenJoystickIds().empty());
 }
 
 TEST_F(InputJob, BackgroundPassesComeEveryHalfSecond) {
