@@ -31,3 +31,7 @@ target_link_libraries(kvt_plugin PUBLIC SDL3::SDL3-static Threads::Threads ${CMA
 
 enable_testing()
 add_subdirectory(tests)
+option(KVT_BENCH "Build the benchmarks (scripts/bench.sh)" OFF)
+if(KVT_BENCH)
+  add_subdirectory(bench)
+endif()

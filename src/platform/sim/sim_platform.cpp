@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -29,6 +30,7 @@ uint32_t g_deviceQueries KVT_GUARDED_BY(g_simLock) = 0;
 std::vector<std::string> g_fileEvents KVT_GUARDED_BY(g_simLock);
 std::set<std::string> g_heldFiles KVT_GUARDED_BY(g_simLock);
 HostMemoryView g_view;
+std::atomic<bool> g_sleepYields{true};
 
 // The file a descriptor has open, as the file journal names it.
 std::string DescriptorPath(int descriptor) {
@@ -60,7 +62,7 @@ void SleepMs(uint32_t ms) {
     }
     // The simulated time passes at once, but a thread that sleeps in a loop
     // must still let the others run.
-    std::this_thread::sleep_for(std::chrono::microseconds(200));
+    if (g_sleepYields) std::this_thread::sleep_for(std::chrono::microseconds(200));
 }
 
 uint32_t ForegroundWindow() {
@@ -147,6 +149,10 @@ void SetTickCount(uint32_t ms) {
 
 void AdvanceTime(uint32_t ms) {
     SleepMs(ms);
+}
+
+void SetSleepYields(bool yields) {
+    g_sleepYields = yields;
 }
 
 void SetForegroundWindow(uint32_t window) {

@@ -11,6 +11,9 @@ namespace platform::sim {
 
 void SetTickCount(uint32_t ms);
 void AdvanceTime(uint32_t ms);
+// Whether a sleep also yields the real thread for a moment (on by default;
+// off where a benchmark runs single passes by itself).
+void SetSleepYields(bool yields);
 
 void SetHostExecutablePath(const std::string& path);
 void SetForegroundWindow(uint32_t window);

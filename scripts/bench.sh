@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Builds the benchmarks in release mode, without sanitizers, and prints what
+# one input-job pass costs per event and when idle.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh >/dev/null
+cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_COMPILER=clang \
+  -DCMAKE_CXX_COMPILER=clang++ -DKVT_SANITIZER=none -DKVT_BENCH=ON >/dev/null
+cmake --build build/bench --target kvt_bench
+SDL_VIDEO_DRIVER=dummy build/bench/bench/kvt_bench --benchmark_repetitions=3 \
+  --benchmark_report_aggregates_only=true "$@"
