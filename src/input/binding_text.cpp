@@ -98,6 +98,27 @@ const char* ControllerNameText(SDL_JoystickID id) {
     return g_name.text;
 }
 
+BindingMatch MatchBinding(std::string_view binding, const SDL_Event& event) {
+    if (binding.empty()) return BindingMatch::None;
+    switch (event.type) {
+        case SDL_EVENT_JOYSTICK_BUTTON_DOWN:
+        case SDL_EVENT_KEY_DOWN:
+            return binding == MakeBindingText(event) ? BindingMatch::Press : BindingMatch::None;
+        case SDL_EVENT_JOYSTICK_BUTTON_UP:
+        case SDL_EVENT_KEY_UP:
+            return binding == MakeBindingText(event) ? BindingMatch::Release : BindingMatch::None;
+        case SDL_EVENT_JOYSTICK_HAT_MOTION:
+            if (event.jhat.value != SDL_HAT_CENTERED)
+                return binding == MakeBindingText(event) ? BindingMatch::Press : BindingMatch::None;
+            return binding.rfind(HatPrefixText(event), 0) == 0 &&
+                           DevicePart(binding) == ControllerNameText(event.jhat.which)
+                       ? BindingMatch::Release
+                       : BindingMatch::None;
+        default:
+            return BindingMatch::None;
+    }
+}
+
 std::string GetJoystickNameById(SDL_JoystickID id) {
     const char* name = SDL_GetJoystickNameForID(id);
     return name ? name : "";

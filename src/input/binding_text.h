@@ -27,6 +27,13 @@ const char* MakeBindingText(const SDL_Event& event);
 const char* HatPrefixText(const SDL_Event& event);
 const char* ControllerNameText(SDL_JoystickID id);
 
+// What an event does to one binding: a down (or a hat pushed to exactly that
+// position) presses it, an up releases it, a centred hat releases every
+// binding of that hat on that controller, whatever position it was made on.
+// Axes never match. The job's thread only (the texts' caches).
+enum class BindingMatch { None, Press, Release };
+BindingMatch MatchBinding(std::string_view binding, const SDL_Event& event);
+
 // SDL's name for a joystick, also before it is opened; empty when none.
 std::string GetJoystickNameById(SDL_JoystickID id);
 

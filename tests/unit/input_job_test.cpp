@@ -18,6 +18,7 @@
 #include "input/binding_text.h"
 #include "input/sdl_backend.h"
 #include "platform/platform.h"
+#include "platform/sim/sim_keyboard.h"
 #include "platform/sim/sim_platform.h"
 #include "rurazu/rurazu_pages.h"
 #include "sdl_test_support.h"
@@ -272,6 +273,71 @@ TEST_F(InputJob, ACaptureOpensEveryDeviceAndTakesTheFirstSettledPress) {
     g_settings = nullptr;
 }
 
+// The keyboard is read only while a binding names it and the host window is
+// in front; a keyboard binding shows the key's name once the job runs.
+TEST_F(InputJob, KeysReachTheListenersOnlyWhenBoundAndInFront) {
+    platform::sim::ResetKeyboard();
+    platform::sim::SetKeyName(30, u"A");
+    listener.bound = {"Keyboard"};
+    StartAndWait();
+    platform::sim::SetKeyDown(30, true);
+    ASSERT_TRUE(kvt_test::WaitFor([&] { return listener.Saw("keydown K30 Keyboard"); }));
+    platform::sim::SetKeyDown(30, false);
+    ASSERT_TRUE(kvt_test::WaitFor([&] { return listener.Saw("keyup K30 Keyboard"); }));
+
+    platform::sim::SetForegroundWindow(0x999);
+    ASSERT_TRUE(kvt_test::WaitFor([&] { return !backend.isForeground(); }));
+    const int readsBehind = platform::sim::KeyboardCallCounts().stateReads;
+    const size_t ticks = listener.TickCount();
+    ASSERT_TRUE(kvt_test::WaitFor([&] { return listener.TickCount() > ticks + 3; }));
+    EXPECT_EQ(platform::sim::KeyboardCallCounts().stateReads, readsBehind) << "no reads while behind";
+    platform::sim::SetForegroundWindow(kWindow);
+
+    // Once no binding names it, the keyboard is let go and read no more.
+    listener.bound.clear();  // read by the policy on this thread; no joystick comes or goes here
+    backend.ConnectBoundDevices(false, false);
+    const auto counts = platform::sim::KeyboardCallCounts();
+    EXPECT_EQ(counts.devicesReleased, counts.devicesCreated);
+    platform::sim::SetKeyDown(31, true);
+    const size_t after = listener.TickCount();
+    ASSERT_TRUE(kvt_test::WaitFor([&] { return listener.TickCount() > after + 3; }));
+    EXPECT_FALSE(listener.Saw("keydown K31 Keyboard"));
+}
+
+TEST(BindingDisplay, AKeyboardBindingShowsItsKeyNameWhileTheJobRuns) {
+    kvt_test::ScratchGame scratch;
+    ResetHostLocations();
+    platform::sim::HostArena arena(kBase, 0x1400000);
+    const uint32_t state = arena.Allocate(0x1000);
+    arena.WriteU32(kBase + offs::kGameState, state);
+    arena.WriteU32(state + offs::kRunningField, 1);
+    arena.WriteU32(state + offs::kGameModeField, 3);
+    platform::sim::ResetKeyboard();
+    platform::sim::SetKeyName(30, u"A");
+    Input::ResetBackendForTest();
+    // The page's keyboard binding makes the job connect the keyboard, and
+    // only a keyboard that was connected once can name its keys.
+    KVTRurazu page(nullptr, "[1/4] RurAzu", nullptr, nullptr);
+    MenuItem* up = MenuItem::Binding(RURAZU_UP, "Up", "", 0);
+    page.items.push_back(up);
+    up->SetValue("K30 Keyboard");
+    EXPECT_EQ(up->DisplayText(), "K30 Keyboard") << "before the job runs: the stored text";
+
+    SDLBackend& job = Input::GetBackend();
+    job.AddListener(&page);
+    job.CreateThread();
+    job.RequestStart(kWindow);
+    ASSERT_TRUE(kvt_test::WaitFor([&] { return job.IsRunning(); }));
+    EXPECT_EQ(up->DisplayText(), "K30 Keyboard A");
+    EXPECT_EQ(up->ValueText(), "K30 Keyboard A ") << "the name, then the (empty) marks";
+    up->SetValue("K31 Keyboard");
+    EXPECT_EQ(up->DisplayText(), "K31 Keyboard") << "a key without a name shows its text";
+    job.StopJob();
+    job.RemoveListener(&page);
+    Input::ResetBackendForTest();
+    ResetHostLocations();
+}
+
 TEST(BindingText, FormatsEachKindAndCutsLongNames) {
     SDL_Event key{};
     key.type = SDL_EVENT_KEY_DOWN;
@@ -318,6 +384,58 @@ TEST(BindingText, FormatsEachKindAndCutsLongNames) {
     EXPECT_EQ(Input::DevicePart("K30"), "");
     SDL_CloseJoystick(wheelHandle);
     SDL_CloseJoystick(boxHandle);
+    SDL_Quit();
+}
+
+TEST(BindingText, EventsPressAndReleaseTheBindingsTheyName) {
+    using Input::BindingMatch;
+    using Input::MatchBinding;
+    ASSERT_TRUE(SDL_Init(SDL_INIT_JOYSTICK));
+    SDL_VirtualJoystickDesc desc;
+    SDL_INIT_INTERFACE(&desc);
+    desc.nbuttons = 4;
+    desc.nhats = 2;
+    desc.name = "Rally Wheel";
+    const SDL_JoystickID wheel = SDL_AttachVirtualJoystick(&desc);
+    desc.name = "Pro Rally Wheel";
+    const SDL_JoystickID other = SDL_AttachVirtualJoystick(&desc);
+    SDL_Joystick* handles[] = {SDL_OpenJoystick(wheel), SDL_OpenJoystick(other)};
+
+    SDL_Event event{};
+    event.type = SDL_EVENT_JOYSTICK_BUTTON_DOWN;
+    event.jbutton.which = wheel;
+    event.jbutton.button = 2;
+    EXPECT_EQ(MatchBinding("#2 Rally Wheel", event), BindingMatch::Press);
+    EXPECT_EQ(MatchBinding("#2 Pro Rally Wheel", event), BindingMatch::None);
+    EXPECT_EQ(MatchBinding("#2 Rally", event), BindingMatch::None) << "the whole name, not a part";
+    event.type = SDL_EVENT_JOYSTICK_BUTTON_UP;
+    EXPECT_EQ(MatchBinding("#2 Rally Wheel", event), BindingMatch::Release);
+    EXPECT_EQ(MatchBinding("", event), BindingMatch::None) << "unbound";
+
+    event = SDL_Event{};
+    event.type = SDL_EVENT_JOYSTICK_HAT_MOTION;
+    event.jhat.which = wheel;
+    event.jhat.hat = 1;
+    event.jhat.value = SDL_HAT_RIGHTUP;
+    EXPECT_EQ(MatchBinding("H1.3 Rally Wheel", event), BindingMatch::Press);
+    EXPECT_EQ(MatchBinding("H1.1 Rally Wheel", event), BindingMatch::None)
+        << "a diagonal is its own position";
+    event.jhat.value = SDL_HAT_CENTERED;
+    for (const char* released : {"H1.1 Rally Wheel", "H1.3 Rally Wheel", "H1.8 Rally Wheel"})
+        EXPECT_EQ(MatchBinding(released, event), BindingMatch::Release) << released;
+    for (const char* kept :
+         {"H0.1 Rally Wheel", "H1.1 Pro Rally Wheel", "H11.1 Rally Wheel", "#1 Rally Wheel"})
+        EXPECT_EQ(MatchBinding(kept, event), BindingMatch::None) << kept;
+
+    SDL_Event key{};
+    key.type = SDL_EVENT_KEY_UP;
+    key.key.scancode = static_cast<SDL_Scancode>(57);
+    EXPECT_EQ(MatchBinding("K57 Keyboard", key), BindingMatch::Release);
+    SDL_Event axis{};
+    axis.type = SDL_EVENT_JOYSTICK_AXIS_MOTION;
+    axis.jaxis.which = wheel;
+    EXPECT_EQ(MatchBinding("#0 Rally Wheel", axis), BindingMatch::None);
+    for (SDL_Joystick* handle : handles) SDL_CloseJoystick(handle);
     SDL_Quit();
 }
 

@@ -33,6 +33,8 @@ public:
         if (event.type == SDL_EVENT_JOYSTICK_BUTTON_DOWN) texts.push_back("down " + text);
         if (event.type == SDL_EVENT_JOYSTICK_BUTTON_UP) texts.push_back("up " + text);
         if (event.type == SDL_EVENT_JOYSTICK_HAT_MOTION) texts.push_back("hat " + text);
+        if (event.type == SDL_EVENT_KEY_DOWN) texts.push_back("keydown " + text);
+        if (event.type == SDL_EVENT_KEY_UP) texts.push_back("keyup " + text);
         if (event.type == SDL_EVENT_JOYSTICK_ADDED) texts.push_back("added");
         if (event.type == SDL_EVENT_JOYSTICK_REMOVED) texts.push_back("removed");
     }
