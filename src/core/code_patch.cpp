@@ -1,4 +1,4 @@
-// Installation of the host code patches: the write sequence of Part 1.5, the
+// Installation of the host code patches: the write sequence, the
 // check of what each site holds, and the process-wide flags. The bytes
 // themselves come from patch_bytes.h, the hooks from patch_hooks.cpp.
 #include "core/code_patch.h"
@@ -18,7 +18,7 @@ using patch_bytes::Site;
 namespace {
 PatchState g_patches;
 
-// Part 1.5's sequence for any bytes: open the own process, make the bytes
+// The sequence for any bytes: open the own process, make the bytes
 // writable and executable, write, restore the old protection, flush the
 // instruction cache, close. The result is the write's.
 bool WriteHostCode(uint32_t site, const void* bytes, uint32_t size) {
@@ -102,7 +102,7 @@ void InstallRenderPatch() {
                      RenderHookAddress(), false);
 }
 
-// The hub site's bytes are not examined (Part 1.5 leaves it open); only the
+// The hub site's bytes are not examined; only the
 // hub library's presence decides.
 void InstallHubPatch() {
     if (g_patches.hubInstalled.exchange(true)) return;

@@ -1,5 +1,5 @@
 // The hooks at the patched sites and the C++ they call. Registers each hook
-// keeps for the host, as Part 1.5 names them:
+// keeps for the host:
 //   mode store  reached by E9 over 89 BE 28 07 00 00; saves ESI, EDI
 //   render      reached by E9 over 33 C0 ...;         saves ECX, EDX; EAX = 0
 //   hub         reached by E8 (a call);               returns to the 90 after it

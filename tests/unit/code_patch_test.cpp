@@ -164,7 +164,7 @@ protected:
     uint32_t gameState = 0;
 };
 
-TEST_F(CodePatch, WriteJumpFollowsThePartsSequenceAndRestoresTheProtection) {
+TEST_F(CodePatch, WriteJumpOpensProtectsWritesRestoresFlushesAndCloses) {
     const uint32_t target = 0x00401000;
     EXPECT_TRUE(WriteJump(kModeSite, target, true));
     const Bytes jump = Concat({{0xE9}, Le32(target - kModeSite - 5), {0x90}});

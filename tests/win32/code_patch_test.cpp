@@ -1,7 +1,7 @@
 // The patch writer and the hooks in a real process under Wine: WriteJump on an
 // executable page writes the bytes it should, the jump lands where it should,
-// the page's protection comes back; each hook keeps the registers Part 1.5
-// names and continues where it is told; the module lookup of the hub patch.
+// the page's protection comes back; each hook keeps the registers the host
+// relies on and continues where it is told; the module lookup of the hub patch.
 #include "core/code_patch.h"
 
 #include <gtest/gtest.h>
