@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <mutex>
 #include <set>
+#include <thread>
 
 #include "config/setting.h"
 #include "config/setting_id.h"
@@ -49,6 +50,7 @@ protected:
     }
     void TearDown() override {
         backend.StopJob();
+        g_settings = nullptr;  // a test's own settings object is gone with it
         for (SDL_Joystick* handle : handles) SDL_CloseJoystick(handle);
         SDL_Quit();
         ResetHostLocations();
@@ -268,6 +270,25 @@ TEST_F(InputJob, ACaptureOpensEveryDeviceAndTakesTheFirstSettledPress) {
     EXPECT_EQ(*up->Text(), "#1 KVT Button Box");
     EXPECT_EQ(page.captures, 1);
 
+    // A hat pushed to a position ends a capture; a centred hat does not.
+    SDL_Joystick* wheelHandle = Handle(wheel);
+    const uint32_t again = page.capture.StartedAt() + 2000;
+    platform::sim::SetTickCount(again);
+    ASSERT_TRUE(page.capture.Start(up, again, backend));
+    ASSERT_TRUE(kvt_test::WaitFor([&] { return static_cast<int32_t>(backend.lastTick() - again) > 499; }));
+    SDL_SetJoystickVirtualHat(wheelHandle, 0, SDL_HAT_LEFT);
+    ASSERT_TRUE(kvt_test::WaitFor([&] { return page.captures == 2; }));
+    EXPECT_EQ(*up->Text(), "H0.8 KVT Test Wheel");
+    const uint32_t third = page.capture.StartedAt() + 2000;
+    platform::sim::SetTickCount(third);
+    ASSERT_TRUE(page.capture.Start(up, third, backend));
+    ASSERT_TRUE(kvt_test::WaitFor([&] { return static_cast<int32_t>(backend.lastTick() - third) > 499; }));
+    SDL_SetJoystickVirtualHat(wheelHandle, 0, SDL_HAT_CENTERED);
+    const uint32_t centred = backend.lastTick();
+    ASSERT_TRUE(kvt_test::WaitFor([&] { return static_cast<int32_t>(backend.lastTick() - centred) >= 100; }));
+    EXPECT_EQ(page.capture.Waiting(), up) << "a centred hat is no press";
+    EXPECT_TRUE(page.capture.Abandon(platform::TickCount(), backend));
+
     backend.StopJob();
     backend.RemoveListener(&page);
     g_settings = nullptr;
@@ -336,6 +357,48 @@ TEST(BindingDisplay, AKeyboardBindingShowsItsKeyNameWhileTheJobRuns) {
     job.RemoveListener(&page);
     Input::ResetBackendForTest();
     ResetHostLocations();
+}
+
+// The device policy acts only for a running job (or its own start-up), and
+// one change of the device set at a time.
+TEST_F(InputJob, DeviceChangesWaitForTheJobAndForEachOther) {
+    const SDL_JoystickID wheel = Attach("KVT Test Wheel");
+    Input::BindingCapture capture;
+    MenuItem* up = MenuItem::Binding(RURAZU_UP, "Up", "", 0);
+    std::unique_ptr<MenuItem> owned(up);
+    EXPECT_TRUE(capture.Start(up, platform::TickCount(), backend));
+    EXPECT_TRUE(backend.OpenJoystickIds().empty()) << "a capture before the job runs opens nothing";
+    EXPECT_TRUE(capture.Abandon(platform::TickCount(), backend));
+
+    StartAndWait();
+    EXPECT_EQ(backend.OpenJoystickIds(), (std::vector<SDL_JoystickID>{wheel}));
+    EXPECT_EQ(scratch.LogText().find("Failed to find any joystick devices"), std::string::npos);
+    for (int which = 0; which < 2; ++which) {
+        std::atomic<bool> done{false};
+        Input::g_deviceLock.Lock();
+        std::thread change([&] {
+            if (which == 0) {
+                backend.DisconnectAllDevices();
+            } else {
+                backend.ConnectBoundDevices(true, false);
+            }
+            done = true;
+        });
+        for (int i = 0; i < 50 && !done; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        EXPECT_FALSE(done) << "a change waits while another holds the device lock";
+        Input::g_deviceLock.Unlock();
+        change.join();
+        EXPECT_TRUE(done);
+    }
+}
+
+TEST_F(InputJob, NoControllerAtAllIsAlwaysReported) {
+    StartAndWait();
+    EXPECT_NE(
+        scratch.LogText().find("] Warning. Failed to find any joystick devices. Please connect controls "
+                               "before booting up KVT if this plugin fails to recognize a control\r\n"),
+        std::string::npos)
+        << "not only in the verbose log";
 }
 
 TEST(BindingText, FormatsEachKindAndCutsLongNames) {
