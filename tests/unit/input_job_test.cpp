@@ -114,6 +114,42 @@ TEST_F(VerboseInputJob, NothingHappensBeforeTheStartRequestAndAStopThenEndsItWit
     EXPECT_FALSE(backend.IsRunning());
 }
 
+TEST_F(VerboseInputJob, TheVerboseLogFollowsTheJobFromRequestToEnd) {
+    const SDL_JoystickID wheel = Attach("KVT Test Wheel");
+    StartAndWait();
+    backend.StopJob();
+    const std::string log = scratch.LogText();
+    const std::string id = std::to_string(wheel);
+    size_t at = 0;
+    for (const std::string& line :
+         {std::string("Backend start request"), std::string("Send the initialization event"),
+          std::string("Initializing SDL subsystems..."), std::string("Enabling joystick events"),
+          std::string("Connecting binded joysticks. ForceConnect=0"), std::string("Detected 1 joysticks"),
+          "JoyID" + id + " connection eventType " + std::to_string(SDL_EVENT_JOYSTICK_ADDED),
+          "Connected joyID" + id + " KVT Test Wheel", std::string("Connecting binded keyboard keys"),
+          std::string("SDL subsystems initialized"), std::string("SDL subsystems closing..."),
+          std::string("SDL subsystems closed")}) {
+        const size_t found = log.find("] " + line + "\r\n", at);
+        ASSERT_NE(found, std::string::npos) << "missing or out of order: " << line << "\n" << log;
+        at = found;
+    }
+}
+
+// SDL that cannot start: said always, the thread ends with -1, and StopJob
+// reports that status.
+TEST_F(InputJob, ASdlThatCannotStartIsReportedAndNothingRuns) {
+    SDL_SetHintWithPriority(SDL_HINT_VIDEO_DRIVER, "no-such-driver", SDL_HINT_OVERRIDE);
+    backend.RequestStart(kWindow);
+    for (int i = 0; i < 50; ++i) platform::SleepMs(1);
+    backend.StopJob();
+    SDL_ResetHint(SDL_HINT_VIDEO_DRIVER);
+    EXPECT_FALSE(backend.IsRunning());
+    EXPECT_EQ(listener.TickCount(), 0u);
+    const std::string log = scratch.LogText();
+    EXPECT_NE(log.find("] Failed to initialize SDL Joystick system\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("] Thread ErrorCode=-1\r\n"), std::string::npos) << log;
+}
+
 TEST_F(InputJob, BoundDevicesOpenAtOnceButListenersWaitForTheHostsMenus) {
     const SDL_JoystickID wheel = Attach("KVT Test Wheel");
     const SDL_JoystickID box = Attach("KVT Button Box");
