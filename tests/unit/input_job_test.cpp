@@ -38,10 +38,7 @@ class InputJob : public ::testing::Test {
 protected:
     void SetUp() override {
         ResetHostLocations();
-        gameState = arena.Allocate(0x1000);
-        arena.WriteU32(kBase + offs::kGameState, gameState);
-        arena.WriteU32(gameState + offs::kRunningField, 1);
-        SetMode(3);
+        gameState = kvt_test::MakeGameState(arena, 3);
         platform::sim::SetForegroundWindow(kWindow);
         platform::sim::SetTickCount(100000);
         listener.bound = {"KVT Test Wheel"};
@@ -365,10 +362,7 @@ TEST(BindingDisplay, AKeyboardBindingShowsItsKeyNameWhileTheJobRuns) {
     kvt_test::ScratchGame scratch;
     ResetHostLocations();
     platform::sim::HostArena arena(kBase, 0x1400000);
-    const uint32_t state = arena.Allocate(0x1000);
-    arena.WriteU32(kBase + offs::kGameState, state);
-    arena.WriteU32(state + offs::kRunningField, 1);
-    arena.WriteU32(state + offs::kGameModeField, 3);
+    kvt_test::MakeGameState(arena, 3);
     platform::sim::ResetKeyboard();
     platform::sim::SetKeyName(30, u"A");
     Input::ResetBackendForTest();

@@ -22,7 +22,6 @@
 #include "test_support.h"
 
 namespace {
-namespace offs = host_offsets;
 
 constexpr uint32_t kBase = 0x10000;
 constexpr uint32_t kWindow = 0x5151;
@@ -51,10 +50,7 @@ TEST(InputStress, HostAndJobThreadsNeverTrip) {
     kvt_test::ScratchGame scratch;
     ResetHostLocations();
     platform::sim::HostArena arena(kBase, 0x1400000);
-    const uint32_t gameState = arena.Allocate(0x1000);
-    arena.WriteU32(kBase + offs::kGameState, gameState);
-    arena.WriteU32(gameState + offs::kRunningField, 1);
-    arena.WriteU32(gameState + offs::kGameModeField, 3);
+    kvt_test::MakeGameState(arena, 3);
     platform::sim::SetForegroundWindow(kWindow);
     Config::Setting settings;
     g_settings = &settings;

@@ -10,6 +10,7 @@
 #include <sstream>
 #include <thread>
 
+#include "core/host_locations.h"
 #include "core/log.h"
 #include "core/paths.h"
 #include "platform/sim/sim_platform.h"
@@ -44,6 +45,14 @@ float RecordingGame::SelectionBarY() const {
     for (const DrawCall& call : calls)
         if (call.entry == "DrawSelectionBar" && call.numbers[2] == 510) return call.numbers[1];
     return -1;
+}
+
+uint32_t MakeGameState(platform::sim::HostArena& arena, int32_t mode) {
+    const uint32_t state = arena.Allocate(0x1000);
+    arena.WriteU32(arena.base() + host_offsets::kGameState, state);
+    arena.WriteU32(state + host_offsets::kRunningField, 1);
+    arena.WriteU32(state + host_offsets::kGameModeField, static_cast<uint32_t>(mode));
+    return state;
 }
 
 bool WaitFor(const std::function<bool()>& condition) {

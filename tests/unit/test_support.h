@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/host_interface.h"
+#include "platform/sim/sim_platform.h"
 
 namespace kvt_test {
 
@@ -69,6 +70,10 @@ public:
 private:
     std::filesystem::path root_;
 };
+
+// The host's game state object in a simulated host: made in the arena and
+// published where the host keeps it, running, in the given game mode.
+uint32_t MakeGameState(platform::sim::HostArena& arena, int32_t mode);
 
 // Waits, in real time, until the condition holds or a generous limit passes
 // (a thread's progress, never a speed check). False when it never held.
