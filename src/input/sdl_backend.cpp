@@ -115,7 +115,7 @@ int SDLCALL SDLBackend::JobMain(void* backend) {
         return static_cast<SDLBackend*>(backend)->Run();
     } catch (...) {
         LogException("ERROR. The backend job failed.");
-        static_cast<SDLBackend*>(backend)->stopping_ = true;
+        static_cast<SDLBackend*>(backend)->CloseSdl();
         return -1;
     }
 }
@@ -130,6 +130,7 @@ int SDLBackend::Run() {
         LogLine("Failed to initialize SDL Joystick system");
         return -1;
     }
+    sdlStarted_ = true;
     Verbose("Enabling joystick events");
     SDL_SetJoystickEventsEnabled(true);
     RefreshHostLocations();
@@ -148,7 +149,14 @@ int SDLBackend::Run() {
         while (RunPass()) {
         }
 
+    CloseSdl();
+    return 0;
+}
+
+void SDLBackend::CloseSdl() {
     stopping_ = true;
+    if (!sdlStarted_) return;
+    sdlStarted_ = false;
     Verbose("SDL subsystems closing...");
     {
         // Shutting the joysticks down closes every one still open; the list
@@ -161,7 +169,6 @@ int SDLBackend::Run() {
     // status -1 and return while the thread still runs).
     SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK);
     Verbose("SDL subsystems closed");
-    return 0;
 }
 
 bool SDLBackend::RunPass() {

@@ -78,6 +78,8 @@ public:
 private:
     static int SDLCALL JobMain(void* backend);
     int Run();
+    // Ends the job and shuts down what it started of SDL, once.
+    void CloseSdl();
     void Deliver(const SDL_Event& event);
 
     SDL_Thread* thread_ = nullptr;
@@ -92,7 +94,8 @@ private:
     std::atomic<bool> stopping_{false};
     std::vector<SDL_Joystick*> openJoysticks_ KVT_GUARDED_BY(g_joystickListLock);
 
-    // The job's own pass state.
+    // The job's own state, its thread only.
+    bool sdlStarted_ = false;
     uint32_t foregroundCheck_ = 0;
     uint32_t sleepMs_ = kForegroundSleepMs;
     KeyChange keyChanges_[kKeyChangeRoom];

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <mutex>
 #include <set>
+#include <stdexcept>
 #include <thread>
 
 #include "config/setting.h"
@@ -196,6 +197,7 @@ TEST_F(InputJob, HotPlugOpensOnlyBoundControllersAndClosesRemovedOnes) {
 
     ASSERT_TRUE(SDL_DetachVirtualJoystick(wheel));
     ASSERT_TRUE(kvt_test::WaitFor([&] { return !OpenedByJob(wheel); }));
+    EXPECT_EQ(SDL_GetJoystickFromID(wheel), nullptr) << "closed, not just forgotten";
     EXPECT_EQ(backend.OpenJoystickIds(), (std::vector<SDL_JoystickID>{twin}));
     EXPECT_TRUE(listener.Saw("removed"));
 }
@@ -384,6 +386,8 @@ TEST(BindingDisplay, AKeyboardBindingShowsItsKeyNameWhileTheJobRuns) {
     up->SetValue("K31 Keyboard");
     EXPECT_EQ(up->DisplayText(), "K31 Keyboard") << "a key without a name shows its text";
     job.StopJob();
+    up->SetValue("K30 Keyboard");
+    EXPECT_EQ(up->DisplayText(), "K30 Keyboard") << "a stopped job names no keys";
     job.RemoveListener(&page);
     Input::ResetBackendForTest();
     ResetHostLocations();
@@ -420,6 +424,41 @@ TEST_F(InputJob, DeviceChangesWaitForTheJobAndForEachOther) {
         change.join();
         EXPECT_TRUE(done);
     }
+}
+
+// A listener that throws ends the job, not the host.
+class ThrowingListener : public RecordingListener {
+public:
+    void OnTick() override { throw std::runtime_error("a page broke"); }
+};
+
+TEST_F(InputJob, AnExceptionInAPageEndsTheJobButNeverLeavesItsThread) {
+    ThrowingListener throwing;
+    backend.AddListener(&throwing);
+    backend.RequestStart(kWindow);
+    ASSERT_TRUE(kvt_test::WaitFor([&] {
+        return scratch.LogText().find("] ERROR. The backend job failed. Exception: a page broke\r\n") !=
+               std::string::npos;
+    }));
+    EXPECT_FALSE(backend.IsRunning());
+    backend.StopJob();
+    EXPECT_NE(scratch.LogText().find("] Thread ErrorCode=-1\r\n"), std::string::npos);
+    EXPECT_EQ(SDL_WasInit(SDL_INIT_VIDEO), 0u) << "what the job started of SDL is shut down";
+    backend.RemoveListener(&throwing);
+}
+
+// A page answers for its devices only while it is switched on.
+TEST(PageListener, APageBindsTheDevicesItsLinesNameWhileSwitchedOn) {
+    std::atomic<bool> on{true};
+    KVTRurazu page(nullptr, "[1/4] RurAzu", &on, nullptr);
+    EXPECT_FALSE(page.IsDeviceBound("Keyboard")) << "no line names it";
+    MenuItem* up = MenuItem::Binding(RURAZU_UP, "Up", "", 0);
+    page.items.push_back(up);
+    up->SetValue("K30 Keyboard");
+    EXPECT_TRUE(page.IsDeviceBound("Keyboard"));
+    EXPECT_FALSE(page.IsDeviceBound("Keyboard 2"));
+    on = false;
+    EXPECT_FALSE(page.IsDeviceBound("Keyboard")) << "a switched-off page binds nothing";
 }
 
 TEST_F(InputJob, NoControllerAtAllIsAlwaysReported) {
