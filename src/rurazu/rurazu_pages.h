@@ -2,8 +2,14 @@
 // lines each builds; each is also an input listener of the job.
 #pragma once
 
+#include <cstdint>
+#include <span>
+#include <vector>
+
 #include "core/plugin_base.h"
 #include "input/sdl_listener.h"
+#include "rurazu/action_tables.h"
+#include "rurazu/press_state.h"
 
 class KVTRurazuBase : public CPluginBase, public Input::SDLListener {
 public:
@@ -20,19 +26,38 @@ public:
     void OnDevicesDisconnected() override {}
 
     bool listenerRegistered = false;
+    // One press record per action position, firstAction to lastAction (-1
+    // when the page has no such action).
+    std::vector<PressState> pressStates;
+    int32_t firstAction = -1;
+    int32_t lastAction = -1;
+
+protected:
+    // A line per action: a key action is a binding choice with its key code,
+    // any other a choice of its own text, both of the binding group.
+    void AddActions(std::span<const RurAzuAction> actions);
+    // The positions of the first and last action, and a zeroed press record
+    // for each position between them.
+    void FindActionRange(int32_t firstId, int32_t lastId);
 };
 
 class KVTRurazu : public KVTRurazuBase {
 public:
     using KVTRurazuBase::KVTRurazuBase;
+    // The feature switch and the navigation and editing keys; built once.
+    CPluginBase* BuildMenu() override;
 };
 
 class KVTRurazu2 : public KVTRurazuBase {
 public:
     using KVTRurazuBase::KVTRurazuBase;
+    // Host actions, function and numeric-pad keys, the three custom keys.
+    CPluginBase* BuildMenu() override;
 };
 
 class KVTRurazuVR : public KVTRurazuBase {
 public:
     using KVTRurazuBase::KVTRurazuBase;
+    // The VR plug-in's view and seat actions.
+    CPluginBase* BuildMenu() override;
 };

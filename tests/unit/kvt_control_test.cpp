@@ -176,11 +176,16 @@ TEST_F(MainObject, FirstFrameDrawsTitleRootLinesDescriptionAndCredits) {
     EXPECT_EQ(game.TextsAt(37), (std::vector<std::string>{"Page", "[1/4] RurAzu "}));
     EXPECT_EQ(game.TextsAt(54), (std::vector<std::string>{"Save Settings", ""}));
     EXPECT_EQ(game.SelectionBarY(), 37);
-    EXPECT_EQ(game.TextsAt(78), (std::vector<std::string>{"[< >] Switches a menu page"}));
-    ASSERT_EQ(game.TextsAt(99).size(), 1u) << "credits four units under the description";
+    // Page 1's seventeen lines follow the separator (37 + 17 + 17 + 4 = 75).
+    EXPECT_EQ(game.TextsAt(75), (std::vector<std::string>{"RurAzu", "DISABLED"}));
+    EXPECT_EQ(game.TextsAt(92), (std::vector<std::string>{"Up", ""}));
+    EXPECT_EQ(game.TextsAt(347), (std::vector<std::string>{"Delete", ""}));
+    const float description = 75 + 17 * 17 + 3;
+    EXPECT_EQ(game.TextsAt(description), (std::vector<std::string>{"[< >] Switches a menu page"}));
+    ASSERT_EQ(game.TextsAt(description + 21).size(), 1u) << "credits four units under the description";
     const auto& last = game.calls.back();
     EXPECT_EQ(last.entry, "WriteText");
-    EXPECT_EQ(last.numbers[1], 99);
+    EXPECT_EQ(last.numbers[1], description + 21);
 }
 
 TEST_F(MainObject, HostHPatternBindingSwitchesGearGateOffAndWarns) {
@@ -444,8 +449,7 @@ TEST_F(MainObject, ASecondMainObjectKeepsTheProcessState) {
     StoreMode(first, 3);
     const uint32_t requests = Input::GetBackend().startRequests();
     Config::Setting* settings = g_settings;
-    first->children[0]->items.push_back(MenuItem::Binding(RURAZU_UP, "Up", "", 0));
-    ASSERT_EQ(settings->bindingItems.size(), 1u);
+    ASSERT_EQ(settings->bindingItems.size(), 43u) << "the three RurAzu pages' actions";
     first->DeletingDestructor(1);
     EXPECT_EQ(g_settings, settings) << "the settings outlive the main object";
 
@@ -454,7 +458,7 @@ TEST_F(MainObject, ASecondMainObjectKeepsTheProcessState) {
     ASSERT_NE(second, nullptr);
     EXPECT_EQ(g_settings, settings) << "created once per process";
     EXPECT_FLOAT_EQ(g_settings->clutchThreshold, 0.5f) << "the file is read once, the document kept";
-    EXPECT_TRUE(g_settings->bindingItems.empty()) << "the first object's items left the list";
+    EXPECT_EQ(g_settings->bindingItems.size(), 43u) << "the first object's lines left the list";
 
     Input::GetBackend().StopJob();
     second->GetPluginName();
