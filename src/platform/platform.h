@@ -25,6 +25,9 @@ void SleepMs(uint32_t ms);
 // The window in front (0 when none), compared with the host window.
 uint32_t ForegroundWindow();
 
+// Whether the key (a virtual-key code) is down at this moment.
+bool AsyncKeyDown(int32_t virtualKey);
+
 // Full file name of the host process's executable (at most 519 characters).
 std::string HostExecutablePath();
 

@@ -1,10 +1,13 @@
 // The RurAzu pages' shared entries.
 #include "rurazu/rurazu_pages.h"
 
+#include <cstdio>
+
 #include "config/setting.h"
 #include "config/setting_id.h"
 #include "input/binding_text.h"
 #include "input/sdl_backend.h"
+#include "platform/platform.h"
 
 KVTRurazuBase::~KVTRurazuBase() {
     // The main object stopped the job before its pages go.
@@ -17,6 +20,93 @@ const char* KVT_THISCALL KVTRurazuBase::GetPluginName() {
         listenerRegistered = true;
     }
     return "KVT RurAzu";
+}
+
+namespace {
+constexpr int32_t kVkDelete = 0x2E;
+// A capture waits this long for a press before it gives up.
+constexpr uint32_t kCaptureTimeoutMs = 5000;
+// After a capture, the delay of a line changes only this much later.
+constexpr uint32_t kDelayChangeGapMs = 500;
+constexpr uint32_t kMaxDelayMark = 2;
+
+// Actions that must not fire by accident start out needing a long hold.
+bool NeedsLongHoldFirst(int32_t id) {
+    return id == RURAZU_RESTART_STAGE || id == RURAZU_CALLFORHELP || id == RURAZU_RETIRE_STAGE ||
+           id == RURAZU_EXIT_KVT;
+}
+}  // namespace
+
+Input::SDLBackend& KVTRurazuBase::Job() {
+    return backend ? *backend : Input::GetBackend();
+}
+
+void KVTRurazuBase::StartCapture(MenuItem* item) {
+    if (item->enabled && PageEnabled() && item->group == KEYBIND)
+        capture.Start(item, platform::TickCount(), Job());
+}
+
+bool KVTRurazuBase::HandleMenuInput(int32_t* selected, char textKey, bool* up, bool* down, bool left,
+                                    bool right, bool select) {
+    // While a capture runs, the page's menu input changes nothing.
+    if (capture.Waiting()) return true;
+    CPluginBase::HandleMenuInput(selected, textKey, up, down, left, right, select);
+    const int32_t local = *selected - (parent ? static_cast<int32_t>(parent->items.size()) : 0);
+    if (local < 0 || local >= static_cast<int32_t>(items.size())) return false;
+    MenuItem* item = items[static_cast<size_t>(local)];
+
+    if (!left && !right) {
+        if (item->group == KEYBIND && textKey == 0 && !*up && !*down && !select) {
+            // Clearing is no change the player has to save.
+            if (!item->TextValue().empty() && platform::AsyncKeyDown(kVkDelete)) {
+                item->SetValue("");
+                OnDevicesDisconnected();
+            }
+            return true;
+        }
+        if (select) StartCapture(item);
+        return true;
+    }
+
+    if (item->id == PLUGIN_ENABLED) {
+        if (PageEnabled()) {
+            Job().ConnectBoundDevices(false, false);
+        } else {
+            Job().DisconnectAllDevices();
+            Job().ConnectBoundDevices(false, false);
+            OnDevicesDisconnected();
+        }
+    } else if (item->enabled && PageEnabled() && item->group == KEYBIND && !item->TextValue().empty() &&
+               platform::TickCount() - capture.StartedAt() > kDelayChangeGapMs) {
+        if (left && item->delayMark > 0) --item->delayMark;
+        if (!left && item->delayMark < kMaxDelayMark) ++item->delayMark;
+    }
+    if (select) StartCapture(item);
+    return true;
+}
+
+float KVTRurazuBase::DrawMenuItem(int32_t, MenuItem* item, int32_t, int32_t, float x, float y,
+                                  float lineHeight) {
+    if (item != capture.Waiting()) return -1.0f;
+    const uint32_t now = platform::TickCount();
+    const uint32_t elapsed = now - capture.StartedAt();
+    if (elapsed >= kCaptureTimeoutMs) {
+        capture.Abandon(now, Job());
+        return -1.0f;
+    }
+    char countdown[32];
+    std::snprintf(countdown, sizeof countdown, "(Waiting %d secs)", static_cast<int>(5 - elapsed / 1000));
+    game->WriteText(x, y, item->name.c_str());
+    game->WriteText(x + 200, y, countdown);
+    return lineHeight;
+}
+
+void KVTRurazuBase::OnInputEvent(const SDL_Event& event) {
+    if (!PageEnabled()) return;
+    MenuItem* waiting = capture.Waiting();
+    const bool wasUnbound = waiting && waiting->TextValue().empty();
+    if (capture.OnInputEvent(event, Job()) && wasUnbound && NeedsLongHoldFirst(waiting->id))
+        waiting->delayMark = kMaxDelayMark;
 }
 
 bool KVTRurazuBase::IsDeviceBound(const std::string& deviceName) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/plugin_base.h"
+#include "input/binding_capture.h"
 #include "input/sdl_listener.h"
 #include "rurazu/action_tables.h"
 #include "rurazu/press_state.h"
@@ -17,15 +18,23 @@ public:
     ~KVTRurazuBase() override;
     const char* KVT_THISCALL GetPluginName() override;
 
-    // The engine's reactions come with the RurAzu work; until then a page
-    // listens without acting.
+    // Binding, unbinding (Delete held), the delay, the RurAzu switch.
+    bool HandleMenuInput(int32_t* selected, char textKey, bool* up, bool* down, bool left, bool right,
+                         bool select) override;
+    // The capture's countdown on its line, and its time-out.
+    float DrawMenuItem(int32_t selected, MenuItem* item, int32_t position, int32_t localSelected, float x,
+                       float y, float lineHeight) override;
+
+    // The engine's key work comes with the RurAzu engine; a page already
+    // completes its captures.
     void OnTick() override {}
-    void OnInputEvent(const SDL_Event&) override {}
+    void OnInputEvent(const SDL_Event& event) override;
     bool IsDeviceBound(const std::string& deviceName) override;
     bool IsJoystickBound(SDL_JoystickID id) override;
     void OnDevicesDisconnected() override {}
 
     bool listenerRegistered = false;
+    Input::BindingCapture capture;
     // One press record per action position, firstAction to lastAction (-1
     // when the page has no such action).
     std::vector<PressState> pressStates;
@@ -33,6 +42,9 @@ public:
     int32_t lastAction = -1;
 
 protected:
+    // The job the page is registered with (the process's one otherwise).
+    Input::SDLBackend& Job();
+    void StartCapture(MenuItem* item);
     // A line per action: a key action is a binding choice with its key code,
     // any other a choice of its own text, both of the binding group.
     void AddActions(std::span<const RurAzuAction> actions);

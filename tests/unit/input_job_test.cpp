@@ -358,6 +358,7 @@ TEST_F(InputJob, KeysReachTheListenersOnlyWhenBoundAndInFront) {
     const size_t after = listener.TickCount();
     ASSERT_TRUE(kvt_test::WaitFor([&] { return listener.TickCount() > after + 3; }));
     EXPECT_FALSE(listener.Saw("keydown K31 Keyboard"));
+    platform::sim::ResetKeyboard();
 }
 
 TEST(BindingDisplay, AKeyboardBindingShowsItsKeyNameWhileTheJobRuns) {

@@ -16,6 +16,7 @@
 #include "core/menu_item.h"
 #include "input/binding_capture.h"
 #include "platform/platform.h"
+#include "platform/sim/sim_keyboard.h"
 #include "platform/sim/sim_platform.h"
 #include "rurazu/rurazu_pages.h"
 #include "sdl_test_support.h"
@@ -52,6 +53,7 @@ TEST(InputStress, HostAndJobThreadsNeverTrip) {
     platform::sim::HostArena arena(kBase, 0x1400000);
     kvt_test::MakeGameState(arena, 3);
     platform::sim::SetForegroundWindow(kWindow);
+    platform::sim::ResetKeyboard();  // no key held from an earlier test
     Config::Setting settings;
     g_settings = &settings;
     kvt_test::RecordingGame game;

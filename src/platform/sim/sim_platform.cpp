@@ -25,12 +25,14 @@ uint32_t g_ticks KVT_GUARDED_BY(g_simLock) = 0;
 std::string g_hostExecutable KVT_GUARDED_BY(g_simLock) = "/tmp/kvt-sim/game.exe";
 uint32_t g_hostBase KVT_GUARDED_BY(g_simLock) = 0;
 uint32_t g_foregroundWindow KVT_GUARDED_BY(g_simLock) = 0;
+std::set<int32_t> g_keysDown KVT_GUARDED_BY(g_simLock);
 std::map<uint32_t, uint32_t> g_deviceWindows KVT_GUARDED_BY(g_simLock);
 uint32_t g_deviceQueries KVT_GUARDED_BY(g_simLock) = 0;
 std::vector<std::string> g_fileEvents KVT_GUARDED_BY(g_simLock);
 std::set<std::string> g_heldFiles KVT_GUARDED_BY(g_simLock);
 HostMemoryView g_view;
 std::atomic<bool> g_sleepYields{true};
+std::atomic<bool> g_sleepAdvancesClock{true};
 
 // The file a descriptor has open, as the file journal names it.
 std::string DescriptorPath(int descriptor) {
@@ -56,7 +58,7 @@ uint32_t TickCount() {
 }
 
 void SleepMs(uint32_t ms) {
-    {
+    if (g_sleepAdvancesClock) {
         kvt::MutexLock lock(g_simLock);
         g_ticks += ms;
     }
@@ -68,6 +70,11 @@ void SleepMs(uint32_t ms) {
 uint32_t ForegroundWindow() {
     kvt::MutexLock lock(g_simLock);
     return g_foregroundWindow;
+}
+
+bool AsyncKeyDown(int32_t virtualKey) {
+    kvt::MutexLock lock(g_simLock);
+    return g_keysDown.count(virtualKey) != 0;
 }
 
 std::string HostExecutablePath() {
@@ -148,11 +155,25 @@ void SetTickCount(uint32_t ms) {
 }
 
 void AdvanceTime(uint32_t ms) {
-    SleepMs(ms);
+    kvt::MutexLock lock(g_simLock);
+    g_ticks += ms;
+}
+
+void SetSleepAdvancesClock(bool advances) {
+    g_sleepAdvancesClock = advances;
 }
 
 void SetSleepYields(bool yields) {
     g_sleepYields = yields;
+}
+
+void SetAsyncKeyDown(int32_t virtualKey, bool down) {
+    kvt::MutexLock lock(g_simLock);
+    if (down) {
+        g_keysDown.insert(virtualKey);
+    } else {
+        g_keysDown.erase(virtualKey);
+    }
 }
 
 void SetForegroundWindow(uint32_t window) {

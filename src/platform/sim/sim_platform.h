@@ -14,9 +14,13 @@ void AdvanceTime(uint32_t ms);
 // Whether a sleep also yields the real thread for a moment (on by default;
 // off where a benchmark runs single passes by itself).
 void SetSleepYields(bool yields);
+// Whether a sleep moves the clock (on by default). Off, only the test moves
+// it, so a running job's passes cannot carry time past what a test checks.
+void SetSleepAdvancesClock(bool advances);
 
 void SetHostExecutablePath(const std::string& path);
 void SetForegroundWindow(uint32_t window);
+void SetAsyncKeyDown(int32_t virtualKey, bool down);
 
 // A zero-filled buffer that plays the host's address space from address 0 to
 // size; the host executable is "loaded" at base (0 = not found).

@@ -42,6 +42,10 @@ uint32_t ForegroundWindow() {
     return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(GetForegroundWindow()));
 }
 
+bool AsyncKeyDown(int32_t virtualKey) {
+    return GetAsyncKeyState(virtualKey) < 0;
+}
+
 std::string HostExecutablePath() {
     char buffer[520] = {};
     const DWORD length = GetModuleFileNameA(nullptr, buffer, sizeof buffer - 1);

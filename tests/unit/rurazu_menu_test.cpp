@@ -1,0 +1,202 @@
+// The RurAzu pages' menu as a player uses it, through the main object and a
+// running input job with a virtual wheel: binding by capture with its
+// countdown and time-out, unbinding with Delete, the delay, and the switch.
+#include <SDL3/SDL.h>
+#include <gtest/gtest.h>
+
+#include "config/setting.h"
+#include "config/setting_id.h"
+#include "core/host_locations.h"
+#include "core/kvt_control.h"
+#include "input/sdl_backend.h"
+#include "platform/platform.h"
+#include "platform/sim/sim_platform.h"
+#include "rurazu/rurazu_pages.h"
+#include "sdl_test_support.h"
+#include "test_support.h"
+
+namespace {
+namespace offs = host_offsets;
+
+constexpr uint32_t kBase = 0x10000;
+constexpr int32_t kVkDelete = 0x2E;
+// Combined menu positions: the root's three lines, then page 1's switch (3)
+// and actions: Up 4, Enter 10.
+constexpr int32_t kUpLine = 4;
+constexpr int32_t kEnterLine = 10;
+
+class RurAzuMenu : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetCoreOnce();
+        Config::ResetSettingsForTest();
+        Input::ResetBackendForTest();
+        ResetHostLocations();
+        gameState = kvt_test::MakeGameState(arena, 1);
+        platform::sim::SetTickCount(50000);
+        scratch.WriteFile(scratch.pluginFolder() / "KVTControls.ini", "[RurAzu]\nEnabled = true\n");
+        wheel = kvt_test::AttachVirtualJoystick("KVT Wheel");
+        control = static_cast<KVTControl*>(KVT_CreatePlugin(&game));
+        ASSERT_NE(control, nullptr);
+        control->GetPluginName();
+        arena.WriteU32(gameState + offs::kGameModeField, 3);
+        control->OnGameModeChange();
+        ASSERT_TRUE(kvt_test::WaitFor([] { return Input::GetBackend().IsRunning(); }));
+        // From here only the test moves the clock.
+        platform::sim::SetSleepAdvancesClock(false);
+        page = static_cast<KVTRurazuBase*>(control->children[0]);
+        handle = SDL_OpenJoystick(wheel);
+    }
+    void TearDown() override {
+        platform::sim::SetSleepAdvancesClock(true);
+        if (g_instance) g_instance->DeletingDestructor(1);
+        if (handle) SDL_CloseJoystick(handle);
+        SDL_Quit();
+        Input::ResetBackendForTest();
+        Config::ResetSettingsForTest();
+        ResetCoreOnce();
+        ResetHostLocations();
+        platform::sim::SetAsyncKeyDown(kVkDelete, false);
+    }
+
+    void Select(int32_t line) {
+        control->selectedIndex = line;
+        control->HandlePluginInput(0, 0, 0, 0, 0, 1);
+    }
+    MenuItem* Line(int32_t line) { return control->ItemAt(line); }
+    // Waits until the job's clock has passed the capture's settling time,
+    // then presses a wheel button and waits for the capture to end.
+    void PressWhenSettled(int button) {
+        auto* shown = static_cast<KVTRurazuBase*>(control->CurrentPage());
+        const uint32_t started = shown->capture.StartedAt();
+        platform::sim::AdvanceTime(500);
+        ASSERT_TRUE(kvt_test::WaitFor(
+            [&] { return static_cast<int32_t>(Input::GetBackend().lastTick() - started) > 499; }));
+        SDL_SetJoystickVirtualButton(handle, button, true);
+        ASSERT_TRUE(kvt_test::WaitFor([&] { return shown->capture.Waiting() == nullptr; }));
+        SDL_SetJoystickVirtualButton(handle, button, false);
+    }
+    std::vector<std::string> Row(float y) {
+        game.Clear();
+        control->DrawPluginPage();
+        return game.TextsAt(y);
+    }
+
+    kvt_test::ScratchGame scratch;
+    platform::sim::HostArena arena{kBase, 0x1400000};
+    uint32_t gameState = 0;
+    kvt_test::RecordingGame game;
+    SDL_JoystickID wheel = 0;
+    SDL_Joystick* handle = nullptr;
+    KVTControl* control = nullptr;
+    KVTRurazuBase* page = nullptr;
+};
+
+TEST_F(RurAzuMenu, SelectCountsDownAndThePressAfterHalfASecondBinds) {
+    MenuItem* enter = Line(kEnterLine);
+    ASSERT_EQ(enter->name, "Enter");
+    Select(kEnterLine);
+    ASSERT_EQ(page->capture.Waiting(), enter);
+    const float y = 75 + 17 * 7;
+    EXPECT_EQ(Row(y), (std::vector<std::string>{"Enter", "(Waiting 5 secs)"}));
+    platform::sim::AdvanceTime(1000);
+    EXPECT_EQ(Row(y), (std::vector<std::string>{"Enter", "(Waiting 4 secs)"}));
+    control->HandlePluginInput(0, 0, 1, 0, 0, 0);
+    EXPECT_EQ(control->selectedIndex, kEnterLine) << "the page swallows input while it captures";
+
+    g_settings->unsavedChanges = false;
+    PressWhenSettled(2);
+    EXPECT_EQ(enter->TextValue(), "#2 KVT Wheel");
+    EXPECT_TRUE(g_settings->unsavedChanges);
+    EXPECT_EQ(Row(y), (std::vector<std::string>{"Enter", "#2 KVT Wheel [menu]"}));
+}
+
+TEST_F(RurAzuMenu, NoPressForFiveSecondsKeepsTheOldBinding) {
+    MenuItem* up = Line(kUpLine);
+    up->SetValue("#1 KVT Wheel");
+    Select(kUpLine);
+    ASSERT_EQ(page->capture.Waiting(), up);
+    platform::sim::AdvanceTime(4999);
+    EXPECT_EQ(Row(92), (std::vector<std::string>{"Up", "(Waiting 1 secs)"}));
+    platform::sim::AdvanceTime(1);
+    EXPECT_EQ(Row(92), (std::vector<std::string>{"Up", "#1 KVT Wheel "}))
+        << "the time-out draws the line again";
+    EXPECT_EQ(page->capture.Waiting(), nullptr);
+    Select(kUpLine);
+    EXPECT_EQ(page->capture.Waiting(), nullptr) << "a new capture only 1000 ms after the last one ended";
+    platform::sim::AdvanceTime(1001);
+    Select(kUpLine);
+    EXPECT_EQ(page->capture.Waiting(), up);
+}
+
+TEST_F(RurAzuMenu, DangerousActionsStartOutNeedingALongHold) {
+    control->items[0]->SetValue("[2/4] RurAzu");
+    const int32_t exitLine = 3 + 4;  // Ignition, Restart, Call for Help, Retire, Exit KVT
+    MenuItem* exitKvt = Line(exitLine);
+    ASSERT_EQ(exitKvt->name, "Exit KVT");
+    exitKvt->delayMark = 0;
+    Select(exitLine);
+    PressWhenSettled(3);
+    EXPECT_EQ(exitKvt->TextValue(), "#3 KVT Wheel");
+    EXPECT_EQ(exitKvt->delayMark, 2u) << "bound for the first time: Long";
+
+    exitKvt->delayMark = 0;
+    platform::sim::AdvanceTime(1001);
+    Select(exitLine);
+    PressWhenSettled(4);
+    EXPECT_EQ(exitKvt->delayMark, 0u) << "a re-binding keeps the player's delay";
+
+    platform::sim::SetAsyncKeyDown(kVkDelete, true);
+    control->HandlePluginInput(0, 0, 0, 0, 0, 0);
+    platform::sim::SetAsyncKeyDown(kVkDelete, false);
+    ASSERT_EQ(exitKvt->TextValue(), "");
+    platform::sim::AdvanceTime(1001);
+    Select(exitLine);
+    PressWhenSettled(5);
+    EXPECT_EQ(exitKvt->delayMark, 2u) << "after Delete it is a first binding again";
+}
+
+TEST_F(RurAzuMenu, DeleteHeldClearsTheSelectedBindingWithoutPendingChanges) {
+    MenuItem* up = Line(kUpLine);
+    up->SetValue("#1 KVT Wheel");
+    control->selectedIndex = kUpLine;
+    g_settings->unsavedChanges = false;
+    control->HandlePluginInput(0, 0, 0, 0, 0, 0);
+    EXPECT_EQ(up->TextValue(), "#1 KVT Wheel") << "Delete not held";
+    platform::sim::SetAsyncKeyDown(kVkDelete, true);
+    control->HandlePluginInput(0, 0, 0, 0, 0, 0);
+    EXPECT_EQ(up->TextValue(), "");
+    EXPECT_FALSE(g_settings->unsavedChanges);
+}
+
+TEST_F(RurAzuMenu, RightRaisesTheDelayOfABoundLineUpToLong) {
+    MenuItem* up = Line(kUpLine);
+    control->selectedIndex = kUpLine;
+    control->HandlePluginInput(0, 0, 0, 0, 1, 0);
+    EXPECT_EQ(up->delayMark, 0u) << "an unbound line has no delay to change";
+    up->SetValue("#1 KVT Wheel");
+    for (uint32_t expected : {1u, 2u, 2u}) {
+        control->HandlePluginInput(0, 0, 0, 0, 1, 0);
+        EXPECT_EQ(up->delayMark, expected);
+    }
+    control->HandlePluginInput(0, 0, 0, 1, 0, 0);
+    EXPECT_EQ(up->delayMark, 1u);
+    EXPECT_EQ(Row(92), (std::vector<std::string>{"Up", "#1 KVT Wheel [=] "}));
+}
+
+TEST_F(RurAzuMenu, SwitchingRurAzuOffClosesWhatNoBindingNeeds) {
+    Line(kUpLine)->SetValue("#1 KVT Wheel");
+    Input::GetBackend().ConnectBoundDevices(false, false);
+    ASSERT_EQ(Input::GetBackend().OpenJoystickIds(), (std::vector<SDL_JoystickID>{wheel}));
+    control->selectedIndex = 3;  // the switch
+    control->HandlePluginInput(0, 0, 0, 0, 1, 0);
+    EXPECT_FALSE(g_settings->rurAzuEnabled);
+    EXPECT_TRUE(Input::GetBackend().OpenJoystickIds().empty()) << "a switched-off page needs nothing";
+    control->HandlePluginInput(0, 0, 0, 0, 1, 0);
+    EXPECT_TRUE(g_settings->rurAzuEnabled);
+    EXPECT_EQ(Input::GetBackend().OpenJoystickIds(), (std::vector<SDL_JoystickID>{wheel}));
+    Select(kEnterLine);
+    EXPECT_NE(page->capture.Waiting(), nullptr);
+}
+
+}  // namespace
