@@ -101,21 +101,10 @@ cp "$plugin" "$game/Plugins/KVTControls.dll" || fail "cannot copy $plugin"
 if [ -d "${scenario%.kvts}.files" ]; then cp -R "${scenario%.kvts}.files/." "$game/"; fi
 cp "$scenario" "$game/scenario.kvts"
 
-# A private X server; -displayfd makes it pick a free display number itself.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$run_dir/display" 2>"$run_dir/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do
-  [ -s "$run_dir/display" ] && break
-  kill -0 "$xvfb_pid" 2>/dev/null || break
-  sleep 0.1
-done
-display=$(head -n1 "$run_dir/display" 2>/dev/null)
-[ -n "$display" ] || { cat "$run_dir/xvfb.log" >&2; fail "Xvfb did not start"; }
-
-export DISPLAY=":$display"
-
 # shellcheck source=wine_prefix.sh
 . "$here/wine_prefix.sh"
+kvt_start_xvfb "$run_dir" || fail "Xvfb did not start"
+display=${DISPLAY#:}
 kvt_wine_prefix "$win_build" "$prefix" "$run_dir/wineboot.log" || fail "could not prepare the Wine prefix"
 
 echo "e2e: $(basename "$scenario") in $game (display :$display)"

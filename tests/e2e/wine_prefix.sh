@@ -3,6 +3,7 @@
 # run then plays in a hard-linked clone of it with its own wineserver, and the
 # files Wine rewrites in place (registry, ini) are real copies.
 #   kvt_wine_prefix WINDOWS-BUILD CLONE-DIR LOG-FILE   (exports WINEPREFIX)
+#   kvt_start_xvfb RUN-DIR   (a private X server: sets xvfb_pid, exports DISPLAY)
 kvt_wine_prefix() {
   local win_build=$1 clone=$2 log=$3
   local template=$win_build/wineprefix
@@ -25,4 +26,23 @@ kvt_wine_prefix() {
   find "$clone/drive_c/windows" -maxdepth 1 -name '*.ini' \
     -exec sh -c 'cp --remove-destination "$1/drive_c/windows/$(basename "$2")" "$2"' _ "$template" {} \;
   export WINEPREFIX=$clone
+}
+
+# -displayfd makes the server pick a free display number itself, so runs can
+# go in parallel. The caller kills xvfb_pid when it is done.
+kvt_start_xvfb() {
+  local run_dir=$1 display
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$run_dir/display" 2>"$run_dir/xvfb.log" &
+  xvfb_pid=$!
+  for _ in $(seq 100); do
+    [ -s "$run_dir/display" ] && break
+    kill -0 "$xvfb_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  display=$(head -n1 "$run_dir/display" 2>/dev/null)
+  if [ -z "$display" ]; then
+    cat "$run_dir/xvfb.log" >&2
+    return 1
+  fi
+  export DISPLAY=":$display"
 }

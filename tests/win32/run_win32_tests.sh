@@ -22,19 +22,9 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-# -displayfd lets the server pick a free display number itself.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$run_dir/display" 2>"$run_dir/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do
-  [ -s "$run_dir/display" ] && break
-  kill -0 "$xvfb_pid" 2>/dev/null || break
-  sleep 0.1
-done
-display=$(head -n1 "$run_dir/display" 2>/dev/null)
-[ -n "$display" ] || { cat "$run_dir/xvfb.log" >&2; echo "win32: Xvfb did not start"; exit 1; }
-export DISPLAY=":$display"
 # shellcheck source=../e2e/wine_prefix.sh
 . "$here/../e2e/wine_prefix.sh"
+kvt_start_xvfb "$run_dir" || { echo "win32: Xvfb did not start"; exit 1; }
 kvt_wine_prefix "$win_build" "$run_dir/prefix" "$run_dir/wineboot.log" || { echo "win32: no Wine prefix"; exit 1; }
 # The test program plays the host, so its folder is the host directory whose
 # Plugins folder the tests fill: a private copy keeps parallel runs apart.
