@@ -66,8 +66,7 @@ struct Rig {
         arena.WriteU32(kBase + host_offsets::kGameState, state);
         arena.WriteU32(state + host_offsets::kRunningField, 1);
         RefreshHostLocations();
-        SDL_SetHint(SDL_HINT_VIDEO_DRIVER, "dummy");
-        SDL_Init(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK);
+        SDL_Init(SDL_INIT_JOYSTICK);
         SDL_SetJoystickEventsEnabled(true);
         SDL_VirtualJoystickDesc desc;
         SDL_INIT_INTERFACE(&desc);

@@ -7,5 +7,5 @@ scripts/setup.sh >/dev/null
 cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_COMPILER=clang \
   -DCMAKE_CXX_COMPILER=clang++ -DKVT_SANITIZER=none -DKVT_BENCH=ON >/dev/null
 cmake --build build/bench --target kvt_bench
-SDL_VIDEO_DRIVER=dummy build/bench/bench/kvt_bench --benchmark_repetitions=3 \
+build/bench/bench/kvt_bench --benchmark_repetitions=3 \
   --benchmark_report_aggregates_only=true "$@"

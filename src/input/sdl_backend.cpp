@@ -126,7 +126,11 @@ int SDLBackend::Run() {
     if (stopping_) return 0;  // stopped before it was ever started
 
     Verbose("Initializing SDL subsystems...");
-    if (!SDL_Init(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK)) {
+    // Joysticks alone (they bring SDL's events and, on Windows, its helper
+    // window for DirectInput): SDL's video subsystem is not needed inside a
+    // game that draws itself, and shutting it down on this thread while the
+    // game closed during the job's start-up crashed the game under Wine.
+    if (!SDL_Init(SDL_INIT_JOYSTICK)) {
         LogLine("Failed to initialize SDL Joystick system");
         return -1;
     }
@@ -167,7 +171,7 @@ void SDLBackend::CloseSdl() {
     // Only what the job started: SDL_Quit would also invalidate this very
     // thread's object, so StopJob could no longer wait for it (it would see
     // status -1 and return while the thread still runs).
-    SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK);
+    SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
     Verbose("SDL subsystems closed");
 }
 

@@ -1,7 +1,6 @@
 // Shared pieces of the native tests.
 #include "test_support.h"
 
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -14,12 +13,6 @@
 #include "core/log.h"
 #include "core/paths.h"
 #include "platform/sim/sim_platform.h"
-
-namespace {
-// SDL's video subsystem, which the input job initialises with the joysticks,
-// has no display here.
-const bool g_dummyVideo = [] { return setenv("SDL_VIDEO_DRIVER", "dummy", 0) == 0; }();
-}  // namespace
 
 namespace kvt_test {
 

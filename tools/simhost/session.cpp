@@ -75,9 +75,9 @@ bool Session::Prepare() {
         Say("simhost: " + pluginPath + " does not export KVT_CreatePlugin");
         return false;
     }
-    Say("simhost: host image at " + Hex(layout_.Base()) + ", window " +
-        Hex(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(window_))) + ", plug-in loaded from " +
-        pluginPath);
+    Say("simhost: host thread " + std::to_string(GetCurrentThreadId()) + ", host image at " +
+        Hex(layout_.Base()) + ", window " + Hex(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(window_))) +
+        ", plug-in loaded from " + pluginPath);
     return true;
 }
 
