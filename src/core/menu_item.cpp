@@ -137,6 +137,28 @@ std::string MenuItem::TextValue() const {
     return *text;
 }
 
+bool MenuItem::TextEquals(std::string_view text) const {
+    const std::string* mine = Text();
+    if (!mine) return false;
+    kvt::MutexLock lock(g_textLock);
+    return *mine == text;
+}
+
+bool MenuItem::SameBindingAs(const MenuItem& other) const {
+    const std::string* mine = Text();
+    const std::string* theirs = other.Text();
+    if (!mine || !theirs) return false;
+    kvt::MutexLock lock(g_textLock);
+    return !mine->empty() && *mine == *theirs;
+}
+
+bool MenuItem::TextOnDevice(std::string_view prefix, std::string_view device) const {
+    const std::string* mine = Text();
+    if (!mine) return false;
+    kvt::MutexLock lock(g_textLock);
+    return std::string_view(*mine).starts_with(prefix) && Input::DevicePart(*mine) == device;
+}
+
 std::string MenuItem::DisplayText() const {
     if (!HasText()) return std::string();
     const std::string text = TextValue();

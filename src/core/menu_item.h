@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 enum MenuItemType : int32_t {
@@ -65,6 +66,14 @@ public:
     std::atomic<float>* Decimal() const {
         return type == ITEM_DECIMAL ? static_cast<std::atomic<float>*>(value) : nullptr;
     }
+    // Whether the text value equals the text exactly; false for items
+    // without text. No copy is made: the input job asks this per event.
+    bool TextEquals(std::string_view text) const;
+    // Whether both items have the same text value and it is not empty.
+    bool SameBindingAs(const MenuItem& other) const;
+    // Whether the text value begins with the prefix and its part after the
+    // first space is the device: a binding of that hat on that controller.
+    bool TextOnDevice(std::string_view prefix, std::string_view device) const;
     // The line's value column, at most kMaxValueText characters.
     std::string ValueText() const;
 
@@ -82,9 +91,10 @@ public:
     double max = 0.0;
     std::vector<std::string>* options = nullptr;
     int32_t extra = -1;
-    uint32_t holdTime = 0;
-    uint32_t delayMark = 0;
-    uint32_t contextMark = 0;
+    // The input job reads these while the menu changes them.
+    std::atomic<uint32_t> holdTime{0};
+    std::atomic<uint32_t> delayMark{0};
+    std::atomic<uint32_t> contextMark{0};
     void* value = nullptr;
 
 private:

@@ -177,6 +177,7 @@ void SDLBackend::CloseSdl() {
 
 bool SDLBackend::RunPass() {
     if (!HostRunning()) return false;
+    passThread_ = SDL_GetCurrentThreadID();
     platform::SleepMs(sleepMs_);
     const uint32_t now = platform::TickCount();
     lastTick_ = now;

@@ -63,6 +63,10 @@ public:
     uint32_t lastTick() const { return lastTick_; }
     bool isForeground() const { return isForeground_; }
     uint32_t hostWindow() const { return hostWindow_; }
+    // Whether the caller runs the job's passes (its thread, or a test or
+    // benchmark running passes itself): listener work from any other thread
+    // must not touch what the passes touch.
+    bool OnJobThread() const { return passThread_ == SDL_GetCurrentThreadID(); }
     // The keyboard reader, null until the first RequestStart.
     InputDI* Keyboard() const { return keyboard_; }
     // The joysticks the job holds open, in the order it opened them.
@@ -92,6 +96,7 @@ private:
     std::atomic<uint32_t> lastTick_{0};
     std::atomic<bool> isForeground_{false};
     std::atomic<bool> stopping_{false};
+    std::atomic<SDL_ThreadID> passThread_{0};
     std::vector<SDL_Joystick*> openJoysticks_ KVT_GUARDED_BY(g_joystickListLock);
 
     // The job's own state, its thread only.

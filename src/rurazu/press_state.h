@@ -1,4 +1,5 @@
-// What the RurAzu engine remembers of one action between events and ticks.
+// What the RurAzu engine remembers of one action between events and ticks,
+// and the timings a player feels.
 #pragma once
 
 #include <cstdint>
@@ -10,3 +11,20 @@ struct PressState {
     int32_t sendCount = 0;      // key-downs sent since the press
     bool pendingFire = false;   // fire when the binding is released
 };
+
+namespace rurazu_timing {
+// Delays by a binding's delay mark: Instant, Short, Long.
+inline constexpr uint32_t kHoldTimes[] = {0, 750, 1500};
+inline constexpr uint32_t kMaxDelayMark = 2;
+inline constexpr uint32_t kFirstRepeatMs = 500;
+inline constexpr uint32_t kRepeatMs = 25;
+// A delayed action fires this long after its hold time.
+inline constexpr uint32_t kFireAfterHoldMs = 25;
+// A Short action sharing its binding with a Long one may still fire on a
+// release this long after its hold time.
+inline constexpr uint32_t kConflictGraceMs = 350;
+// Holds shorter than this show no bar.
+inline constexpr uint32_t kBarFromMs = 150;
+// Inside a tap, and between a pending key-down and its key-up.
+inline constexpr uint32_t kTapMs = 25;
+}  // namespace rurazu_timing

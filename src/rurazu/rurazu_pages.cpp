@@ -28,13 +28,6 @@ constexpr int32_t kVkDelete = 0x2E;
 constexpr uint32_t kCaptureTimeoutMs = 5000;
 // After a capture, the delay of a line changes only this much later.
 constexpr uint32_t kDelayChangeGapMs = 500;
-constexpr uint32_t kMaxDelayMark = 2;
-
-// Actions that must not fire by accident start out needing a long hold.
-bool NeedsLongHoldFirst(int32_t id) {
-    return id == RURAZU_RESTART_STAGE || id == RURAZU_CALLFORHELP || id == RURAZU_RETIRE_STAGE ||
-           id == RURAZU_EXIT_KVT;
-}
 }  // namespace
 
 Input::SDLBackend& KVTRurazuBase::Job() {
@@ -79,7 +72,7 @@ bool KVTRurazuBase::HandleMenuInput(int32_t* selected, char textKey, bool* up, b
     } else if (item->enabled && PageEnabled() && item->group == KEYBIND && !item->TextValue().empty() &&
                platform::TickCount() - capture.StartedAt() > kDelayChangeGapMs) {
         if (left && item->delayMark > 0) --item->delayMark;
-        if (!left && item->delayMark < kMaxDelayMark) ++item->delayMark;
+        if (!left && item->delayMark < rurazu_timing::kMaxDelayMark) ++item->delayMark;
     }
     if (select) StartCapture(item);
     return true;
@@ -99,14 +92,6 @@ float KVTRurazuBase::DrawMenuItem(int32_t, MenuItem* item, int32_t, int32_t, flo
     game->WriteText(x, y, item->name.c_str());
     game->WriteText(x + 200, y, countdown);
     return lineHeight;
-}
-
-void KVTRurazuBase::OnInputEvent(const SDL_Event& event) {
-    if (!PageEnabled()) return;
-    MenuItem* waiting = capture.Waiting();
-    const bool wasUnbound = waiting && waiting->TextValue().empty();
-    if (capture.OnInputEvent(event, Job()) && wasUnbound && NeedsLongHoldFirst(waiting->id))
-        waiting->delayMark = kMaxDelayMark;
 }
 
 bool KVTRurazuBase::IsDeviceBound(const std::string& deviceName) {

@@ -25,13 +25,19 @@ public:
     float DrawMenuItem(int32_t selected, MenuItem* item, int32_t position, int32_t localSelected, float x,
                        float y, float lineHeight) override;
 
-    // The engine's key work comes with the RurAzu engine; a page already
-    // completes its captures.
-    void OnTick() override {}
+    // The engine (rurazu_engine.cpp), on the job's thread: presses and
+    // releases from events, then delayed firing, repeat and bars per pass.
+    void OnTick() override;
     void OnInputEvent(const SDL_Event& event) override;
     bool IsDeviceBound(const std::string& deviceName) override;
     bool IsJoystickBound(SDL_JoystickID id) override;
-    void OnDevicesDisconnected() override {}
+    // Releases everything the page holds. From the menu (host's thread) while
+    // the job runs, the release is left to the job's next event or pass, so
+    // the press records have one thread.
+    void OnDevicesDisconnected() override;
+
+    // Whether the action's game-mode rule lets it act in the host's mode now.
+    static bool IsGameModeAllowed(const MenuItem& item);
 
     bool listenerRegistered = false;
     Input::BindingCapture capture;
@@ -42,6 +48,29 @@ public:
     int32_t lastAction = -1;
 
 protected:
+    // Set by the menu, served by the job: release everything held.
+    std::atomic<bool> releaseRequested_{false};
+    // The foreground as the last pass saw it: losing it lets go of every key.
+    bool wasForeground_ = false;
+
+    // The engine's steps (rurazu_engine.cpp), the job's thread only.
+    void PressAction(PressState& record, MenuItem& item, bool fromKeyboard);
+    bool SendActionDown(PressState& record, MenuItem& item);
+    void ReleaseAction(PressState& record, MenuItem& item);
+    // What the release of a record that is not pressed does: ignition off,
+    // seat stop.
+    void ReleaseIdle(const MenuItem& item);
+    void ReleaseEverything();
+    // Lets go of every held record without firing anything.
+    void DropPressed(PressState& record, MenuItem& item);
+    void ServeReleaseRequest();
+    bool Conflicts(const MenuItem& item) const;
+    bool InjectionAllowed();
+    bool KeyDown(uint16_t virtualKey);
+    void KeyTap(uint16_t virtualKey);
+    void ShowHold(const MenuItem& item, uint32_t elapsed);
+    MenuItem& ActionItem(size_t record) { return *items[static_cast<size_t>(firstAction) + record]; }
+
     // The job the page is registered with (the process's one otherwise).
     Input::SDLBackend& Job();
     void StartCapture(MenuItem* item);

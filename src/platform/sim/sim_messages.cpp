@@ -4,13 +4,35 @@
 #include <utility>
 
 #include "core/mutex.h"
+#include "platform/key_output.h"
+#include "platform/platform.h"
 #include "platform/window_messages.h"
 
 namespace platform {
 namespace {
 kvt::Mutex g_messageLock;
 std::vector<sim::SentCopyData> g_sent KVT_GUARDED_BY(g_messageLock);
+std::vector<sim::SentKey> g_keys KVT_GUARDED_BY(g_messageLock);
+std::vector<uint32_t> g_closes KVT_GUARDED_BY(g_messageLock);
+
+template <typename T>
+std::vector<T> Take(std::vector<T>& record) KVT_REQUIRES(g_messageLock) {
+    std::vector<T> taken;
+    taken.swap(record);
+    return taken;
+}
 }  // namespace
+
+void SendKey(uint16_t virtualKey, bool up) {
+    const uint32_t now = TickCount();
+    kvt::MutexLock lock(g_messageLock);
+    g_keys.push_back({now, virtualKey, up});
+}
+
+void PostCloseMessage(uint32_t window) {
+    kvt::MutexLock lock(g_messageLock);
+    g_closes.push_back(window);
+}
 
 intptr_t SendCopyData(uint32_t window, uint32_t wParam, const CopyDataRecord& record) {
     sim::SentCopyData sent{window, wParam, record.code, record.byteCount, record.data != nullptr, {}};
@@ -28,9 +50,17 @@ namespace sim {
 
 std::vector<SentCopyData> TakeSentMessages() {
     kvt::MutexLock lock(g_messageLock);
-    std::vector<SentCopyData> sent;
-    sent.swap(g_sent);
-    return sent;
+    return Take(g_sent);
+}
+
+std::vector<SentKey> TakeSentKeys() {
+    kvt::MutexLock lock(g_messageLock);
+    return Take(g_keys);
+}
+
+std::vector<uint32_t> TakePostedCloses() {
+    kvt::MutexLock lock(g_messageLock);
+    return Take(g_closes);
 }
 
 }  // namespace sim

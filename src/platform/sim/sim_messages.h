@@ -1,6 +1,7 @@
 // The simulated platform's windows, for the native tests: every WM_COPYDATA
 // the plug-in sends is recorded with a copy of its data, taken while the
-// record is still alive, as a window procedure would read it.
+// record is still alive, as a window procedure would read it; every key and
+// close request is recorded too.
 #pragma once
 
 #include <cstdint>
@@ -19,5 +20,15 @@ struct SentCopyData {
 
 // The messages sent since the last call, oldest first; taking them empties the record.
 std::vector<SentCopyData> TakeSentMessages();
+
+// One synthesised key, with the simulated clock's time when it was sent.
+struct SentKey {
+    uint32_t tick;
+    uint16_t virtualKey;
+    bool up;
+};
+std::vector<SentKey> TakeSentKeys();
+// The windows a WM_CLOSE was posted to.
+std::vector<uint32_t> TakePostedCloses();
 
 }  // namespace platform::sim
