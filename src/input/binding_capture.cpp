@@ -18,7 +18,8 @@ bool BindingCapture::Start(MenuItem* item, uint32_t now, SDLBackend& backend) {
     return true;
 }
 
-bool BindingCapture::OnInputEvent(const SDL_Event& event, SDLBackend& backend) {
+bool BindingCapture::OnInputEvent(const SDL_Event& event, SDLBackend& backend,
+                                  void (*prepare)(MenuItem& item)) {
     MenuItem* item = waiting_;
     // The job's pass may have begun just before the host's thread stamped the
     // start: that is "not yet settled", not a difference of 49 days.
@@ -31,6 +32,7 @@ bool BindingCapture::OnInputEvent(const SDL_Event& event, SDLBackend& backend) {
     // leaves the item as it was.
     const std::string text = MakeBindingText(event);
     if (!waiting_.compare_exchange_strong(item, nullptr)) return false;
+    if (prepare) prepare(*item);
     item->SetValue(text);
     if (g_settings) g_settings->unsavedChanges = true;
     Finish(platform::TickCount(), backend);

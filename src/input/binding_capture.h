@@ -28,8 +28,9 @@ public:
     // The caller checks the item's line and page are enabled.
     bool Start(MenuItem* item, uint32_t now, SDLBackend& backend);
     // Job's thread, for every event: a press ends the capture with its text.
-    // True when this event ended it.
-    bool OnInputEvent(const SDL_Event& event, SDLBackend& backend);
+    // True when this event ended it. prepare, when given, sees the item once
+    // the end is claimed and before its binding changes.
+    bool OnInputEvent(const SDL_Event& event, SDLBackend& backend, void (*prepare)(MenuItem& item) = nullptr);
     // Host's thread: gives up waiting (a time-out); false when a press
     // already ended it.
     bool Abandon(uint32_t now, SDLBackend& backend);

@@ -62,9 +62,12 @@ bool IsSeatMove(int32_t id) {
     return id >= RURAZU_VR_MOVE_SEAT_FORWARD && id <= RURAZU_VR_MOVE_SEAT_DOWN;
 }
 
-bool NeedsLongHoldFirst(int32_t id) {
-    return id == RURAZU_RESTART_STAGE || id == RURAZU_CALLFORHELP || id == RURAZU_RETIRE_STAGE ||
-           id == RURAZU_EXIT_KVT;
+// Actions that must not fire by accident start out needing a long hold, set
+// before the binding appears so nobody sees it bound without it.
+void LongHoldWhenFirstBound(MenuItem& item) {
+    const bool dangerous = item.id == RURAZU_RESTART_STAGE || item.id == RURAZU_CALLFORHELP ||
+                           item.id == RURAZU_RETIRE_STAGE || item.id == RURAZU_EXIT_KVT;
+    if (dangerous && item.TextEquals("")) item.delayMark = rurazu_timing::kMaxDelayMark;
 }
 }  // namespace
 
@@ -294,9 +297,7 @@ void KVTRurazuBase::OnInputEvent(const SDL_Event& event) {
             break;
     }
 
-    MenuItem* waiting = capture.Waiting();
-    const bool firstBinding = waiting && waiting->TextValue().empty() && NeedsLongHoldFirst(waiting->id);
-    if (capture.OnInputEvent(event, Job()) && firstBinding) waiting->delayMark = kMaxDelayMark;
+    capture.OnInputEvent(event, Job(), &LongHoldWhenFirstBound);
 }
 
 void KVTRurazuBase::OnTick() {

@@ -10,7 +10,9 @@
 #include "platform/platform.h"
 
 KVTRurazuBase::~KVTRurazuBase() {
-    // The main object stopped the job before its pages go.
+    // The main object stopped the job before its pages go, so this thread
+    // is the only one left: a key still held when the game closes comes up.
+    for (size_t i = 0; i < pressStates.size(); ++i) DropPressed(pressStates[i], ActionItem(i));
     Input::GetBackend().RemoveListener(this);
 }
 

@@ -10,6 +10,7 @@
 #include "core/kvt_control.h"
 #include "input/sdl_backend.h"
 #include "platform/platform.h"
+#include "platform/sim/sim_messages.h"
 #include "platform/sim/sim_platform.h"
 #include "rurazu/rurazu_pages.h"
 #include "sdl_test_support.h"
@@ -167,6 +168,27 @@ TEST_F(RurAzuMenu, DeleteHeldClearsTheSelectedBindingWithoutPendingChanges) {
     control->HandlePluginInput(0, 0, 0, 0, 0, 0);
     EXPECT_EQ(up->TextValue(), "");
     EXPECT_FALSE(g_settings->unsavedChanges);
+}
+
+TEST_F(RurAzuMenu, DeletingAHeldBindingLetsItsKeyUpThroughTheJob) {
+    MenuItem* up = Line(kUpLine);
+    up->SetValue("#1 KVT Wheel");
+    platform::sim::TakeSentKeys();
+    std::vector<platform::sim::SentKey> keys;
+    auto saw = [&](bool keyUp) {
+        for (const auto& key : platform::sim::TakeSentKeys()) keys.push_back(key);
+        for (const auto& key : keys)
+            if (key.virtualKey == 0x26 && key.up == keyUp) return true;
+        return false;
+    };
+    SDL_SetJoystickVirtualButton(handle, 1, true);
+    ASSERT_TRUE(kvt_test::WaitFor([&] { return saw(false); })) << "Up went down";
+    control->selectedIndex = kUpLine;
+    platform::sim::SetAsyncKeyDown(kVkDelete, true);
+    control->HandlePluginInput(0, 0, 0, 0, 0, 0);
+    ASSERT_EQ(up->TextValue(), "");
+    EXPECT_TRUE(kvt_test::WaitFor([&] { return saw(true); })) << "the job let the held key up";
+    SDL_SetJoystickVirtualButton(handle, 1, false);
 }
 
 TEST_F(RurAzuMenu, RightRaisesTheDelayOfABoundLineUpToLong) {

@@ -1,0 +1,461 @@
+// The RurAzu engine as a player feels it: a virtual pad's buttons and hat and
+// pushed keyboard events go through the job's passes, run here on the test's
+// thread against the controllable clock (25 ms a pass), and what reaches the
+// host is read from the recorders: keys with their times, host commands,
+// close requests and the hold bars.
+#include <SDL3/SDL.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "config/setting.h"
+#include "config/setting_id.h"
+#include "core/host_locations.h"
+#include "core/kvt_control.h"
+#include "core/vr_bridge.h"
+#include "input/sdl_backend.h"
+#include "platform/platform.h"
+#include "platform/sim/sim_messages.h"
+#include "platform/sim/sim_platform.h"
+#include "rurazu/rurazu_pages.h"
+#include "sdl_test_support.h"
+#include "test_support.h"
+
+namespace {
+namespace offs = host_offsets;
+using platform::sim::SentKey;
+
+constexpr uint32_t kBase = 0x10000;
+constexpr uint32_t kWindow = 0x4242;
+constexpr uint32_t kPass = 25;
+
+struct Command {
+    uint32_t code;
+    int32_t value;  // -1 when the command carries no value
+    bool operator==(const Command&) const = default;
+};
+
+class RurAzuEngine : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetCoreOnce();
+        Config::ResetSettingsForTest();
+        Input::ResetBackendForTest();
+        ResetHostLocations();
+        ResetVrBridge();
+        gameState = kvt_test::MakeGameState(arena, 1);
+        platform::sim::SetTickCount(100000);
+        platform::sim::SetSleepYields(false);
+        platform::sim::SetForegroundWindow(kWindow);
+        scratch.WriteFile(scratch.pluginFolder() / "KVTControls.ini",
+                          "[RurAzu]\nEnabled = true\n[KeyBind]\nRURAZU_CUSTOM2_KEYCODE = F\n");
+        pad = kvt_test::AttachVirtualJoystick("Test Pad", 8, 1);
+        handle = SDL_OpenJoystick(pad);
+        control = static_cast<KVTControl*>(KVT_CreatePlugin(&game));
+        ASSERT_NE(control, nullptr);
+        RefreshHostLocations();
+        Host().hostWindow = kWindow;
+        for (int p = 0; p < 3; ++p) job.AddListener(Page(p));
+        job.RequestStart(kWindow);
+        Pass();  // the first foreground test
+        Drain();
+    }
+    void TearDown() override {
+        for (int p = 0; p < 3; ++p) job.RemoveListener(Page(p));
+        if (g_instance) g_instance->DeletingDestructor(1);
+        if (handle) SDL_CloseJoystick(handle);
+        SDL_Quit();
+        platform::sim::SetSleepYields(true);
+        Input::ResetBackendForTest();
+        Config::ResetSettingsForTest();
+        ResetCoreOnce();
+        ResetHostLocations();
+        ResetVrBridge();
+    }
+
+    KVTRurazuBase* Page(int index) { return dynamic_cast<KVTRurazuBase*>(control->children[index]); }
+    MenuItem* Bind(int32_t id, const std::string& binding, uint32_t delay = 0, uint32_t rule = 0) {
+        MenuItem* item = control->FindItem(id);
+        EXPECT_NE(item, nullptr);
+        item->SetValue(binding);
+        item->delayMark = delay;
+        item->contextMark = rule;
+        return item;
+    }
+    void Mode(int32_t mode) { arena.WriteU32(gameState + offs::kGameModeField, mode); }
+    uint32_t Pass(int count = 1) {
+        for (int i = 0; i < count; ++i) job.RunPass();
+        return job.lastTick();
+    }
+    void Button(int button, bool down) {
+        SDL_SetJoystickVirtualButton(handle, button, down);
+        Pass();
+    }
+    void Hat(uint8_t value) {
+        SDL_SetJoystickVirtualHat(handle, 0, value);
+        Pass();
+    }
+    void Key(int scancode, bool down) {
+        SDL_Event event{};
+        event.type = down ? SDL_EVENT_KEY_DOWN : SDL_EVENT_KEY_UP;
+        event.key.scancode = static_cast<SDL_Scancode>(scancode);
+        SDL_PushEvent(&event);
+        Pass();
+    }
+    void Drain() {
+        platform::sim::TakeSentKeys();
+        platform::sim::TakeSentMessages();
+        platform::sim::TakePostedCloses();
+    }
+    std::vector<Command> Commands() {
+        std::vector<Command> commands;
+        for (const auto& sent : platform::sim::TakeSentMessages()) {
+            int32_t value = -1;
+            if (sent.data.size() == sizeof value) std::memcpy(&value, sent.data.data(), sizeof value);
+            commands.push_back({sent.code, value});
+        }
+        return commands;
+    }
+    bool BarShown(int32_t id) {
+        for (const HoldProgressSlot& slot : control->holdProgress.Slots())
+            if (slot.actionId == id) return true;
+        return false;
+    }
+    // Every key as "+XX@t" (down) or "-XX@t" (up), t relative to the origin.
+    static std::vector<std::string> Keys(uint32_t origin) {
+        std::vector<std::string> keys;
+        for (const SentKey& key : platform::sim::TakeSentKeys()) {
+            char text[32];
+            std::snprintf(text, sizeof text, "%c%02X@%u", key.up ? '-' : '+', key.virtualKey,
+                          key.tick - origin);
+            keys.push_back(text);
+        }
+        return keys;
+    }
+
+    kvt_test::ScratchGame scratch;
+    platform::sim::HostArena arena{kBase, 0x1400000};
+    kvt_test::RecordingGame game;
+    Input::SDLBackend job;
+    KVTControl* control = nullptr;
+    uint32_t gameState = 0;
+    SDL_JoystickID pad = 0;
+    SDL_Joystick* handle = nullptr;
+};
+
+TEST_F(RurAzuEngine, ControllerInstantKeyGoesDownAtOnceRepeatsFrom500MsAndComesUpOnce) {
+    Bind(RURAZU_UP, "#0 Test Pad");
+    Button(0, true);
+    const uint32_t t0 = job.lastTick();
+    while (job.lastTick() - t0 < 1000) Pass();
+    Button(0, false);
+    std::vector<std::string> expected = {"+26@0"};
+    for (uint32_t t = 500; t <= 1000; t += kPass) expected.push_back("+26@" + std::to_string(t));
+    expected.push_back("-26@1025");
+    EXPECT_EQ(Keys(t0), expected);
+}
+
+TEST_F(RurAzuEngine, KeyboardInstantKeyIsOneTapAtTheRelease) {
+    Bind(RURAZU_UP, "K200 Keyboard");
+    Key(200, true);
+    const uint32_t t0 = job.lastTick();
+    EXPECT_EQ(Keys(t0), std::vector<std::string>{}) << "nothing at the press";
+    Pass(3);
+    Key(200, false);
+    EXPECT_EQ(Keys(t0), (std::vector<std::string>{"+26@100", "-26@125"}));
+}
+
+TEST_F(RurAzuEngine, KeyboardKeyHeldPastTheRepeatDelayRepeatsAndAddsOneDownAtTheRelease) {
+    Bind(RURAZU_UP, "K200 Keyboard");
+    Key(200, true);
+    const uint32_t t0 = job.lastTick();
+    Pass(21);  // t0 + 525
+    Key(200, false);
+    EXPECT_EQ(Keys(t0), (std::vector<std::string>{"+26@500", "+26@525", "+26@550", "-26@575"}));
+}
+
+TEST_F(RurAzuEngine, LongActionFiresOnceAfterItsHoldWithItsBarAndNothingAtTheRelease) {
+    Bind(RURAZU_RESTART_STAGE, "#1 Test Pad", 2, 1);
+    Button(1, true);
+    const uint32_t t0 = job.lastTick();
+    uint32_t firedAt = 0, barFrom = 0;
+    while (job.lastTick() - t0 < 2000) {
+        const uint32_t now = Pass();
+        if (!barFrom && BarShown(RURAZU_RESTART_STAGE)) barFrom = now - t0;
+        const std::vector<Command> commands = Commands();
+        if (!commands.empty()) {
+            EXPECT_EQ(commands, (std::vector<Command>{{3, -1}}));
+            EXPECT_EQ(firedAt, 0u) << "fired twice";
+            firedAt = now - t0;
+            EXPECT_FALSE(BarShown(RURAZU_RESTART_STAGE)) << "the bar goes with the command";
+        }
+    }
+    EXPECT_EQ(firedAt, 1525u);
+    EXPECT_EQ(barFrom, 150u);
+    Button(1, false);
+    EXPECT_EQ(Commands(), std::vector<Command>{});
+}
+
+TEST_F(RurAzuEngine, LongActionReleasedEarlyDoesNothingAndClearsItsBar) {
+    Bind(RURAZU_RESTART_STAGE, "#1 Test Pad", 2, 1);
+    Button(1, true);
+    Pass(40);  // one second
+    EXPECT_TRUE(BarShown(RURAZU_RESTART_STAGE));
+    Button(1, false);
+    EXPECT_EQ(Commands(), std::vector<Command>{});
+    EXPECT_FALSE(BarShown(RURAZU_RESTART_STAGE));
+    EXPECT_FALSE(control->holdProgress.Visible());
+}
+
+TEST_F(RurAzuEngine, ShortAndLongOnOneButtonAreToldApartByTheHoldLength) {
+    Bind(RURAZU_ENTER, "#2 Test Pad", 1);
+    Bind(RURAZU_ESC, "#2 Test Pad", 2);
+    // Released at 900 ms: the Short action, as a key tap at the release.
+    Button(2, true);
+    uint32_t t0 = job.lastTick();
+    while (job.lastTick() - t0 < 875) Pass();
+    Button(2, false);
+    EXPECT_EQ(Keys(t0), (std::vector<std::string>{"+0D@900", "-0D@925"}));
+    // Held 2 s: the Short one is dropped at 1100 ms, the Long one fires at 1525 ms.
+    Pass(40);
+    Button(2, true);
+    t0 = job.lastTick();
+    while (job.lastTick() - t0 < 2000) Pass();
+    Button(2, false);
+    EXPECT_EQ(Keys(t0), (std::vector<std::string>{"+1B@1525", "-1B@1525"}));
+}
+
+TEST_F(RurAzuEngine, BackspaceTapsEscapeOnlyInGameMode2) {
+    Bind(RURAZU_BACK, "#3 Test Pad");
+    Mode(2);
+    Button(3, true);
+    const uint32_t t0 = job.lastTick();
+    Button(3, false);
+    EXPECT_EQ(Keys(t0), (std::vector<std::string>{"+08@0", "+1B@0", "-1B@25", "-08@50"}));
+    Mode(1);
+    Button(3, true);
+    const uint32_t t1 = job.lastTick();
+    Button(3, false);
+    EXPECT_EQ(Keys(t1), (std::vector<std::string>{"+08@0", "-08@25"}));
+}
+
+TEST_F(RurAzuEngine, IgnitionStartsInThePassOfThePressAndStopsAtTheRelease) {
+    Bind(RURAZU_IGNITION, "#4 Test Pad", 0, 1);
+    Button(4, true);
+    EXPECT_EQ(Commands(), (std::vector<Command>{{6, 1}}));
+    Pass(10);
+    EXPECT_EQ(Commands(), std::vector<Command>{}) << "two-phase: nothing while held";
+    Button(4, false);
+    EXPECT_EQ(Commands(), (std::vector<Command>{{6, 0}}));
+}
+
+TEST_F(RurAzuEngine, CtrlSAndExitAreTheirOwnSequences) {
+    Bind(RURAZU_LCTRL_S, "#5 Test Pad");
+    Bind(RURAZU_EXIT_KVT, "#6 Test Pad");
+    Button(5, true);
+    const uint32_t t0 = job.lastTick();
+    Button(5, false);
+    EXPECT_EQ(Keys(t0), (std::vector<std::string>{"+A2@0", "+53@0", "-53@25", "-A2@25"}));
+    Button(6, true);
+    EXPECT_EQ(platform::sim::TakePostedCloses(), std::vector<uint32_t>{kWindow});
+    Button(6, false);
+    EXPECT_EQ(platform::sim::TakePostedCloses(), std::vector<uint32_t>{});
+}
+
+TEST_F(RurAzuEngine, InTheBackgroundNoKeyGoesOutButHostCommandsAndCloseDo) {
+    Bind(RURAZU_UP, "#0 Test Pad");
+    Bind(RURAZU_IGNITION, "#4 Test Pad");
+    Bind(RURAZU_EXIT_KVT, "#6 Test Pad");
+    platform::sim::SetForegroundWindow(0x999);
+    Pass(40);  // past the next foreground test
+    ASSERT_FALSE(job.isForeground());
+    Button(0, true);
+    Pass(30);
+    Button(0, false);
+    EXPECT_EQ(Keys(0), std::vector<std::string>{});
+    Button(4, true);
+    Button(4, false);
+    EXPECT_EQ(Commands(), (std::vector<Command>{{6, 1}, {6, 0}}));
+    Button(6, true);
+    EXPECT_EQ(platform::sim::TakePostedCloses(), std::vector<uint32_t>{kWindow});
+}
+
+TEST_F(RurAzuEngine, LosingTheForegroundReleasesAHeldKeyAtOnce) {
+    Bind(RURAZU_UP, "#0 Test Pad");
+    Button(0, true);
+    const uint32_t t0 = job.lastTick();
+    platform::sim::SetForegroundWindow(0x999);
+    while (job.isForeground()) Pass();
+    const uint32_t lost = job.lastTick() - t0;
+    std::vector<std::string> keys = Keys(t0);
+    ASSERT_GE(keys.size(), 2u);
+    EXPECT_EQ(keys.front(), "+26@0");
+    EXPECT_EQ(keys.back(), "-26@" + std::to_string(lost)) << "up in the pass that saw the foreground go";
+    for (size_t i = 0; i + 1 < keys.size(); ++i) EXPECT_EQ(keys[i][0], '+') << keys[i];
+    Pass(3);
+    Button(0, false);
+    EXPECT_EQ(Keys(t0), std::vector<std::string>{}) << "nothing more: the action counts as released";
+}
+
+TEST_F(RurAzuEngine, AKeyDownThatWentOutComesUpEvenDuringACapture) {
+    Bind(RURAZU_UP, "#0 Test Pad");
+    Button(0, true);
+    // A capture on another line stops new keys, not the key-up of this one.
+    Page(0)->capture.Start(control->FindItem(RURAZU_DOWN), platform::TickCount(), job);
+    Pass(30);
+    Button(0, false);
+    EXPECT_EQ(Keys(0).back().substr(0, 3), "-26");
+}
+
+TEST_F(RurAzuEngine, RemovingAControllerReleasesEverythingAndStopsTwoPhaseActions) {
+    Bind(RURAZU_UP, "#0 Test Pad");
+    Button(0, true);
+    const uint32_t t0 = job.lastTick();
+    Keys(t0);
+    SDL_DetachVirtualJoystick(pad);
+    Pass();
+    EXPECT_EQ(Keys(t0), std::vector<std::string>{"-26@25"});
+    EXPECT_EQ(Commands(), (std::vector<Command>{{6, 0}})) << "ignition off, bound or not";
+}
+
+TEST_F(RurAzuEngine, ModeChangeReleasesAnActionItsRuleNoLongerAllows) {
+    Bind(RURAZU_UP, "#0 Test Pad", 0, 1);
+    Mode(1);
+    Button(0, true);
+    const uint32_t t0 = job.lastTick();
+    Mode(3);
+    Pass();
+    EXPECT_EQ(Keys(t0), (std::vector<std::string>{"+26@0", "-26@25"}));
+    Button(0, false);
+    EXPECT_EQ(Keys(t0), std::vector<std::string>{});
+    Button(0, true);
+    EXPECT_EQ(Keys(t0), std::vector<std::string>{}) << "a press in a menu is refused by the race rule";
+}
+
+TEST_F(RurAzuEngine, HatDirectionsPressAndCentringReleasesEveryDirection) {
+    Bind(RURAZU_UP, "H0.1 Test Pad");
+    Bind(RURAZU_RIGHT, "H0.2 Test Pad");
+    Hat(SDL_HAT_UP);
+    const uint32_t t0 = job.lastTick();
+    Hat(SDL_HAT_RIGHT);  // straight to another direction: no release of the first
+    Hat(SDL_HAT_CENTERED);
+    EXPECT_EQ(Keys(t0), (std::vector<std::string>{"+26@0", "+27@25", "-26@50", "-27@50"}));
+}
+
+TEST_F(RurAzuEngine, WithRurAzuOffNothingActs) {
+    Bind(RURAZU_UP, "#0 Test Pad");
+    Bind(RURAZU_IGNITION, "#4 Test Pad");
+    g_settings->rurAzuEnabled = false;
+    Button(0, true);
+    Button(4, true);
+    Pass(30);
+    EXPECT_EQ(Keys(0), std::vector<std::string>{});
+    EXPECT_EQ(Commands(), std::vector<Command>{});
+}
+
+TEST_F(RurAzuEngine, CustomKeysSendTheirCodeAndNothingWithoutOne) {
+    Bind(RURAZU_CUSTOM1, "#0 Test Pad");
+    MenuItem* custom2 = Bind(RURAZU_CUSTOM2, "#1 Test Pad");
+    EXPECT_EQ(custom2->name, "Custom2 (F)");
+    Button(0, true);
+    Pass();
+    EXPECT_EQ(Keys(0), std::vector<std::string>{});
+    KVTRurazuBase* page2 = Page(1);
+    for (const PressState& record : page2->pressStates) EXPECT_FALSE(record.pressed) << "disarmed";
+    Button(0, false);
+    Button(1, true);
+    const uint32_t t0 = job.lastTick();
+    Button(1, false);
+    EXPECT_EQ(Keys(t0), (std::vector<std::string>{"+46@0", "-46@25"}));
+}
+
+TEST_F(RurAzuEngine, VrViewActionsTapTheConfigToolsKeys) {
+    scratch.WriteFile(scratch.root() / "Plugins" / "KVTvrConfig.dll", "only looked for");
+    Bind(RURAZU_VR_RESETVIEW, "#0 Test Pad");
+    Bind(RURAZU_VR_TOGGLEDEBUG, "#1 Test Pad");
+    Button(0, true);
+    const uint32_t t0 = job.lastTick();
+    Button(0, false);
+    Button(1, true);
+    EXPECT_EQ(Keys(t0), (std::vector<std::string>{"+2D@0", "-2D@25", "+6F@75", "-6F@100"}));
+}
+
+TEST_F(RurAzuEngine, EveryPressRecordOfAPageReleasesWhenTheMenuAsks) {
+    Bind(RURAZU_UP, "#0 Test Pad");
+    Bind(RURAZU_DOWN, "#1 Test Pad", 1);
+    Button(0, true);
+    Button(1, true);
+    Pass(8);
+    const uint32_t t0 = job.lastTick();
+    ASSERT_TRUE(BarShown(RURAZU_DOWN));
+    Page(0)->OnDevicesDisconnected();
+    EXPECT_EQ(Keys(t0).back().substr(0, 3), "-26");
+    EXPECT_FALSE(BarShown(RURAZU_DOWN));
+    Pass(40);
+    EXPECT_EQ(Keys(t0), std::vector<std::string>{}) << "a released Short action does not fire later";
+}
+
+// The rules by the host's memory.
+class RurAzuRules : public RurAzuEngine {
+protected:
+    bool Allowed(int32_t id, uint32_t rule, int32_t mode) {
+        MenuItem* item = control->FindItem(id);
+        item->contextMark = rule;
+        Mode(mode);
+        return KVTRurazuBase::IsGameModeAllowed(*item);
+    }
+    void WriteStage(const char* name) {
+        for (size_t i = 0; i <= std::strlen(name); ++i) {
+            const uint32_t address = kBase + offs::kStageName + 2 * static_cast<uint32_t>(i);
+            const uint32_t word = arena.ReadU32(address & ~3u);
+            const uint32_t shift = (address & 2u) * 8;
+            arena.WriteU32(address & ~3u,
+                           (word & ~(0xFFFFu << shift)) | (uint32_t(uint8_t(name[i])) << shift));
+        }
+    }
+};
+
+TEST_F(RurAzuRules, TheRaceRuleIsModes1And10WithTheStageExceptions) {
+    for (int32_t mode : {1, 10}) EXPECT_TRUE(Allowed(RURAZU_F1, 1, mode)) << mode;
+    for (int32_t mode : {0, 2, 3, 8, 9, 13, 15}) EXPECT_FALSE(Allowed(RURAZU_F1, 1, mode)) << mode;
+    EXPECT_TRUE(Allowed(RURAZU_RESTART_STAGE, 1, 2));
+    EXPECT_FALSE(Allowed(RURAZU_RESTART_STAGE, 1, 8));
+    EXPECT_TRUE(Allowed(RURAZU_RETIRE_STAGE, 1, 2));
+    EXPECT_TRUE(Allowed(RURAZU_RETIRE_STAGE, 1, 8));
+    EXPECT_FALSE(Allowed(RURAZU_RETIRE_STAGE, 1, 9));
+    EXPECT_TRUE(Allowed(RURAZU_F1, 0, 77)) << "any time";
+}
+
+TEST_F(RurAzuRules, TheMenuRuleReadsTheHostInModes1_10And15) {
+    for (int32_t mode : {2, 3, 8, 9}) EXPECT_TRUE(Allowed(RURAZU_ENTER, 2, mode)) << mode;
+    for (int32_t mode : {0, 4, 13, 241}) EXPECT_FALSE(Allowed(RURAZU_ENTER, 2, mode)) << mode;
+
+    const uint32_t object1 = arena.Allocate(0x100);
+    const uint32_t object2 = arena.Allocate(0x100);
+    arena.WriteU32(kBase + offs::kHostObject1, object1);
+    arena.WriteU32(kBase + offs::kHostObject2, object2);
+    Host().hostObject2 = 0;
+    RefreshHostLocations();
+    arena.WriteU32(object2 + 0x78, 1);
+    WriteStage("Rally Yard 2");
+    EXPECT_TRUE(Allowed(RURAZU_ENTER, 2, 1)) << "the yard, on foot";
+    arena.WriteU32(object1 + 8, 1);
+    EXPECT_FALSE(Allowed(RURAZU_ENTER, 2, 1));
+    arena.WriteU32(object1 + 8, 0);
+    arena.WriteU32(object2 + 0x78, 0);
+    EXPECT_FALSE(Allowed(RURAZU_ENTER, 2, 1));
+    arena.WriteU32(object2 + 0x78, 1);
+    WriteStage("Rally Yarn");
+    EXPECT_FALSE(Allowed(RURAZU_ENTER, 2, 1)) << "another stage";
+
+    for (int32_t mode : {10, 15}) {
+        arena.WriteU32(kBase + offs::kHostBlock + 0x130, 0);
+        EXPECT_FALSE(Allowed(RURAZU_ENTER, 2, mode)) << mode;
+        arena.WriteU32(kBase + offs::kHostBlock + 0x130, 1);
+        EXPECT_TRUE(Allowed(RURAZU_ENTER, 2, mode)) << mode;
+    }
+}
+
+}  // namespace
