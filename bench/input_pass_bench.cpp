@@ -12,26 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "alloc_counter.h"
 #include "core/host_locations.h"
 #include "input/binding_text.h"
 #include "input/sdl_backend.h"
 #include "platform/sim/sim_platform.h"
-
-namespace {
-std::atomic<uint64_t> g_allocations{0};
-}  // namespace
-
-void* operator new(std::size_t size) {
-    ++g_allocations;
-    if (void* memory = std::malloc(size ? size : 1)) return memory;
-    throw std::bad_alloc();
-}
-void operator delete(void* memory) noexcept {
-    std::free(memory);
-}
-void operator delete(void* memory, std::size_t) noexcept {
-    std::free(memory);
-}
 
 namespace {
 constexpr uint32_t kBase = 0x10000;
@@ -135,10 +120,10 @@ void BM_PassWithBurst(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         rig.PushBurst(burst);
-        const uint64_t before = g_allocations;
+        const uint64_t before = AllocationCount();
         state.ResumeTiming();
         rig.backend.RunPass();
-        allocations += g_allocations - before;
+        allocations += AllocationCount() - before;
     }
     const double events = double(state.iterations()) * burst;
     state.SetItemsProcessed(static_cast<int64_t>(events));
@@ -152,14 +137,12 @@ void BM_IdlePass(benchmark::State& state) {
     Rig rig;
     uint64_t allocations = 0;
     for (auto _ : state) {
-        const uint64_t before = g_allocations;
+        const uint64_t before = AllocationCount();
         rig.backend.RunPass();
-        allocations += g_allocations - before;
+        allocations += AllocationCount() - before;
     }
     state.counters["allocs/pass"] = double(allocations) / double(state.iterations());
 }
 BENCHMARK(BM_IdlePass);
 
 }  // namespace
-
-BENCHMARK_MAIN();

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #include "config/setting.h"
 #include "config/setting_id.h"
@@ -166,35 +167,60 @@ std::string MenuItem::DisplayText() const {
     return text;
 }
 
-std::string MenuItem::ValueText() const {
-    char buffer[kMaxValueText + 1] = {};
+namespace {
+// Copies at most kMaxValueText characters and terminates.
+void CopyCut(char* out, std::string_view text) {
+    const size_t length = text.size() < kMaxValueText ? text.size() : kMaxValueText;
+    std::memcpy(out, text.data(), length);
+    out[length] = '\0';
+}
+}  // namespace
+
+void MenuItem::WriteValueText(char* out) const {
+    constexpr size_t size = kMaxValueText + 1;
+    out[0] = '\0';
     switch (type) {
         case ITEM_BOOLEAN:
-            return Flag()->load() ? "TRUE" : "FALSE";
+            CopyCut(out, Flag()->load() ? "TRUE" : "FALSE");
+            return;
         case ITEM_TOGGLE:
-            return Flag()->load() ? "ENABLED" : "DISABLED";
+            CopyCut(out, Flag()->load() ? "ENABLED" : "DISABLED");
+            return;
         case ITEM_INTEGER:
-            std::snprintf(buffer, sizeof buffer, "%d", Number()->load());
-            return buffer;
+            std::snprintf(out, size, "%d", Number()->load());
+            return;
         case ITEM_DECIMAL:
-            std::snprintf(buffer, sizeof buffer, "%.3f", static_cast<double>(Decimal()->load()));
-            return buffer;
+            std::snprintf(out, size, "%.3f", static_cast<double>(Decimal()->load()));
+            return;
         case ITEM_CHOICE:
         case ITEM_BINDING: {
-            const std::string shown = DisplayText();
-            if (!shown.empty()) {
+            char shown[kMaxValueText + 1] = {};
+            if (const std::string* text = Text()) {
+                kvt::MutexLock lock(g_textLock);
+                CopyCut(shown, *text);
+            }
+            if (group == KEYBIND || type == ITEM_BINDING)
+                if (const char* named = Input::BindingKeyName(shown)) CopyCut(shown, named);
+            if (shown[0] != '\0') {
                 const char* delay = DelayMarkText(delayMark);
                 // snprintf cuts an over-long binding at the buffer instead of overflowing.
-                std::snprintf(buffer, sizeof buffer, "%s %s%s%s", shown.c_str(), delay, *delay ? " " : "",
+                std::snprintf(out, size, "%s %s%s%s", shown, delay, *delay ? " " : "",
                               ContextMarkText(contextMark));
-                return buffer;
+                return;
             }
-            if (id == SAVE_SETTINGS && g_settings && g_settings->unsavedChanges) return "[PENDING CHANGES]";
-            return "";
+            if (id == SAVE_SETTINGS && g_settings && g_settings->unsavedChanges)
+                CopyCut(out, "[PENDING CHANGES]");
+            return;
         }
         default:
-            return "";
+            return;
     }
+}
+
+std::string MenuItem::ValueText() const {
+    char buffer[kMaxValueText + 1];
+    WriteValueText(buffer);
+    return buffer;
 }
 
 const char* DelayMarkText(uint32_t index) {

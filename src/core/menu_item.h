@@ -74,7 +74,10 @@ public:
     // Whether the text value begins with the prefix and its part after the
     // first space is the device: a binding of that hat on that controller.
     bool TextOnDevice(std::string_view prefix, std::string_view device) const;
-    // The line's value column, at most kMaxValueText characters.
+    // The line's value column, at most kMaxValueText characters: into the
+    // caller's buffer of at least kMaxValueText + 1 (the menu's per-frame
+    // path, which must not allocate), or as a string.
+    void WriteValueText(char* out) const;
     std::string ValueText() const;
 
     int32_t type = 0;

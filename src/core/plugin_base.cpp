@@ -49,6 +49,9 @@ CPluginBase* CPluginBase::CurrentPage() const {
     const CPluginBase* root = Root();
     for (MenuItem* item : root->items) {
         if (item->id != MENUPAGE_SWITCH) continue;
+        // Asked several times a frame: compared in place, copied only to log a miss.
+        for (CPluginBase* child : root->children)
+            if (item->TextEquals(child->name)) return child;
         return root->FindChildPage(item->TextValue());
     }
     return root->FindChildPage(std::string());
@@ -95,7 +98,8 @@ float CPluginBase::DrawMenuItems(int32_t selected, float x, float y) {
     for (int32_t position = 0; position < own; ++position) {
         MenuItem* item = items[position];
         const float lineHeight = item->id == SEPARATOR ? kSeparatorHeight : kMenuLineHeight;
-        const std::string value = item->ValueText();
+        char value[kMaxValueText + 1];
+        item->WriteValueText(value);
         if (position == localSelected) game->DrawSelectionBar(0, y, kSelectionWidth, lineHeight + 1);
         if (item->id == SEPARATOR) {
             game->DrawSelectionBar(x, y, kSeparatorWidth, lineHeight - 1);
@@ -111,7 +115,7 @@ float CPluginBase::DrawMenuItems(int32_t selected, float x, float y) {
         float height = DrawMenuItem(selected, item, position, localSelected, x, y, lineHeight);
         if (height < 0) {
             game->WriteText(x, y, item->name.c_str());
-            game->WriteText(x + kValueColumn, y, value.c_str());
+            game->WriteText(x + kValueColumn, y, value);
             height = lineHeight;
         }
         y += height;

@@ -138,18 +138,23 @@ bool PageBindsJoystick(const CPluginBase& page, SDL_JoystickID id) {
 }
 
 std::string BindingDisplayText(const std::string& text) {
+    const char* named = BindingKeyName(text);
+    return named ? std::string(named) : text;
+}
+
+const char* BindingKeyName(std::string_view text) {
     const size_t space = text.find(' ');
-    if (text.size() <= 2 || text[0] != 'K' || space == std::string::npos || space < 2) return text;
+    if (text.size() <= 2 || text[0] != 'K' || space == std::string_view::npos || space < 2) return nullptr;
     int key = 0;
     for (size_t i = 1; i < space; ++i) {
-        if (text[i] < '0' || text[i] > '9' || key > 100000) return text;
+        if (text[i] < '0' || text[i] > '9' || key > 100000) return nullptr;
         key = key * 10 + (text[i] - '0');
     }
     SDLBackend& backend = GetBackend();
     InputDI* keyboard = backend.Keyboard();
-    if (!backend.IsRunning() || !keyboard) return text;
-    std::string named = keyboard->GetKeyCodeName(key);
-    return named.empty() ? text : named;
+    if (!backend.IsRunning() || !keyboard) return nullptr;
+    const std::string& named = keyboard->KeyCodeName(key);
+    return named.empty() ? nullptr : named.c_str();
 }
 
 }  // namespace Input

@@ -48,5 +48,8 @@ bool PageBindsJoystick(const CPluginBase& page, SDL_JoystickID id);
 // What the menu shows for a binding: a keyboard binding with the key's name
 // while the job runs and the keyboard reader can name it, else the text.
 std::string BindingDisplayText(const std::string& text);
+// The key's name for a keyboard binding text, or null when the text is shown
+// as it is. Points into the keyboard reader's cache: the host's thread only.
+const char* BindingKeyName(std::string_view text);
 
 }  // namespace Input

@@ -144,12 +144,17 @@ int InputDI::ReadKeyChanges(KeyChange* changes, int room) {
 }
 
 std::string InputDI::GetKeyCodeName(int32_t key) {
+    return KeyCodeName(key);
+}
+
+const std::string& InputDI::KeyCodeName(int32_t key) {
+    static const std::string kNone;
     const auto cached = keyNameCache.find(key);
     if (cached != keyNameCache.end()) return cached->second;
     std::string result;
     try {
         const std::optional<std::string> name = LookUpKeyName(key);
-        if (!name) return std::string();
+        if (!name) return kNone;
         if (!name->empty()) {
             // Appended piece by piece: GCC 12 misreads the one-expression
             // concatenation as an overlapping copy (-Wrestrict).
@@ -161,8 +166,7 @@ std::string InputDI::GetKeyCodeName(int32_t key) {
     }
     // Keys without a name are remembered too, so the menu drawing them every
     // frame does not create a device every frame.
-    keyNameCache[key] = result;
-    return result;
+    return keyNameCache[key] = result;
 }
 
 // Names come from a device of their own, never from the connected one: the

@@ -35,6 +35,9 @@ public:
     int ReadKeyChanges(KeyChange* changes, int room) KVT_EXCLUDES(g_keyboardLock);
     // "K<key> Keyboard <name>", or empty when DirectInput has no name for it. Cached.
     std::string GetKeyCodeName(int32_t key) KVT_EXCLUDES(g_keyboardLock);
+    // The same, as the cache holds it: what the menu draws every frame
+    // without a copy. Valid while the reader lives; the host's thread only.
+    const std::string& KeyCodeName(int32_t key) KVT_EXCLUDES(g_keyboardLock);
 
 private:
     bool ConnectLocked() KVT_REQUIRES(g_keyboardLock);
