@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -16,11 +17,13 @@
 #include "core/kvt_control.h"
 #include "core/vr_bridge.h"
 #include "input/sdl_backend.h"
+#include "platform/modules.h"
 #include "platform/platform.h"
 #include "platform/sim/sim_messages.h"
 #include "platform/sim/sim_platform.h"
 #include "rurazu/rurazu_pages.h"
 #include "sdl_test_support.h"
+#include "shared/vr_standin.h"
 #include "test_support.h"
 
 namespace {
@@ -68,6 +71,7 @@ protected:
         if (handle) SDL_CloseJoystick(handle);
         SDL_Quit();
         platform::sim::SetSleepYields(true);
+        platform::sim::SetForegroundWindow(0);
         Input::ResetBackendForTest();
         Config::ResetSettingsForTest();
         ResetCoreOnce();
@@ -382,6 +386,60 @@ TEST_F(RurAzuEngine, VrViewActionsTapTheConfigToolsKeys) {
     EXPECT_EQ(Keys(t0), (std::vector<std::string>{"+2D@0", "-2D@25", "+6F@75", "-6F@100"}));
 }
 
+TEST_F(RurAzuEngine, ShortAndLongHostCommandsOnOneButtonFireOnceEach) {
+    Bind(RURAZU_CALLFORHELP, "#7 Test Pad", 1);
+    Bind(RURAZU_RETIRE_STAGE, "#7 Test Pad", 2);
+    Button(7, true);
+    uint32_t t0 = job.lastTick();
+    while (job.lastTick() - t0 < 875) Pass();
+    Button(7, false);
+    const uint32_t released = job.lastTick();
+    EXPECT_EQ(Commands(), (std::vector<Command>{{4, -1}})) << "Call for Help at the release";
+    EXPECT_EQ(Pass() - released, kPass) << "a host command at a release stalls no pass";
+    Button(7, true);
+    t0 = job.lastTick();
+    while (job.lastTick() - t0 < 2000) Pass();
+    Button(7, false);
+    EXPECT_EQ(Commands(), (std::vector<Command>{{5, -1}})) << "held long: Retire Stage alone";
+}
+
+TEST_F(RurAzuEngine, AShortActionWaitingOnALongOneFiresOnceWhenTheLongOneLetsGo) {
+    Bind(RURAZU_CALLFORHELP, "#7 Test Pad", 1, 0);
+    Bind(RURAZU_RETIRE_STAGE, "#7 Test Pad", 2, 1);  // race only
+    Mode(1);
+    Button(7, true);
+    const uint32_t t0 = job.lastTick();
+    while (job.lastTick() - t0 < 800) Pass();
+    Mode(3);  // the Long action's rule releases it; nothing holds the Short one back
+    Pass(4);
+    Button(7, false);
+    EXPECT_EQ(Commands(), (std::vector<Command>{{4, -1}}));
+}
+
+TEST_F(RurAzuEngine, SeatMovesAskTheApiLevelOnceThenMoveWhileHeld) {
+    const std::filesystem::path plugins = scratch.root() / "Plugins";
+    std::filesystem::copy_file(KVT_VR_STANDIN, plugins / "openKVTVR.dll");
+    ASSERT_EQ(DetectVrPlugin(), vr_states::kPlugin);
+    platform::ModuleHandle standIn = platform::OpenModule((plugins / "openKVTVR.dll").string());
+    ASSERT_NE(standIn, nullptr);
+    auto answers = reinterpret_cast<kvt_test::VrStandInSetAnswers>(
+        platform::FindModuleExport(standIn, kvt_test::kVrStandInAnswers));
+    auto takeCalls = reinterpret_cast<kvt_test::VrStandInTakeCalls>(
+        platform::FindModuleExport(standIn, kvt_test::kVrStandInTakeCalls));
+    ASSERT_TRUE(answers && takeCalls);
+    answers(2, 0);
+    takeCalls(nullptr, 0);
+    Bind(RURAZU_VR_MOVE_SEAT_LEFT, "#0 Test Pad");
+    Button(0, true);
+    Pass(5);
+    Button(0, false);
+    kvt_test::VrCall calls[8];
+    const int32_t count = takeCalls(calls, 8);
+    EXPECT_EQ(std::vector<kvt_test::VrCall>(calls, calls + std::min(count, 8)),
+              (std::vector<kvt_test::VrCall>{{0, 0, 0, 0}, {32, 0, 4, 0}, {32, 0, 0, 0}}));
+    platform::ReleaseModule(standIn);
+}
+
 TEST_F(RurAzuEngine, EveryPressRecordOfAPageReleasesWhenTheMenuAsks) {
     Bind(RURAZU_UP, "#0 Test Pad");
     Bind(RURAZU_DOWN, "#1 Test Pad", 1);
@@ -441,6 +499,9 @@ TEST_F(RurAzuRules, TheMenuRuleReadsTheHostInModes1_10And15) {
     arena.WriteU32(object2 + 0x78, 1);
     WriteStage("Rally Yard 2");
     EXPECT_TRUE(Allowed(RURAZU_ENTER, 2, 1)) << "the yard, on foot";
+    Host().hostObject1 = 0;
+    EXPECT_FALSE(Allowed(RURAZU_ENTER, 2, 1)) << "no host object yet: no menu";
+    Host().hostObject1 = object1;
     arena.WriteU32(object1 + 8, 1);
     EXPECT_FALSE(Allowed(RURAZU_ENTER, 2, 1));
     arena.WriteU32(object1 + 8, 0);
@@ -458,4 +519,15 @@ TEST_F(RurAzuRules, TheMenuRuleReadsTheHostInModes1_10And15) {
     }
 }
 
+}  // namespace
+
+namespace {
+TEST_F(RurAzuEngine, EveryPageIsTitledKvtRurAzuAndRegistersOnItsFirstNameCall) {
+    for (int p = 0; p < 3; ++p) {
+        Page(p)->backend = nullptr;
+        EXPECT_STREQ(Page(p)->GetPluginName(), "KVT RurAzu");
+        EXPECT_TRUE(Page(p)->listenerRegistered);
+        EXPECT_EQ(Page(p)->backend, &Input::GetBackend());
+    }
+}
 }  // namespace

@@ -20,6 +20,7 @@ namespace {
 namespace offs = host_offsets;
 
 constexpr uint32_t kBase = 0x10000;
+constexpr uint32_t kWindow = 0x7171;
 constexpr int32_t kVkDelete = 0x2E;
 // Combined menu positions: the root's three lines, then page 1's switch (3)
 // and actions: Up 4, Enter 10.
@@ -39,6 +40,9 @@ protected:
         wheel = kvt_test::AttachVirtualJoystick("KVT Wheel");
         control = static_cast<KVTControl*>(KVT_CreatePlugin(&game));
         ASSERT_NE(control, nullptr);
+        // The host window in front, as the keys the page sends need.
+        Host().hostWindow = kWindow;
+        platform::sim::SetForegroundWindow(kWindow);
         control->GetPluginName();
         arena.WriteU32(gameState + offs::kGameModeField, 3);
         control->OnGameModeChange();
