@@ -223,6 +223,41 @@ void Session::ExpectHost(const ScriptLine& line, const std::string& kind) {
         return Fail(line, found ? "received " + first
                                 : std::to_string(windowMessages_.size()) + " messages, none like it");
     }
+    if (kind == "message-count") {
+        uint32_t count = 0;
+        if (t.size() != 4 || !ParseUnsigned(t[2], count))
+            return Usage(line, "expect message-count N \"PREFIX\"");
+        CollectMessages();
+        uint32_t found = 0;
+        for (const std::string& message : windowMessages_)
+            if (message.compare(0, t[3].text.size(), t[3].text) == 0) ++found;
+        if (found == count) return Pass(line);
+        return Fail(line, "received " + std::to_string(found) + " like it, of " +
+                              std::to_string(windowMessages_.size()) + " messages");
+    }
+    if (kind == "message-sequence") {
+        if (t.size() < 3) return Usage(line, "expect message-sequence \"PREFIX\"...");
+        CollectMessages();
+        // Each prefix is looked for after the message the one before matched;
+        // other messages may come between.
+        size_t at = 0, matched = 0;
+        std::string last;
+        for (; matched + 2 < t.size(); ++matched) {
+            const std::string& prefix = t[matched + 2].text;
+            while (at < windowMessages_.size() && windowMessages_[at].compare(0, prefix.size(), prefix) != 0)
+                ++at;
+            if (at == windowMessages_.size()) break;
+            last = windowMessages_[at++];
+        }
+        if (matched + 2 == t.size()) return Pass(line);
+        std::string seen = matched == 0
+                               ? "no message like " + Quoted(t[2].text)
+                               : "after " + Quoted(last) + " no message like " + Quoted(t[matched + 2].text);
+        seen += "; received";
+        for (const std::string& message : windowMessages_) seen += " [" + message + "]";
+        return Fail(line, windowMessages_.empty() ? seen + " nothing" : seen);
+    }
+    if (kind == "vr-calls") return ExpectVrCalls(line);
     Fail(line, "unknown expectation \"" + kind + "\"");
 }
 

@@ -115,6 +115,33 @@ void WaitPumping(DWORD milliseconds) {
     PumpMessages();
 }
 
+std::string SendPlayerKey(HWND window, unsigned keyIndex, bool up) {
+    if (GetForegroundWindow() != window) {
+        SetForegroundWindow(window);
+        SetFocus(window);
+        PumpMessages();
+    }
+    HWND front = GetForegroundWindow();
+    if (front != window) {
+        char seen[64];
+        std::snprintf(seen, sizeof seen, "the host window is not in front (0x%08X is)",
+                      static_cast<unsigned>(reinterpret_cast<uintptr_t>(front)));
+        return seen;
+    }
+    // The virtual-key code too, as a keyboard driver gives it: Wine does not
+    // derive it from the scan code, and the window would see key 0.
+    const UINT scanCode = (keyIndex & 0x7F) | (keyIndex > 0x7F ? 0xE000 : 0);
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = static_cast<WORD>(MapVirtualKeyA(scanCode, MAPVK_VSC_TO_VK_EX));
+    input.ki.wScan = static_cast<WORD>(keyIndex & 0x7F);
+    input.ki.dwFlags =
+        KEYEVENTF_SCANCODE | (keyIndex > 0x7F ? KEYEVENTF_EXTENDEDKEY : 0) | (up ? KEYEVENTF_KEYUP : 0);
+    if (SendInput(1, &input, sizeof input) != 1)
+        return "SendInput sent nothing, error " + std::to_string(GetLastError());
+    return "";
+}
+
 std::vector<std::string> TakeWindowMessages() {
     std::lock_guard<std::mutex> lock(g_messagesMutex);
     std::vector<std::string> taken;

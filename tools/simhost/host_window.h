@@ -19,6 +19,14 @@ void PumpMessages();
 // Sleeps for the given time while keeping the window responsive.
 void WaitPumping(DWORD milliseconds);
 
+// Plays one key of the player's keyboard: brings the window to the front
+// (a keyboard reaches the window in front only) and injects the key by its
+// scan code, which is the DirectInput key index; DirectInput's keyboard
+// state does not see a key injected by its virtual-key code alone. Indices
+// above 0x7F are the extended keys: their low seven bits go out with the
+// extended-key flag. Empty when sent, otherwise why not.
+std::string SendPlayerKey(HWND window, unsigned keyIndex, bool up);
+
 // What the window received since the last call, one readable line each, such
 // as "WM_KEYDOWN vk 0x0D scan 0x1C" or
 // "WM_COPYDATA wparam 0xDEAF01 code 6 bytes 4 value 1".

@@ -124,6 +124,8 @@ void Session::Play(const ScriptLine& line) {
     if (command == "frame") return Frame(line, true);
     if (command == "render") return Frame(line, false);
     if (command == "key") return Key(line);
+    if (command == "keyboard") return Keyboard(line);
+    if (command == "vr-answers") return VrAnswers(line);
     if (command == "mode") return Mode(line);
     if (command == "abi") return Abi(line);
     if (command == "destroy") return Destroy(line);
@@ -302,6 +304,19 @@ void Session::Key(const ScriptLine& line) {
     std::string problems = CalleeProblems(state, true);
     if (!problems.empty()) Fail(line, "HandlePluginInput: " + problems);
     Say("key " + JoinTokens(line.tokens, 1));
+}
+
+// The player's keyboard, not the host's menu call: the key goes through the
+// system's input like a typed one, so the window receives it and DirectInput
+// sees it, and the plug-in learns of it only through its own keyboard reader.
+void Session::Keyboard(const ScriptLine& line) {
+    uint32_t keyIndex = 0;
+    if (line.tokens.size() != 3 || (line.tokens[1].text != "down" && line.tokens[1].text != "up") ||
+        !ParseNumber(line.tokens[2], keyIndex) || keyIndex < 1 || keyIndex > 255)
+        return Usage(line, "keyboard down|up KEY (the DirectInput key index, 1 to 255)");
+    std::string error = SendPlayerKey(window_, keyIndex, line.tokens[1].text == "up");
+    if (!error.empty()) return Fail(line, error);
+    Say("keyboard " + line.tokens[1].text + " " + std::to_string(keyIndex));
 }
 
 void Session::Mode(const ScriptLine& line) {

@@ -59,6 +59,7 @@ private:
     void Name(const ScriptLine& line);
     void Frame(const ScriptLine& line, bool withPage);
     void Key(const ScriptLine& line);
+    void Keyboard(const ScriptLine& line);
     void Mode(const ScriptLine& line);
     void Abi(const ScriptLine& line);
     void Destroy(const ScriptLine& line);
@@ -74,6 +75,12 @@ private:
     void SiteBytes(const ScriptLine& line);
     void ForeignJump(const ScriptLine& line);
     void ExpectSite(const ScriptLine& line, const std::string& kind);
+
+    // The stand-in VR plug-in the game folder may hold as
+    // Plugins/openKVTVR.dll (vr_plugin.cpp).
+    void VrAnswers(const ScriptLine& line);
+    void ExpectVrCalls(const ScriptLine& line);
+    bool CollectVrCalls(std::string& error);
 
     // The game folder (game_files.cpp): commands that prepare files, which may
     // run before the plug-in is loaded, and the expectations on files.
@@ -134,6 +141,8 @@ private:
     int cursor_ = -1;  // index of the call the last call expectation matched
     std::vector<std::string> windowMessages_;
     size_t printedMessages_ = 0;
+    // Calls the VR stand-in received, as "command arg1 arg2 arg3".
+    std::vector<std::string> vrCalls_;
 
     int checks_ = 0;
     int failures_ = 0;
