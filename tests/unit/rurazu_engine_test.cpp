@@ -231,6 +231,16 @@ TEST_F(RurAzuEngine, ShortAndLongOnOneButtonAreToldApartByTheHoldLength) {
     EXPECT_EQ(Keys(t0), (std::vector<std::string>{"+1B@1525", "-1B@1525"}));
 }
 
+TEST_F(RurAzuEngine, ShortAndLongOnTwoButtonsHeldTogetherEachFireOnTime) {
+    Bind(RURAZU_ENTER, "#2 Test Pad", 1);
+    Bind(RURAZU_ESC, "#3 Test Pad", 2);
+    SDL_SetJoystickVirtualButton(handle, 2, true);
+    Button(3, true);
+    const uint32_t t0 = job.lastTick();
+    while (job.lastTick() - t0 < 1600) Pass();
+    EXPECT_EQ(Keys(t0), (std::vector<std::string>{"+0D@775", "-0D@775", "+1B@1525", "-1B@1525"}));
+}
+
 TEST_F(RurAzuEngine, BackspaceTapsEscapeOnlyInGameMode2) {
     Bind(RURAZU_BACK, "#3 Test Pad");
     Mode(2);

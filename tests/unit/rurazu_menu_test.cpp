@@ -208,9 +208,21 @@ TEST_F(RurAzuMenu, RightRaisesTheDelayOfABoundLineUpToLong) {
     control->HandlePluginInput(0, 0, 0, 1, 0, 0);
     EXPECT_EQ(up->delayMark, 1u);
     EXPECT_EQ(Row(92), (std::vector<std::string>{"Up", "#1 KVT Wheel [=] "}));
+    for (uint32_t expected : {0u, 0u}) {
+        control->HandlePluginInput(0, 0, 0, 1, 0, 0);
+        EXPECT_EQ(up->delayMark, expected) << "Left lowers to Instant and stays";
+    }
+}
+
+TEST_F(RurAzuMenu, SaveSettingsStillSavesWhileARurAzuPageIsShown) {
+    Line(kUpLine)->SetValue("#1 KVT Wheel");
+    Select(1);
+    EXPECT_NE(scratch.ReadFile(scratch.pluginFolder() / "KVTControls.ini").find("RURAZU_UP = #1 KVT Wheel"),
+              std::string::npos);
 }
 
 TEST_F(RurAzuMenu, SwitchingRurAzuOffClosesWhatNoBindingNeeds) {
+    const SDL_JoystickID other = kvt_test::AttachVirtualJoystick("KVT Unbound Box");
     Line(kUpLine)->SetValue("#1 KVT Wheel");
     Input::GetBackend().ConnectBoundDevices(false, false);
     ASSERT_EQ(Input::GetBackend().OpenJoystickIds(), (std::vector<SDL_JoystickID>{wheel}));
@@ -220,7 +232,9 @@ TEST_F(RurAzuMenu, SwitchingRurAzuOffClosesWhatNoBindingNeeds) {
     EXPECT_TRUE(Input::GetBackend().OpenJoystickIds().empty()) << "a switched-off page needs nothing";
     control->HandlePluginInput(0, 0, 0, 0, 1, 0);
     EXPECT_TRUE(g_settings->rurAzuEnabled);
-    EXPECT_EQ(Input::GetBackend().OpenJoystickIds(), (std::vector<SDL_JoystickID>{wheel}));
+    EXPECT_EQ(Input::GetBackend().OpenJoystickIds(), (std::vector<SDL_JoystickID>{wheel}))
+        << "switched on, only bound controllers open";
+    SDL_DetachVirtualJoystick(other);
     Select(kEnterLine);
     EXPECT_NE(page->capture.Waiting(), nullptr);
 }
