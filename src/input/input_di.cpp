@@ -166,7 +166,9 @@ const std::string& InputDI::KeyCodeName(int32_t key) {
     }
     // Keys without a name are remembered too, so the menu drawing them every
     // frame does not create a device every frame.
-    return keyNameCache[key] = result;
+    std::string& slot = keyNameCache[key];
+    slot = std::move(result);
+    return slot;
 }
 
 // Names come from a device of their own, never from the connected one: the
