@@ -58,6 +58,10 @@ bool FlushToDisk(std::FILE* file);
 // full disk never leaves a half-written target behind. False on failure (errno set).
 bool ReplaceFileWith(const std::string& replacement, const std::string& target);
 
+// Whether a folder path stands on its own: on Windows a root name (a drive
+// letter and colon) followed by a root separator; elsewhere a leading '/'.
+bool IsAbsolutePath(const std::string& path);
+
 // Text conversions of the system. Throw std::runtime_error on failure.
 std::wstring Utf8ToWide(std::string_view text);
 std::string WideToCodePage(std::wstring_view text);

@@ -109,6 +109,10 @@ bool FlushToDisk(std::FILE* file) {
     return true;
 }
 
+bool IsAbsolutePath(const std::string& path) {
+    return !path.empty() && path[0] == '/';
+}
+
 std::wstring Utf8ToWide(std::string_view text) {
     // Invalid sequences become U+FFFD, as the system conversion does without
     // the strict flag.

@@ -2,6 +2,7 @@
 // and the system's text conversions.
 #include <windows.h>
 
+#include <filesystem>
 #include <stdexcept>
 
 #include "platform/host_memory.h"
@@ -66,6 +67,11 @@ uint32_t QueryDeviceWindow(uint32_t renderDevice) {
     DeviceCreationParameters parameters{};
     if (query(device, &parameters) < 0) return 0;
     return parameters.focusWindow;
+}
+
+bool IsAbsolutePath(const std::string& path) {
+    const std::filesystem::path folder(path);
+    return folder.has_root_name() && folder.has_root_directory();
 }
 
 std::wstring Utf8ToWide(std::string_view text) {
