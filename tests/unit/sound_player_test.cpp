@@ -247,6 +247,10 @@ TEST_F(SoundPlayer, ReleaseStopsChannelsAndFreesSoundsAndSystem) {
     EXPECT_EQ(bank.Current(), sound_ids::kNone);
     EXPECT_EQ(bank.SoundCount(), 0u);
     EXPECT_FALSE(bank.PlayNotification(sound_ids::kSequential));
+    ASSERT_TRUE(bank.LoadSounds());
+    Calls();
+    bank.ReleaseSounds();
+    EXPECT_EQ(Calls().find("Stop"), std::string::npos) << "no channel of the last bank is stopped twice";
 }
 
 // The job's thread plays and fades while the host's thread loads and releases
