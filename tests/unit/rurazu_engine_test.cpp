@@ -43,10 +43,7 @@ struct Command {
 class RurAzuEngine : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetCoreOnce();
-        Config::ResetSettingsForTest();
-        Input::ResetBackendForTest();
-        ResetHostLocations();
+        kvt_test::ForgetProcessState();
         ResetVrBridge();
         gameState = kvt_test::MakeGameState(arena, 1);
         platform::sim::SetTickCount(100000);

@@ -30,10 +30,7 @@ constexpr int32_t kEnterLine = 10;
 class RurAzuMenu : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetCoreOnce();
-        Config::ResetSettingsForTest();
-        Input::ResetBackendForTest();
-        ResetHostLocations();
+        kvt_test::ForgetProcessState();
         gameState = kvt_test::MakeGameState(arena, 1);
         platform::sim::SetTickCount(50000);
         scratch.WriteFile(scratch.pluginFolder() / "KVTControls.ini", "[RurAzu]\nEnabled = true\n");

@@ -30,10 +30,7 @@ constexpr uint32_t kWindow = 0x6161;
 constexpr int32_t kVkDelete = 0x2E;
 
 TEST(RurAzuStress, EnginePlayerAndMenuTogetherLeaveNoKeyDown) {
-    ResetCoreOnce();
-    Config::ResetSettingsForTest();
-    Input::ResetBackendForTest();
-    ResetHostLocations();
+    kvt_test::ForgetProcessState();
     kvt_test::ScratchGame scratch;
     platform::sim::HostArena arena(kBase, 0x1400000);
     const uint32_t state = kvt_test::MakeGameState(arena, 1);

@@ -9,7 +9,10 @@
 #include <sstream>
 #include <thread>
 
+#include "config/setting.h"
 #include "core/host_locations.h"
+#include "core/kvt_control.h"
+#include "input/sdl_backend.h"
 #include "core/log.h"
 #include "core/paths.h"
 #include "platform/sim/sim_platform.h"
@@ -46,6 +49,13 @@ uint32_t MakeGameState(platform::sim::HostArena& arena, int32_t mode) {
     arena.WriteU32(state + host_offsets::kRunningField, 1);
     arena.WriteU32(state + host_offsets::kGameModeField, static_cast<uint32_t>(mode));
     return state;
+}
+
+void ForgetProcessState() {
+    ResetCoreOnce();
+    Config::ResetSettingsForTest();
+    Input::ResetBackendForTest();
+    ResetHostLocations();
 }
 
 bool WaitFor(const std::function<bool()>& condition) {

@@ -75,6 +75,10 @@ private:
 // published where the host keeps it, running, in the given game mode.
 uint32_t MakeGameState(platform::sim::HostArena& arena, int32_t mode);
 
+// Forgets what a process keeps once (the core's start-up, the settings
+// object, the input job, the host locations), as a new process would start.
+void ForgetProcessState();
+
 // Waits, in real time, until the condition holds or a generous limit passes
 // (a thread's progress, never a speed check). False when it never held.
 bool WaitFor(const std::function<bool()>& condition);
