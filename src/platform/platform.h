@@ -45,6 +45,12 @@ uint32_t QueryDeviceWindow(uint32_t renderDevice);
 uint32_t ReadPrivateProfileString(const char* section, const char* key, const char* defaultText, char* buffer,
                                   uint32_t size, const char* file);
 
+// Profile-file write with the system's rules: the key's value is replaced in
+// place, or the key is added at the end of its section, or the section at the
+// end of the file; a missing file is created. False when the file cannot be
+// written. (Not named after the system call, which <windows.h> makes a macro.)
+bool WriteProfileValue(const char* section, const char* key, const char* value, const char* file);
+
 // fopen, where another program may hold the file open without sharing it (an
 // editor, a sync tool, a virus scanner); then it fails with errno EACCES.
 std::FILE* OpenFile(const std::string& path, const char* mode);

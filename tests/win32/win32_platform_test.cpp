@@ -13,6 +13,7 @@
 #include "core/log.h"
 #include "platform/platform.h"
 #include "shared/profile_cases.h"
+#include "shared/profile_write_cases.h"
 
 namespace {
 namespace fs = std::filesystem;
@@ -52,6 +53,25 @@ TEST_F(Win32Files, ProfileReadsAnswerTheSharedTable) {
         EXPECT_EQ(count, c.expectedCount) << c.what;
         EXPECT_STREQ(buffer, c.expected) << c.what;
     }
+}
+
+TEST_F(Win32Files, ProfileWritesAnswerTheSharedTable) {
+    const fs::path file = root / "CarInfo.ini";
+    const std::string path = file.string();
+    for (const kvt_test::ProfileWriteCase& c : kvt_test::kProfileWriteCases) {
+        fs::remove(file);
+        if (c.fileText) Write(file, c.fileText);
+        for (const kvt_test::ProfileWrite& w : c.writes)
+            EXPECT_TRUE(platform::WriteProfileValue(w.section, w.key, w.value, path.c_str())) << c.what;
+        for (const kvt_test::ProfileRead& r : c.reads) {
+            char buffer[256] = {};
+            platform::ReadPrivateProfileString(r.section, r.key, "default", buffer, sizeof buffer,
+                                               path.c_str());
+            EXPECT_STREQ(buffer, r.expected) << c.what << ": " << r.section << "." << r.key;
+        }
+    }
+    EXPECT_FALSE(platform::WriteProfileValue("Car1", "h_pattern", "1",
+                                             (root / "no" / "CarInfo.ini").string().c_str()));
 }
 
 TEST_F(Win32Files, ReplaceSwapsInTheNewFileOrLeavesBothAlone) {

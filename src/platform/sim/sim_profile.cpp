@@ -1,6 +1,6 @@
 // Profile files on the simulated platform: the part of the system's profile
-// reading that the car-profile lookups rely on, and the one-step file
-// replacement the settings save uses.
+// reading and writing that the car-profile lookups rely on, and the one-step
+// file replacement the settings save uses.
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -56,7 +56,66 @@ bool FindProfileValue(const char* file, std::string_view section, std::string_vi
     return false;
 }
 
+// The section's name when the trimmed line is a section header.
+bool SectionHeader(const std::string& line, std::string& name) {
+    if (line.empty() || line.front() != '[') return false;
+    const size_t close = line.find(']');
+    name = Trim(line.substr(1, close == std::string::npos ? close : close - 1));
+    return true;
+}
+
 }  // namespace
+
+bool WriteProfileValue(const char* section, const char* key, const char* value, const char* file) {
+    // Deleting keys or sections (a null name or value) is not needed.
+    if (!section || !key || !value || !file) return false;
+    std::string text;
+    if (std::ifstream in(file, std::ios::binary); in)
+        text.assign((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string entry = std::string(key) + "=" + value + "\r\n";
+
+    // The same lookup as the read: the first key of that name in a section of
+    // that name is replaced; else the key goes after the last line of the
+    // first such section that is not blank; else a new section ends the file.
+    size_t replaceStart = std::string::npos, replaceEnd = 0, insertAt = std::string::npos;
+    bool inSection = false, firstSection = false, seenSection = false;
+    for (size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0; start < text.size();) {
+        size_t end = text.find('\n', start);
+        end = end == std::string::npos ? text.size() : end + 1;
+        const std::string line = Trim(std::string_view(text).substr(start, end - start));
+        std::string name;
+        if (SectionHeader(line, name)) {
+            inSection = EqualsNoCase(name, section);
+            firstSection = inSection && !seenSection;
+            seenSection = seenSection || inSection;
+            if (firstSection) insertAt = end;
+        } else if (inSection && !line.empty() && line.front() != ';') {
+            const size_t equals = line.find('=');
+            if (equals != std::string::npos && EqualsNoCase(Trim(line.substr(0, equals)), key)) {
+                replaceStart = start;
+                replaceEnd = end;
+                break;
+            }
+            if (firstSection) insertAt = end;
+        }
+        start = end;
+    }
+    if (replaceStart != std::string::npos) {
+        text.replace(replaceStart, replaceEnd - replaceStart, entry);
+    } else if (insertAt != std::string::npos) {
+        std::string lines = entry;
+        if (insertAt > 0 && text[insertAt - 1] != '\n') lines.insert(0, "\r\n");
+        text.insert(insertAt, lines);
+    } else {
+        if (!text.empty() && text.back() != '\n') text += "\r\n";
+        text += "[" + std::string(section) + "]\r\n" + entry;
+    }
+
+    std::FILE* out = OpenFile(file, "wb");
+    if (!out) return false;
+    const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+    return std::fclose(out) == 0 && written;
+}
 
 uint32_t ReadPrivateProfileString(const char* section, const char* key, const char* defaultText, char* buffer,
                                   uint32_t size, const char* file) {

@@ -40,6 +40,10 @@ uint32_t ReadPrivateProfileString(const char* section, const char* key, const ch
     return GetPrivateProfileStringA(section, key, defaultText, buffer, size, file);
 }
 
+bool WriteProfileValue(const char* section, const char* key, const char* value, const char* file) {
+    return WritePrivateProfileStringA(section, key, value, file) != 0;
+}
+
 std::FILE* OpenFile(const std::string& path, const char* mode) {
     return std::fopen(path.c_str(), mode);
 }
