@@ -1,30 +1,151 @@
-// The GearGate page. The engine's reactions to game modes fill in with the
-// shifter work; the page already keeps the flags the main object sets and
-// listens to the input job.
+// The GearGate page: its rows, the menu's binding, unbinding and choices,
+// the capture's count-down, and the page's life with the sound bank.
 #include "geargate/shifter_page.h"
 
 #include "config/setting.h"
+#include "config/setting_id.h"
 #include "input/binding_text.h"
 #include "input/sdl_backend.h"
+#include "platform/platform.h"
+#include "sound/sound_player.h"
+
+namespace {
+constexpr int32_t kVkDelete = 0x2E;
+constexpr const char* kBindHint = "[ENTER] Bind  [DEL] Unbind";
+constexpr const char* kGearSuffix = " (H-pattern Gear)";
+
+struct BindingRow {
+    int32_t id;
+    const char* label;
+    const char* suffix;
+};
+constexpr BindingRow kBindingRows[] = {
+    {GEARGATE_GEAR_1, "H-Pattern Gear 1", kGearSuffix},
+    {GEARGATE_GEAR_2, "H-Pattern Gear 2", kGearSuffix},
+    {GEARGATE_GEAR_3, "H-Pattern Gear 3", kGearSuffix},
+    {GEARGATE_GEAR_4, "H-Pattern Gear 4", kGearSuffix},
+    {GEARGATE_GEAR_5, "H-Pattern Gear 5", kGearSuffix},
+    {GEARGATE_GEAR_6, "H-Pattern Gear 6", kGearSuffix},
+    {GEARGATE_GEAR_R, "H-Pattern Gear R", kGearSuffix},
+    {GEARGATE_SEQUENTIAL_NEUTRAL, "Sequential N", ""},
+    {GEARGATE_SEQUENTIAL_UP, "Sequential Up", ""},
+    {GEARGATE_SEQUENTIAL_DOWN, "Sequential Down", ""},
+    {GEARGATE_TOGGLE_MODE, "Toggle Type", " (Changes shifter type)"},
+};
+
+int32_t PositionOf(const std::vector<MenuItem*>& items, int32_t id) {
+    for (size_t i = 0; i < items.size(); ++i)
+        if (items[i]->id == id) return static_cast<int32_t>(i);
+    return -1;
+}
+}  // namespace
+
+KVTShifter::KVTShifter(IHostGame* game_, std::string name_, std::atomic<bool>* enableFlag_,
+                       CPluginBase* parent_)
+    : CPluginBase(game_, std::move(name_), enableFlag_, parent_) {
+    Config::Setting& s = *g_settings;
+    items.push_back(MenuItem::Toggle(PLUGIN_ENABLED, "GearGate", UNKNOWN,
+                                     "[< >] Enable/Disable custom shifter support", &s.gearGateEnabled));
+    items.push_back(MenuItem::Decimal(GEARGATE_GEARSOUNDSVOL, "Gear Volume", UNKNOWN,
+                                      "[< >] Sound effect volume when a gear or clutch is missed (0=Muted)",
+                                      &s.soundVolume, 2.0, 0.05));
+    items.push_back(MenuItem::Decimal(GEARGATE_TYPESOUNDSVOL, "Type Change Volume", UNKNOWN,
+                                      "[< >] Sound volume of the shifter type notification (0=Muted)",
+                                      &s.soundVolumeShiftType, 2.0, 0.05));
+    MenuItem* type = MenuItem::TextChoice(
+        GEARGATE_SHIFTTYPE, "Type", UNKNOWN,
+        "[< >] Shifter type (Seq or H) auto detected per car or manually set", &s.shifterTypeText);
+    for (const char* option : {"Sequential", "H-Pattern", "Auto detected"}) type->AddOption(option);
+    type->SelectOption(2);
+    items.push_back(type);
+    items.push_back(MenuItem::Toggle(
+        GEARGATE_AUTONEUTRAL, "Auto Neutral", UNKNOWN,
+        "[< >] Automatic neutral (N) when a H-pattern gear (1-6, R) is not active", &s.autoNeutral));
+    MenuItem* clutch = MenuItem::TextChoice(
+        GEARGATE_CLUTCH_REQUIRED, "Clutch Required", UNKNOWN,
+        "[< >] Is a clutch required in H-pattern mode? Auto detected per car (carinfo.ini) or manually set",
+        &s.clutchRequiredText);
+    for (const char* option : {"Not required", "Required", "Auto detected"}) clutch->AddOption(option);
+    clutch->SelectOption(1);
+    items.push_back(clutch);
+    items.push_back(MenuItem::Decimal(GEARGATE_CLUTCH_THRESHOLD, "Clutch Threshold", UNKNOWN,
+                                      "[< >] The bite point of the clutch pressing", &s.clutchThreshold, 1.0,
+                                      0.05));
+    for (const BindingRow& row : kBindingRows)
+        items.push_back(MenuItem::Binding(row.id, row.label, std::string(kBindHint) + row.suffix, 0));
+    firstBindingIndex = PositionOf(items, GEARGATE_GEAR_1);
+    lastBindingIndex = PositionOf(items, GEARGATE_TOGGLE_MODE);
+}
 
 KVTShifter::~KVTShifter() {
     Input::GetBackend().RemoveListener(this);
+    if (g_soundBank) {
+        g_soundBank->FreeLibrary();
+        delete g_soundBank;
+        g_soundBank = nullptr;
+    }
 }
 
 const char* KVT_THISCALL KVTShifter::GetPluginName() {
-    if (firstNameCall) {
-        firstNameCall = false;
+    if (!listenerRegistered) {
+        listenerRegistered = true;
+        // The bank lives with the page that made it, so a page made after the
+        // host destroyed the first one gets its sounds again.
+        if (!g_soundBank) {
+            g_soundBank = new SoundBank();
+            if (PageEnabled()) g_soundBank->LoadSounds();
+        }
         Input::GetBackend().AddListener(this);
     }
     return "KVT H-Shifter";
 }
 
-void KVTShifter::LoadShiftDeadzone() {}
-void KVTShifter::SetupForCar() {}
-void KVTShifter::RestoreHostGearbox() {}
+Input::SDLBackend& KVTShifter::Job() {
+    return backend ? *backend : Input::GetBackend();
+}
 
-void KVTShifter::SetGearGateEnabled(bool on) {
-    if (g_settings) g_settings->gearGateEnabled = on;
+MenuItem* KVTShifter::Row(int index) const {
+    const int32_t position = firstBindingIndex + index;
+    if (firstBindingIndex < 0 || position > lastBindingIndex) return nullptr;
+    return items[static_cast<size_t>(position)];
+}
+
+void KVTShifter::ClearPressed() {
+    for (auto& flag : pressedFlags) flag = 0;
+}
+
+float KVTShifter::DrawMenuItem(int32_t, MenuItem* item, int32_t, int32_t, float x, float y,
+                               float lineHeight) {
+    return capture.DrawCountdown(game, item, x, y, lineHeight, Job());
+}
+
+bool KVTShifter::HandleMenuInput(int32_t* selected, char textKey, bool* up, bool* down, bool left, bool right,
+                                 bool select) {
+    if (capture.Waiting()) return true;
+    CPluginBase::HandleMenuInput(selected, textKey, up, down, left, right, select);
+    const int32_t local = *selected - (parent ? static_cast<int32_t>(parent->items.size()) : 0);
+    if (local < 0 || local >= static_cast<int32_t>(items.size())) return false;
+    MenuItem* item = items[static_cast<size_t>(local)];
+
+    if (item->group == KEYBIND && textKey == 0 && !*up && !*down && !left && !right && !select) {
+        if (!item->TextEquals("") && platform::AsyncKeyDown(kVkDelete)) {
+            item->SetValue("");
+            ClearPressed();
+            if (g_settings) g_settings->unsavedChanges = true;
+        }
+        return true;
+    }
+    if (left || right) {
+        // Choices act at the next car set-up, toggle or shift reload, not now.
+        const int32_t chosen = item->OptionIndex(item->TextValue());
+        if (item->id == PLUGIN_ENABLED && enableFlag) SetGearGateEnabled(*enableFlag);
+        if (item->id == GEARGATE_SHIFTTYPE && chosen >= 0 && g_settings) g_settings->shifterType = chosen;
+        if (item->id == GEARGATE_CLUTCH_REQUIRED && chosen >= 0 && g_settings)
+            g_settings->clutchRequired = chosen;
+    }
+    if (select && item->group == KEYBIND && item->enabled && PageEnabled())
+        capture.Start(item, platform::TickCount(), Job());
+    return true;
 }
 
 bool KVTShifter::IsDeviceBound(const std::string& deviceName) {

@@ -1,7 +1,10 @@
 // The shared binding capture and its one-time end.
 #include "input/binding_capture.h"
 
+#include <cstdio>
+
 #include "config/setting.h"
+#include "core/host_interface.h"
 #include "core/menu_item.h"
 #include "input/binding_text.h"
 #include "input/sdl_backend.h"
@@ -44,6 +47,22 @@ bool BindingCapture::Abandon(uint32_t now, SDLBackend& backend) {
     if (!item || !waiting_.compare_exchange_strong(item, nullptr)) return false;
     Finish(now, backend);
     return true;
+}
+
+float BindingCapture::DrawCountdown(IHostGame* game, MenuItem* item, float x, float y, float lineHeight,
+                                    SDLBackend& backend) {
+    if (!item || item != waiting_) return -1.0f;
+    const uint32_t now = platform::TickCount();
+    const uint32_t elapsed = now - stamp_;
+    if (elapsed >= kTimeoutMs) {
+        Abandon(now, backend);
+        return -1.0f;
+    }
+    char countdown[32];
+    std::snprintf(countdown, sizeof countdown, "(Waiting %d secs)", static_cast<int>(5 - elapsed / 1000));
+    game->WriteText(x, y, item->name.c_str());
+    game->WriteText(x + 200, y, countdown);
+    return lineHeight;
 }
 
 void BindingCapture::Finish(uint32_t now, SDLBackend& backend) {

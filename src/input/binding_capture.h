@@ -11,6 +11,7 @@
 #include <cstdint>
 
 class MenuItem;
+class IHostGame;
 
 namespace Input {
 
@@ -22,6 +23,8 @@ public:
     static constexpr uint32_t kRestartGapMs = 1000;
     // Presses this soon after the start are the select key's own bounce.
     static constexpr uint32_t kSettleMs = 499;
+    // A capture waits this long for a press before it gives up.
+    static constexpr uint32_t kTimeoutMs = 5000;
 
     // Host's thread: starts waiting for a press for the item (opening every
     // device) unless one already waits or the last capture is too recent.
@@ -34,6 +37,12 @@ public:
     // Host's thread: gives up waiting (a time-out); false when a press
     // already ended it.
     bool Abandon(uint32_t now, SDLBackend& backend);
+
+    // Host's thread, drawing a line: the waiting line's name and its
+    // "(Waiting N secs)" count-down, returning the line height; or the
+    // time-out after 5 s, or any other line, returning -1 (drawn as usual).
+    float DrawCountdown(IHostGame* game, MenuItem* item, float x, float y, float lineHeight,
+                        SDLBackend& backend);
 
     MenuItem* Waiting() const { return waiting_; }
     uint32_t StartedAt() const { return stamp_; }

@@ -1,7 +1,6 @@
 // The RurAzu pages' shared entries.
 #include "rurazu/rurazu_pages.h"
 
-#include <cstdio>
 
 #include "config/setting.h"
 #include "config/setting_id.h"
@@ -26,8 +25,6 @@ const char* KVT_THISCALL KVTRurazuBase::GetPluginName() {
 
 namespace {
 constexpr int32_t kVkDelete = 0x2E;
-// A capture waits this long for a press before it gives up.
-constexpr uint32_t kCaptureTimeoutMs = 5000;
 // After a capture, the delay of a line changes only this much later.
 constexpr uint32_t kDelayChangeGapMs = 500;
 }  // namespace
@@ -82,18 +79,7 @@ bool KVTRurazuBase::HandleMenuInput(int32_t* selected, char textKey, bool* up, b
 
 float KVTRurazuBase::DrawMenuItem(int32_t, MenuItem* item, int32_t, int32_t, float x, float y,
                                   float lineHeight) {
-    if (item != capture.Waiting()) return -1.0f;
-    const uint32_t now = platform::TickCount();
-    const uint32_t elapsed = now - capture.StartedAt();
-    if (elapsed >= kCaptureTimeoutMs) {
-        capture.Abandon(now, Job());
-        return -1.0f;
-    }
-    char countdown[32];
-    std::snprintf(countdown, sizeof countdown, "(Waiting %d secs)", static_cast<int>(5 - elapsed / 1000));
-    game->WriteText(x, y, item->name.c_str());
-    game->WriteText(x + 200, y, countdown);
-    return lineHeight;
+    return capture.DrawCountdown(game, item, x, y, lineHeight, Job());
 }
 
 bool KVTRurazuBase::IsDeviceBound(const std::string& deviceName) {

@@ -132,7 +132,7 @@ TEST_F(MainObject, FirstNameCallStartsUpOnceAndDefersTheInputJob) {
     EXPECT_STREQ(control->GetPluginName(), "KVT Controls");
     EXPECT_EQ(Host().hostWindow.load(), kWindow);
     EXPECT_TRUE(static_cast<KVTRurazu*>(control->children[0])->listenerRegistered);
-    EXPECT_FALSE(control->shifterPage->firstNameCall);
+    EXPECT_TRUE(control->shifterPage->listenerRegistered);
     EXPECT_EQ(Input::GetBackend().startRequests(), requests) << "delayed start waits for game mode 3";
 
     StoreMode(control, 1);
@@ -212,10 +212,11 @@ TEST_F(MainObject, HostHPatternBindingSwitchesGearGateOffAndWarns) {
     EXPECT_FALSE(g_settings->gearGateEnabled);
     const auto texts = game.Texts();
     const std::string warning =
-        "65,95:WARNING. Original KVT H-PATTERN Gear1-6-R buttons set. Unbind those before "
+        "65,401:WARNING. Original KVT H-PATTERN Gear1-6-R buttons set. Unbind those before "
         "enabling GearGate here";
     EXPECT_NE(std::find(texts.begin(), texts.end(), warning), texts.end());
-    EXPECT_EQ(game.calls.back().numbers[1], 95 + 17) << "credits a full line under the warning";
+    // Under the GearGate page's eighteen lines and the description.
+    EXPECT_EQ(game.calls.back().numbers[1], 401 + 17) << "credits a full line under the warning";
 }
 
 TEST_F(MainObject, WarningBlinksEveryOneAndAHalfSecondsAndGearGateHasItsOwnCredits) {
@@ -413,7 +414,7 @@ TEST_F(MainObject, EveryHostGearControlAloneWarns) {
         game.Clear();
         control->DrawPluginPage();
         const bool gear = control_ == 13 || (control_ >= 15 && control_ <= 20);
-        EXPECT_EQ(game.TextsAt(95) == std::vector<std::string>{warning}, gear) << "control " << control_;
+        EXPECT_EQ(game.TextsAt(401) == std::vector<std::string>{warning}, gear) << "control " << control_;
         EXPECT_EQ(g_settings->gearGateEnabled.load(), !gear) << "control " << control_;
         arena.WriteU32(records + 48 + 20 * control_, 0);
     }
@@ -449,7 +450,7 @@ TEST_F(MainObject, ASecondMainObjectKeepsTheProcessState) {
     StoreMode(first, 3);
     const uint32_t requests = Input::GetBackend().startRequests();
     Config::Setting* settings = g_settings;
-    ASSERT_EQ(settings->bindingItems.size(), 43u) << "the three RurAzu pages' actions";
+    ASSERT_EQ(settings->bindingItems.size(), 54u) << "the RurAzu actions and the GearGate rows";
     first->DeletingDestructor(1);
     EXPECT_EQ(g_settings, settings) << "the settings outlive the main object";
 
@@ -458,7 +459,7 @@ TEST_F(MainObject, ASecondMainObjectKeepsTheProcessState) {
     ASSERT_NE(second, nullptr);
     EXPECT_EQ(g_settings, settings) << "created once per process";
     EXPECT_FLOAT_EQ(g_settings->clutchThreshold, 0.5f) << "the file is read once, the document kept";
-    EXPECT_EQ(g_settings->bindingItems.size(), 43u) << "the first object's lines left the list";
+    EXPECT_EQ(g_settings->bindingItems.size(), 54u) << "the first object's lines left the list";
 
     Input::GetBackend().StopJob();
     second->GetPluginName();

@@ -65,12 +65,16 @@ TEST_F(RurAzuPages, EachPageListsItsActionsInOrder) {
     EXPECT_EQ(Page(control, 1)->pressStates.size(), 19u);
     EXPECT_EQ(Page(control, 2)->pressStates.size(), 8u);
 
-    // The binding list holds each action once, page 1, page 2, VR page.
-    ASSERT_EQ(g_settings->bindingItems.size(), 43u);
+    // The binding list holds each action once, page 1, page 2, VR page, as
+    // the pages are made: the GearGate page's rows come between pages 2 and VR.
+    ASSERT_EQ(g_settings->bindingItems.size(), 54u);
     EXPECT_EQ(g_settings->bindingItems.front()->id, RURAZU_UP);
     EXPECT_EQ(g_settings->bindingItems[15]->id, RURAZU_DEL);
     EXPECT_EQ(g_settings->bindingItems[16]->id, RURAZU_IGNITION);
     EXPECT_EQ(g_settings->bindingItems[28]->id, RURAZU_NUM0) << "the numeric pad in display order";
+    EXPECT_EQ(g_settings->bindingItems[35]->id, GEARGATE_GEAR_1);
+    EXPECT_EQ(g_settings->bindingItems[45]->id, GEARGATE_TOGGLE_MODE);
+    EXPECT_EQ(g_settings->bindingItems[46]->id, RURAZU_VR_RESETVIEW);
     EXPECT_EQ(g_settings->bindingItems.back()->id, RURAZU_VR_MOVE_SEAT_DOWN);
 }
 

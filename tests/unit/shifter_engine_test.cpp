@@ -1,0 +1,349 @@
+// The GearGate engine as a driver feels it: a virtual shifter's buttons go
+// through the job's passes (run on the test's thread, 25 ms apart on the
+// controllable clock) and the gear word of the car in simulated host memory
+// is read back, with the clutch, the grind, auto neutral, sequential guards,
+// the type toggle and the host's gearbox option words.
+#include <SDL3/SDL.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+
+#include "config/setting.h"
+#include "config/setting_id.h"
+#include "core/host_locations.h"
+#include "core/kvt_control.h"
+#include "geargate/shifter_page.h"
+#include "input/sdl_backend.h"
+#include "platform/modules.h"
+#include "platform/platform.h"
+#include "platform/sim/sim_platform.h"
+#include "sdl_test_support.h"
+#include "shared/fmod_standin.h"
+#include "sound/sound_player.h"
+#include "test_support.h"
+
+namespace {
+namespace offs = host_offsets;
+
+constexpr uint32_t kBase = 0x10000;
+constexpr uint32_t kWindow = 0x4343;
+constexpr uint32_t kGear = 0x1100;
+constexpr uint32_t kClutch = 0x86C;
+constexpr uint32_t kWords = 0x69C;  // A, B, C, D
+
+class ShifterEngine : public ::testing::Test {
+protected:
+    void SetUp() override {
+        kvt_test::ForgetProcessState();
+        gameState = kvt_test::MakeGameState(arena, 1);
+        platform::sim::SetTickCount(200000);
+        platform::sim::SetSleepYields(false);
+        platform::sim::SetForegroundWindow(kWindow);
+        scratch.WriteFile(scratch.pluginFolder() / "KVTControls.ini", "[GearGate]\nEnabled = true\n");
+        pad = kvt_test::AttachVirtualJoystick("Test Shifter", 12, 1);
+        handle = SDL_OpenJoystick(pad);
+        control = static_cast<KVTControl*>(KVT_CreatePlugin(&game));
+        ASSERT_NE(control, nullptr);
+        shifter = control->shifterPage;
+        telemetry = arena.Allocate(0x400);
+        arena.WriteU32(kBase + offs::kHostObject1, telemetry);
+        RefreshHostLocations();
+        Host().hostWindow = kWindow;
+        car = arena.Allocate(0x2000);
+        Host().carObject = car;
+        Gear(1);
+        for (int i = 0; i < shifter_rows::kCount; ++i)
+            shifter->items[static_cast<size_t>(shifter->firstBindingIndex + i)]->SetValue(
+                "#" + std::to_string(i) + " Test Shifter");
+        job.AddListener(shifter);
+        job.RequestStart(kWindow);
+        Pass();
+        shifter->driving = true;
+    }
+    void TearDown() override {
+        job.RemoveListener(shifter);
+        if (g_instance) g_instance->DeletingDestructor(1);
+        platform::ReleaseModule(standIn);
+        if (handle) SDL_CloseJoystick(handle);
+        SDL_Quit();
+        platform::sim::SetSleepYields(true);
+        platform::sim::SetForegroundWindow(0);
+        kvt_test::ForgetProcessState();
+    }
+
+    void Pass(int count = 1) {
+        for (int i = 0; i < count; ++i) job.RunPass();
+    }
+    void Button(int row, bool down) {
+        SDL_SetJoystickVirtualButton(handle, row, down);
+        Pass();
+    }
+    int32_t Gear() const { return static_cast<int32_t>(arena.ReadU32(car + kGear)); }
+    void Gear(int32_t gear) { arena.WriteU32(car + kGear, static_cast<uint32_t>(gear)); }
+    void PutFloat(uint32_t address, float value) {
+        uint32_t word;
+        std::memcpy(&word, &value, sizeof word);
+        arena.WriteU32(address, word);
+    }
+    void Clutch(float value) { PutFloat(car + kClutch, value); }
+    uint32_t Word(int index) const { return arena.ReadU32(Host().carSelection + kWords + 4 * index); }
+    void Word(int index, uint32_t value) { arena.WriteU32(Host().carSelection + kWords + 4 * index, value); }
+    // The grind sound through the stand-in sound library.
+    void WithGrindSound() {
+        const std::filesystem::path library = scratch.pluginFolder() / "fmod.dll";
+        std::filesystem::copy_file(KVT_FMOD_STANDIN, library);
+        standIn = platform::OpenModule(library.string());
+        ASSERT_NE(standIn, nullptr);
+        reinterpret_cast<kvt_test::FmodStandInConfigure>(
+            platform::FindModuleExport(standIn, kvt_test::kFmodStandInConfigure))(0, 0, "");
+        scratch.WriteFile(scratch.pluginFolder() / "Shifter_Error.wav", "RIFF");
+        if (!g_soundBank) g_soundBank = new SoundBank();
+        ASSERT_TRUE(g_soundBank->LoadSounds());
+    }
+
+    kvt_test::ScratchGame scratch;
+    platform::sim::HostArena arena{kBase, 0x1400000};
+    kvt_test::RecordingGame game;
+    Input::SDLBackend job;
+    KVTControl* control = nullptr;
+    KVTShifter* shifter = nullptr;
+    uint32_t gameState = 0, telemetry = 0, car = 0;
+    SDL_JoystickID pad = 0;
+    SDL_Joystick* handle = nullptr;
+    platform::ModuleHandle standIn = nullptr;
+};
+
+TEST_F(ShifterEngine, TheLowestHeldGearWinsAndReverseOnlyAlone) {
+    shifter->currentType = 1;
+    shifter->clutchNeeded = 0;
+    SDL_SetJoystickVirtualButton(handle, 2, true);  // gear 3
+    Button(0, true);                                // gear 1
+    EXPECT_EQ(Gear(), 2);
+    Button(0, false);
+    EXPECT_EQ(Gear(), 4) << "gear 3, still held";
+    Button(6, true);
+    EXPECT_EQ(Gear(), 4) << "reverse waits while a forward gear is held";
+    Button(2, false);
+    EXPECT_EQ(Gear(), 0);
+    Button(6, false);
+    EXPECT_EQ(Gear(), 1) << "auto neutral";
+}
+
+TEST_F(ShifterEngine, TheClutchMustPassTheThresholdNotJustReachIt) {
+    shifter->currentType = 1;
+    Clutch(0.35f);
+    Button(1, true);
+    EXPECT_EQ(Gear(), 1) << "at the threshold: refused, and with no grind to play the miss is dropped";
+    EXPECT_EQ(shifter->appliedGear.load(), 3);
+    Clutch(0.36f);
+    Pass(3);
+    EXPECT_EQ(Gear(), 1) << "a dropped gear must be selected again";
+    Button(1, false);
+    Button(1, true);
+    EXPECT_EQ(Gear(), 3);
+}
+
+TEST_F(ShifterEngine, AMissedGearWaitsOnItsGrindAndEngagesWhenTheClutchComesIn) {
+    WithGrindSound();
+    shifter->currentType = 1;
+    g_settings->autoNeutral = false;
+    PutFloat(telemetry + 0x2B8, 1.0f);
+    Clutch(0.0f);
+    Button(0, true);
+    EXPECT_EQ(Gear(), 1);
+    EXPECT_TRUE(shifter->grinding);
+    Button(0, false);
+    Pass(2);
+    EXPECT_EQ(Gear(), 1) << "still pending, button released, auto neutral off";
+    Clutch(0.9f);
+    Pass();
+    EXPECT_EQ(Gear(), 2) << "the first tick after the clutch passes";
+    EXPECT_FALSE(shifter->grinding);
+}
+
+TEST_F(ShifterEngine, TheHostsHoldWordAtZeroDropsAMissEvenWhileItGrinds) {
+    WithGrindSound();
+    shifter->currentType = 1;
+    g_settings->autoNeutral = false;
+    PutFloat(telemetry + 0x2B8, 0.0f);
+    Button(0, true);
+    EXPECT_EQ(shifter->appliedGear.load(), 2) << "dropped";
+    Clutch(0.9f);
+    Pass(2);
+    EXPECT_EQ(Gear(), 1);
+}
+
+TEST_F(ShifterEngine, AGearTheCarLacksIsIgnoredAndItsReleaseGivesNeutral) {
+    shifter->currentType = 1;
+    shifter->clutchNeeded = 0;
+    Button(4, true);
+    EXPECT_EQ(Gear(), 6);
+    Button(4, false);
+    shifter->topGear = 6;
+    Button(5, true);  // gear 6: index 7 above the top
+    EXPECT_EQ(Gear(), 1);
+    Gear(3);
+    Button(5, false);
+    EXPECT_EQ(Gear(), 3) << "neutral was applied already: nothing to write";
+    g_settings->autoNeutral = false;
+    Button(0, true);
+    Button(0, false);
+    EXPECT_EQ(Gear(), 2) << "without auto neutral the gear stays in";
+}
+
+TEST_F(ShifterEngine, SequentialShiftsStopAtTheEndsAndNeutralSitsBetweenReverseAndFirst) {
+    shifter->currentType = 0;
+    auto tap = [&](int row) {
+        Button(row, true);
+        Button(row, false);
+        Pass(2);  // past any deadzone
+    };
+    Gear(7);
+    tap(shifter_rows::kSequentialUp);
+    EXPECT_EQ(Gear(), 7) << "top gear";
+    Gear(0);
+    tap(shifter_rows::kSequentialDown);
+    EXPECT_EQ(Gear(), 0) << "reverse is the bottom";
+    tap(shifter_rows::kSequentialUp);
+    EXPECT_EQ(Gear(), 1) << "reverse up to neutral";
+    tap(shifter_rows::kSequentialUp);
+    EXPECT_EQ(Gear(), 2);
+    tap(shifter_rows::kSequentialDown);
+    tap(shifter_rows::kSequentialDown);
+    EXPECT_EQ(Gear(), 0) << "first, neutral, reverse";
+    Gear(5);
+    tap(shifter_rows::kSequentialNeutral);
+    EXPECT_EQ(Gear(), 1);
+}
+
+TEST_F(ShifterEngine, TheDeadzoneHoldsBackARepeatButNotTheOtherDirection) {
+    shifter->currentType = 0;
+    shifter->shiftDeadzoneMs = 30;
+    Gear(2);
+    Button(shifter_rows::kSequentialUp, true);
+    Button(shifter_rows::kSequentialUp, false);  // 25 ms later
+    Button(shifter_rows::kSequentialUp, true);   // 50 ms after the first: 25 ms after its release
+    EXPECT_EQ(Gear(), 4);
+    Button(shifter_rows::kSequentialUp, false);
+    SDL_SetJoystickVirtualButton(handle, shifter_rows::kSequentialUp, true);
+    SDL_SetJoystickVirtualButton(handle, shifter_rows::kSequentialUp, false);
+    SDL_SetJoystickVirtualButton(handle, shifter_rows::kSequentialUp, true);
+    Pass();  // two presses in one pass: no time between them
+    EXPECT_EQ(Gear(), 5) << "the second press in the same pass is within the deadzone";
+    Button(shifter_rows::kSequentialUp, false);
+    Button(shifter_rows::kSequentialDown, true);
+    EXPECT_EQ(Gear(), 4) << "a down-shift right after an up-shift is its own direction";
+}
+
+TEST_F(ShifterEngine, SequentialDownIsGuardedAtFirstAndAgainstOverRevving) {
+    shifter->currentType = 0;
+    Word(1, 1);
+    PutFloat(telemetry + 0x0C, 3.5f);
+    Gear(2);
+    Button(shifter_rows::kSequentialDown, true);
+    EXPECT_EQ(Gear(), 2) << "first to neutral refused while the car moves";
+    Button(shifter_rows::kSequentialDown, false);
+    PutFloat(telemetry + 0x0C, 0.0f);
+    Pass(2);
+    Button(shifter_rows::kSequentialDown, true);
+    EXPECT_EQ(Gear(), 1);
+    Button(shifter_rows::kSequentialDown, false);
+
+    Word(3, 1);
+    Gear(4);
+    Pass(2);
+    Button(shifter_rows::kSequentialUp, true);  // to 5: the gear the guard looks at
+    Button(shifter_rows::kSequentialUp, false);
+    shifter->upshiftTable[5] = 7000.0f;
+    PutFloat(telemetry + 0x10, 7200.0f);
+    Pass(2);
+    Button(shifter_rows::kSequentialDown, true);
+    EXPECT_EQ(Gear(), 5) << "past the gear's upshift point: no down-shift";
+    Button(shifter_rows::kSequentialDown, false);
+    PutFloat(telemetry + 0x10, 6000.0f);
+    Pass(2);
+    Button(shifter_rows::kSequentialDown, true);
+    EXPECT_EQ(Gear(), 4);
+}
+
+TEST_F(ShifterEngine, TheToggleStepsTheTypeOnItsReleaseAndSetsTheGearboxWordsOnce) {
+    shifter->driving = false;
+    for (int i = 0; i < 4; ++i) Word(i, 10 + i);
+    g_settings->shifterType = 2;
+    Button(shifter_rows::kToggleType, true);
+    EXPECT_EQ(g_settings->shifterType.load(), 2) << "nothing at the press";
+    Button(shifter_rows::kToggleType, false);
+    EXPECT_EQ(g_settings->shifterType.load(), 0) << "stored Auto detected toggles to Sequential";
+    EXPECT_EQ(g_settings->shifterTypeText, "Sequential");
+    EXPECT_EQ(shifter->SavedHostWords(), (std::vector<int32_t>{10, 11, 12, 13}));
+    EXPECT_EQ(Word(0), 1u);
+    EXPECT_EQ(Word(1), 11u) << "sequential keeps the other words";
+
+    Button(shifter_rows::kToggleType, true);
+    Button(shifter_rows::kToggleType, false);
+    EXPECT_EQ(g_settings->shifterType.load(), 1);
+    EXPECT_EQ(shifter->SavedHostWords(), (std::vector<int32_t>{10, 11, 12, 13})) << "saved once";
+    EXPECT_EQ((std::vector<uint32_t>{Word(0), Word(1), Word(2), Word(3)}),
+              (std::vector<uint32_t>{1, 0, 0, 0}));
+    shifter->RestoreHostGearbox();
+    EXPECT_EQ((std::vector<uint32_t>{Word(0), Word(1), Word(2), Word(3)}),
+              (std::vector<uint32_t>{10, 11, 12, 13}));
+    EXPECT_TRUE(shifter->SavedHostWords().empty());
+}
+
+TEST_F(ShifterEngine, AHeldToggleFiresOnceWhenDevicesCloseAndNeverDuringACapture) {
+    shifter->driving = false;
+    g_settings->shifterType = 0;
+    Button(shifter_rows::kToggleType, true);
+    shifter->OnDevicesDisconnected();
+    shifter->OnDevicesDisconnected();
+    EXPECT_EQ(g_settings->shifterType.load(), 1) << "once";
+    Button(shifter_rows::kToggleType, false);
+    EXPECT_EQ(g_settings->shifterType.load(), 1) << "the release came after it was let go";
+
+    Button(shifter_rows::kToggleType, true);
+    shifter->capture.Start(shifter->items[0], platform::TickCount(), job);
+    Button(shifter_rows::kToggleType, false);
+    EXPECT_EQ(g_settings->shifterType.load(), 1);
+}
+
+TEST_F(ShifterEngine, SwitchingGearGateOffGivesTheHostItsWordsAndLetsGo) {
+    for (int i = 0; i < 4; ++i) Word(i, 20 + i);
+    shifter->ApplyHostGearbox(1);
+    SDL_SetJoystickVirtualButton(handle, 0, true);
+    Pass();
+    shifter->SetGearGateEnabled(false);
+    EXPECT_FALSE(g_settings->gearGateEnabled);
+    EXPECT_EQ((std::vector<uint32_t>{Word(0), Word(1), Word(2), Word(3)}),
+              (std::vector<uint32_t>{20, 21, 22, 23}));
+    for (const auto& flag : shifter->pressedFlags) EXPECT_EQ(flag.load(), 0);
+    shifter->currentType = 1;
+    shifter->clutchNeeded = 0;
+    Button(1, true);
+    EXPECT_EQ(Gear(), 1) << "events do nothing while off";
+    shifter->ApplyHostGearbox(1);
+    EXPECT_TRUE(shifter->SavedHostWords().empty()) << "nothing set while off";
+}
+
+TEST_F(ShifterEngine, TheShiftDeadzoneComesFromTheDistributionsFileOr30Ms) {
+    for (int i = 0; i < 4; ++i) Word(i, 5);
+    g_settings->shifterType = 1;
+    shifter->LoadShiftDeadzone();
+    EXPECT_EQ(shifter->shiftDeadzoneMs.load(), 30);
+    EXPECT_EQ(shifter->SavedHostWords().size(), 4u) << "the words set for the stored type";
+    EXPECT_EQ(Word(1), 0u);
+    scratch.WriteFile(scratch.root() / "Plugins" / "TLZCarMenu.ini",
+                      "[Default]\nDeadzoneByTimeMSecGearShift=45\n");
+    shifter->LoadShiftDeadzone();
+    EXPECT_EQ(shifter->shiftDeadzoneMs.load(), 45);
+    EXPECT_EQ(Word(1), 0u);
+    EXPECT_EQ(shifter->SavedHostWords(), (std::vector<int32_t>{5, 5, 5, 5}))
+        << "restored before saving again";
+    scratch.WriteFile(scratch.root() / "Plugins" / "TLZCarMenu.ini",
+                      "[Default]\nDeadzoneByTimeMSecGearShift=x\n");
+    shifter->LoadShiftDeadzone();
+    EXPECT_EQ(shifter->shiftDeadzoneMs.load(), 30);
+}
+
+}  // namespace
