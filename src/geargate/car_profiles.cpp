@@ -55,12 +55,12 @@ bool IsCSpace(char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
-// Skips leading blanks (tabs included) and a sign, as the C conversions do.
+// Skips leading blanks (tabs included) and a sign, as the C conversions do;
+// negative is set when the sign is a minus.
 const char* SkipToNumber(std::string_view text, bool& negative) {
     const char* first = text.data();
     const char* const last = first + text.size();
     while (first < last && IsCSpace(*first)) ++first;
-    negative = false;
     if (first < last && (*first == '+' || *first == '-')) negative = *first++ == '-';
     return first;
 }
@@ -143,7 +143,7 @@ private:
 // What follows a key; tabs or spaces before the number are skipped by the
 // number's reading.
 std::string_view ValueAfter(std::string_view line, size_t at) {
-    return at <= line.size() ? line.substr(at) : std::string_view();
+    return line.substr(std::min(at, line.size()));
 }
 
 int32_t ReadGearCount(int32_t slot) {

@@ -48,6 +48,7 @@ TEST_F(CarProfile, GearCountTakesTheFirstNumberOfGearsLineOneSeparatorOn) {
         {"; gearbox\r\n  \tNumberOfGears\t6\r\nnumberofgears 9\r\n", 5},
         {"NUMBEROFGEARS=12\n", 11},
         {"numberofgears   4 ; sport box\n", 3},
+        {"numberofgears \v\f\r 4\n", 3},
         {"numberofgears66\n", 5},
         {"Gear0Upshift 7000\n", 7},
         {"numberofgears\nnumberofgears 5\n", 7},
