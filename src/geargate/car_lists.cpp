@@ -76,7 +76,6 @@ public:
         : idKey_(idKey), idText_(idText), wantedKey_(wantedKey) {}
 
     bool found = false;
-    bool failed = false;
     // Of the car found: the wanted member's text, when it is a string.
     bool wantedIsString = false;
     std::string wanted;
@@ -88,9 +87,9 @@ public:
     bool number_float(json::number_float_t, const json::string_t&) { return Scalar(nullptr); }
     bool string(json::string_t& text) { return Scalar(&text); }
     bool binary(json::binary_t&) { return Scalar(nullptr); }
+    // Keys two levels down belong to an element: only an object has keys.
     bool start_object(std::size_t) {
         if (depth_ == 1) {
-            inElement_ = true;
             idMatches_ = elementWantedIsString_ = false;
         } else {
             Scalar(nullptr);
@@ -99,7 +98,7 @@ public:
         return true;
     }
     bool end_object() {
-        if (--depth_ == 1 && inElement_) EndElement();
+        if (--depth_ == 1) EndElement();
         return true;
     }
     bool start_array(std::size_t) {
@@ -112,20 +111,17 @@ public:
         return true;
     }
     bool key(json::string_t& name) {
-        if (depth_ == 2 && inElement_) member_ = name == idKey_ ? kId : name == wantedKey_ ? kWanted : kOther;
+        if (depth_ == 2) member_ = name == idKey_ ? kId : name == wantedKey_ ? kWanted : kOther;
         return true;
     }
-    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) {
-        failed = true;
-        return false;
-    }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) { return false; }
 
 private:
     enum Member { kOther, kId, kWanted };
 
     // A value; only the members of an element count, not what is nested in them.
     bool Scalar(const std::string* text) {
-        if (depth_ != 2 || !inElement_ || found) return true;
+        if (depth_ != 2 || found) return true;
         if (member_ == kId) idMatches_ = text && *text == idText_;
         if (member_ == kWanted) {
             elementWantedIsString_ = text != nullptr;
@@ -135,7 +131,6 @@ private:
         return true;
     }
     void EndElement() {
-        inElement_ = false;
         if (found || !idMatches_) return;
         found = true;
         wantedIsString = elementWantedIsString_;
@@ -144,7 +139,6 @@ private:
 
     std::string_view idKey_, idText_, wantedKey_;
     int depth_ = 0;
-    bool inElement_ = false;
     Member member_ = kOther;
     bool idMatches_ = false;
     bool elementWantedIsString_ = false;
@@ -163,7 +157,7 @@ bool FindCarMember(const char* relative, const char* idKey, int32_t carId, const
     ChunkedFile chunks(file.get());
     const bool parsed =
         nlohmann::json::sax_parse(ChunkIterator(&chunks), ChunkIterator(), &scan) && !chunks.Failed();
-    if (!parsed || scan.failed || !scan.found || !scan.wantedIsString) return false;
+    if (!parsed || !scan.found || !scan.wantedIsString) return false;
     value = std::move(scan.wanted);
     return true;
 }

@@ -125,9 +125,24 @@ TEST_F(CarProfile, ShifterTypesByPrefixWithoutRegardToCase) {
                  {"car_id": "7", "shifterType": "Hpattern"}, {"car_id": 8, "shifterType": "Seq"},
                  {"car_id": "9", "shifterType": 1}, {"car_id": "10"},
                  {"car_id": "11", "shifterType": "Seq", "shifterType": "H-"},
-                 {"car_id": "12", "shifterType": "H-"}, {"car_id": "12", "shifterType": "Seq"}])");
-    const int32_t expected[] = {3, 0, 0, 1, 1, 3, 3, 3, 3, 3, 3, 1, 1};
-    for (int32_t id = 1; id <= 12; ++id) EXPECT_EQ(TypeFromJson(id), expected[id]) << id;
+                 {"car_id": "12", "shifterType": "H-"}, {"car_id": "12", "shifterType": "Seq"},
+                 {"car_id": "13", "shifterType": "Seq", "shifterType": {"shifterType": "Seq"}},
+                 {"car_id": "14", "car_id": ["14"], "shifterType": "Seq"}])");
+    const int32_t expected[] = {3, 0, 0, 1, 1, 3, 3, 3, 3, 3, 3, 1, 1, 3, 3};
+    for (int32_t id = 1; id <= 14; ++id) EXPECT_EQ(TypeFromJson(id), expected[id]) << id;
+}
+
+TEST_F(CarProfile, AWholeDistributionsListIsReadToItsEnd) {
+    std::string list = "[";
+    for (int32_t id = 1; id <= 3000; ++id)
+        list += "{\"car_id\": \"" + std::to_string(id) + "\", \"shifterType\": \"" +
+                (id == 3000 ? "Seq" : "H-") + "\", \"notes\": \"" + std::string(40, 'n') + "\"},\n";
+    CarsData(list + "{}]");
+    ASSERT_GT(list.size(), 200000u);
+    EXPECT_EQ(TypeFromJson(3000), 0);
+    EXPECT_EQ(TypeFromJson(2999), 1);
+    CarsData(list);
+    EXPECT_EQ(TypeFromJson(3000), 3);
 }
 
 TEST_F(CarProfile, ABrokenOrMissingCarListNamesNoCar) {
