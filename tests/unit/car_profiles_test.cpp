@@ -127,9 +127,10 @@ TEST_F(CarProfile, ShifterTypesByPrefixWithoutRegardToCase) {
                  {"car_id": "11", "shifterType": "Seq", "shifterType": "H-"},
                  {"car_id": "12", "shifterType": "H-"}, {"car_id": "12", "shifterType": "Seq"},
                  {"car_id": "13", "shifterType": "Seq", "shifterType": {"shifterType": "Seq"}},
-                 {"car_id": "14", "car_id": ["14"], "shifterType": "Seq"}])");
-    const int32_t expected[] = {3, 0, 0, 1, 1, 3, 3, 3, 3, 3, 3, 1, 1, 3, 3};
-    for (int32_t id = 1; id <= 14; ++id) EXPECT_EQ(TypeFromJson(id), expected[id]) << id;
+                 {"car_id": "14", "car_id": ["14"], "shifterType": "Seq"},
+                 {"car_id": "15", "shifterType": "Seq"}, {"car_id": "16"}])");
+    const int32_t expected[] = {3, 0, 0, 1, 1, 3, 3, 3, 3, 3, 3, 1, 1, 3, 3, 0, 3};
+    for (int32_t id = 1; id <= 16; ++id) EXPECT_EQ(TypeFromJson(id), expected[id]) << id;
 }
 
 TEST_F(CarProfile, AWholeDistributionsListIsReadToItsEnd) {
