@@ -53,6 +53,8 @@ TEST_F(CarProfile, GearCountTakesTheFirstNumberOfGearsLineOneSeparatorOn) {
         {"Gear0Upshift 7000\n", 7},
         {"numberofgears\nnumberofgears 5\n", 7},
         {"numberofgears x\n", 7},
+        {"numberofgears 9\n", 8},
+        {"numberofgears 2147483647\n", 2147483646},
         {"numberofgears 99999999999\n", 7},
         {"numberofgears -2147483648\n", 7},
         {"", 7},
@@ -61,6 +63,7 @@ TEST_F(CarProfile, GearCountTakesTheFirstNumberOfGearsLineOneSeparatorOn) {
         Write(PhysicsPath(2), c.text);
         EXPECT_EQ(GearCount(2), c.top) << c.text;
     }
+    EXPECT_TRUE(Logged("Warning. Unreadable number of gears in " + PhysicsPath(2).string()));
     EXPECT_EQ(GearCount(8), 7);
     EXPECT_EQ(GearCount(-1), 7);
     EXPECT_EQ(GearCount(4), 7);
@@ -93,6 +96,7 @@ TEST_F(CarProfile, AnUnreadableUpshiftValueLeavesTheWholeTableAtZero) {
                                   bad + "\nGear3Upshift 7000\n");
         EXPECT_EQ(UpshiftTable(1), UpshiftValues{}) << bad;
     }
+    EXPECT_TRUE(Logged("Warning. Unreadable Gear2Upshift value in " + PhysicsPath(1).string()));
 }
 
 TEST_F(CarProfile, ConfiguredSlotComesFromTheDistributionsSettings) {
