@@ -56,6 +56,7 @@ TEST_F(CarProfile, GearCountTakesTheFirstNumberOfGearsLineOneSeparatorOn) {
         {"numberofgears 9\n", 8},
         {"numberofgears 2147483647\n", 2147483646},
         {"numberofgears 99999999999\n", 7},
+        {"numberofgears 99999999999999999999\n", 7},
         {"numberofgears -2147483648\n", 7},
         {"", 7},
     };
