@@ -56,7 +56,7 @@ fail() { echo "e2e: $*" >&2; exit 1; }
 scenario=$(cd "$(dirname "$scenario")" && pwd)/$(basename "$scenario")
 [ -n "$plugin" ] || plugin=$win_build/KVTControls.dll
 for artefact in "$win_build/kvt-simhost.exe" "$win_build/kvt-simsession.dll" "$win_build/VelmoraHub.dll" \
-  "$win_build/vr_standin.dll" "$plugin"; do
+  "$win_build/vr_standin.dll" "$win_build/fmod_standin.dll" "$plugin"; do
   [ -f "$artefact" ] || fail "missing Windows artefact $artefact; build it first:" \
     "cmake --preset windows && cmake --build --preset windows"
 done
@@ -95,10 +95,11 @@ trap 'exit 130' INT TERM
 
 mkdir -p "$game/Plugins"
 # The hub library's stand-in waits in the game folder for a scenario's "load",
-# the VR plug-in's for a "copy vr_standin.dll Plugins/openKVTVR.dll": the
-# plug-in looks for a VR plug-in once, so only scenarios about it install one.
+# the VR plug-in's for a "copy vr_standin.dll Plugins/openKVTVR.dll" (the
+# plug-in looks for a VR plug-in once, so only scenarios about it install
+# one), the sound library's for "copy fmod_standin.dll Plugins/KVTControls/fmod.dll".
 cp "$win_build/kvt-simhost.exe" "$win_build/kvt-simsession.dll" "$win_build/VelmoraHub.dll" \
-  "$win_build/vr_standin.dll" "$game/" || fail "cannot copy the simulated host"
+  "$win_build/vr_standin.dll" "$win_build/fmod_standin.dll" "$game/" || fail "cannot copy the simulated host"
 cp "$plugin" "$game/Plugins/KVTControls.dll" || fail "cannot copy $plugin"
 if [ -d "${scenario%.kvts}.files" ]; then cp -R "${scenario%.kvts}.files/." "$game/"; fi
 cp "$scenario" "$game/scenario.kvts"

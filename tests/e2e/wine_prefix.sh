@@ -7,7 +7,8 @@
 kvt_wine_prefix() {
   local win_build=$1 clone=$2 log=$3
   local template=$win_build/wineprefix
-  export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  # KVT_WINEDEBUG (e.g. +loaddll) lets a failing run show what Wine did.
+  export WINEDEBUG=${KVT_WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
   (
     flock 9
     if [ ! -f "$template/.kvt-ready" ]; then

@@ -1,6 +1,8 @@
 // A stand-in for the sound library: the C entry points the sound player
 // looks up, each recorded as one line, with channels that remember their
-// volume and whether they were stopped.
+// volume and whether they were stopped. Built for Windows, its entries are
+// stdcall as the library's are, and every line also goes to "fmod_calls.txt"
+// in the current folder (the game folder), where a scenario can read it.
 #include "shared/fmod_standin.h"
 
 #include <cstdarg>
@@ -8,6 +10,12 @@
 #include <cstring>
 #include <mutex>
 #include <string>
+
+#if defined(_WIN32)
+#define STANDIN_CALL __stdcall
+#else
+#define STANDIN_CALL
+#endif
 
 struct FMOD_SYSTEM {
     int id;
@@ -48,6 +56,12 @@ void Note(const char* format, ...) {
     va_end(args);
     g_calls += line;
     g_calls += '\n';
+#if defined(_WIN32)
+    if (FILE* file = std::fopen("fmod_calls.txt", "ab")) {
+        std::fprintf(file, "%s\r\n", line);
+        std::fclose(file);
+    }
+#endif
 }
 }  // namespace
 
@@ -80,35 +94,37 @@ int FmodStandIn_TakeCalls(char* out, int capacity) {
     return length;
 }
 
-int FMOD_System_Create(FMOD_SYSTEM** system, unsigned int version) {
+int STANDIN_CALL FMOD_System_Create(FMOD_SYSTEM** system, unsigned int version) {
     std::lock_guard<std::mutex> lock(g_lock);
     Note("System_Create 0x%x", version);
     *system = g_createResult == 0 ? &g_system : nullptr;
     return g_createResult;
 }
 
-int FMOD_System_Init(FMOD_SYSTEM*, int channels, unsigned int flags, void* extra) {
+int STANDIN_CALL FMOD_System_Init(FMOD_SYSTEM*, int channels, unsigned int flags, void* extra) {
     std::lock_guard<std::mutex> lock(g_lock);
     Note("System_Init %d %u %s", channels, flags, extra ? "extra" : "null");
     return g_initResult;
 }
 
-int FMOD_System_Close(FMOD_SYSTEM*) {
+int STANDIN_CALL FMOD_System_Close(FMOD_SYSTEM*) {
     std::lock_guard<std::mutex> lock(g_lock);
     Note("System_Close");
     return 0;
 }
 
-int FMOD_System_Release(FMOD_SYSTEM*) {
+int STANDIN_CALL FMOD_System_Release(FMOD_SYSTEM*) {
     std::lock_guard<std::mutex> lock(g_lock);
     Note("System_Release");
     return 0;
 }
 
-int FMOD_System_CreateSound(FMOD_SYSTEM*, const char* name, unsigned int mode, void*, FMOD_SOUND** sound) {
+int STANDIN_CALL FMOD_System_CreateSound(FMOD_SYSTEM*, const char* name, unsigned int mode, void*,
+                                         FMOD_SOUND** sound) {
     std::lock_guard<std::mutex> lock(g_lock);
-    const char* base = std::strrchr(name, '/');
-    base = base ? base + 1 : name;
+    const char* base = name;
+    for (const char* at = name; *at; ++at)
+        if (*at == '/' || *at == '\\') base = at + 1;
     Note("CreateSound %s 0x%x", base, mode);
     if (!g_badFile.empty() && std::strstr(base, g_badFile.c_str())) return 13;  // a bad file
     FMOD_SOUND* made = &g_sounds[g_soundCount % 64];
@@ -117,7 +133,8 @@ int FMOD_System_CreateSound(FMOD_SYSTEM*, const char* name, unsigned int mode, v
     return 0;
 }
 
-int FMOD_System_PlaySound(FMOD_SYSTEM*, FMOD_SOUND* sound, FMOD_CHANNELGROUP* group, int paused, FMOD_CHANNEL** channel) {
+int STANDIN_CALL FMOD_System_PlaySound(FMOD_SYSTEM*, FMOD_SOUND* sound, FMOD_CHANNELGROUP* group, int paused,
+                                       FMOD_CHANNEL** channel) {
     std::lock_guard<std::mutex> lock(g_lock);
     Note("PlaySound %d %s %d", sound->index, group ? "group" : "null", paused);
     FMOD_CHANNEL* made = &g_channels[g_channelCount++ % 256];
@@ -126,64 +143,65 @@ int FMOD_System_PlaySound(FMOD_SYSTEM*, FMOD_SOUND* sound, FMOD_CHANNELGROUP* gr
     return 0;
 }
 
-int FMOD_Sound_Release(FMOD_SOUND* sound) {
+int STANDIN_CALL FMOD_Sound_Release(FMOD_SOUND* sound) {
     std::lock_guard<std::mutex> lock(g_lock);
     Note("Sound_Release %d", sound->index);
     return 0;
 }
 
-int FMOD_Channel_Stop(FMOD_CHANNEL* channel) {
+int STANDIN_CALL FMOD_Channel_Stop(FMOD_CHANNEL* channel) {
     std::lock_guard<std::mutex> lock(g_lock);
     Note("Stop");
     channel->stopped = true;
     return 0;
 }
 
-int FMOD_Channel_SetPaused(FMOD_CHANNEL*, int paused) {
+int STANDIN_CALL FMOD_Channel_SetPaused(FMOD_CHANNEL*, int paused) {
     std::lock_guard<std::mutex> lock(g_lock);
     Note("SetPaused %d", paused);
     return 0;
 }
 
-int FMOD_Channel_IsPlaying(FMOD_CHANNEL* channel, int* playing) {
+int STANDIN_CALL FMOD_Channel_IsPlaying(FMOD_CHANNEL* channel, int* playing) {
     std::lock_guard<std::mutex> lock(g_lock);
     *playing = !channel->stopped && g_playing;
     return 0;
 }
 
-int FMOD_Channel_SetVolume(FMOD_CHANNEL* channel, float volume) {
+int STANDIN_CALL FMOD_Channel_SetVolume(FMOD_CHANNEL* channel, float volume) {
     std::lock_guard<std::mutex> lock(g_lock);
     Note("SetVolume %.4f", volume);
     channel->volume = volume;
     return 0;
 }
 
-int FMOD_Channel_GetVolume(FMOD_CHANNEL* channel, float* volume) {
+int STANDIN_CALL FMOD_Channel_GetVolume(FMOD_CHANNEL* channel, float* volume) {
     std::lock_guard<std::mutex> lock(g_lock);
     *volume = channel->volume;
     return 0;
 }
 
-int FMOD_Channel_SetMode(FMOD_CHANNEL*, unsigned int mode) {
+int STANDIN_CALL FMOD_Channel_SetMode(FMOD_CHANNEL*, unsigned int mode) {
     std::lock_guard<std::mutex> lock(g_lock);
     Note("SetMode 0x%x", mode);
     return 0;
 }
 
-int FMOD_Channel_Set3DAttributes(FMOD_CHANNEL*, const FMOD_VECTOR* position, const FMOD_VECTOR* velocity) {
+int STANDIN_CALL FMOD_Channel_Set3DAttributes(FMOD_CHANNEL*, const FMOD_VECTOR* position,
+                                              const FMOD_VECTOR* velocity) {
     std::lock_guard<std::mutex> lock(g_lock);
     Note("Set3DAttributes %.3f %.3f %.3f / %.1f %.1f %.1f", position->x, position->y, position->z,
          velocity->x, velocity->y, velocity->z);
     return 0;
 }
 
-int FMOD_Channel_SetLowPassGain(FMOD_CHANNEL*, float gain) {
+int STANDIN_CALL FMOD_Channel_SetLowPassGain(FMOD_CHANNEL*, float gain) {
     std::lock_guard<std::mutex> lock(g_lock);
     Note("SetLowPassGain %.2f", gain);
     return 0;
 }
 
-int FMOD_Channel_Set3DOcclusion(FMOD_CHANNEL*, float direct, float reverb) {
+int STANDIN_CALL FMOD_Channel_Set3DOcclusion(FMOD_CHANNEL*, float direct, float reverb) {
     std::lock_guard<std::mutex> lock(g_lock);
     Note("Set3DOcclusion %.1f %.1f", direct, reverb);
     return 0;

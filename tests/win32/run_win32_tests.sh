@@ -6,7 +6,7 @@ set -uo pipefail
 win_build=${1:?usage: run_win32_tests.sh WINDOWS-BUILD}
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 exe=$win_build/kvt_win32_tests.exe
-for artefact in "$exe" "$win_build/vr_standin.dll" "$win_build/vr_standin_no_entry.dll"; do
+for artefact in "$exe" "$win_build/vr_standin.dll" "$win_build/vr_standin_no_entry.dll" "$win_build/fmod_standin.dll"; do
   [ -f "$artefact" ] || { echo "win32: missing $artefact; build the windows preset first"; exit 1; }
 done
 run_dir=$(mktemp -d "$win_build/win32-run.XXXXXX") || exit 1
@@ -29,5 +29,5 @@ kvt_wine_prefix "$win_build" "$run_dir/prefix" "$run_dir/wineboot.log" || { echo
 # The test program plays the host, so its folder is the host directory whose
 # Plugins folder the tests fill: a private copy keeps parallel runs apart.
 mkdir -p "$run_dir/game" || exit 1
-cp "$exe" "$win_build/vr_standin.dll" "$win_build/vr_standin_no_entry.dll" "$run_dir/game/" || exit 1
-timeout -k 5 120 wine "$run_dir/game/kvt_win32_tests.exe" --gtest_brief=1
+cp "$exe" "$win_build/vr_standin.dll" "$win_build/vr_standin_no_entry.dll" "$win_build/fmod_standin.dll" "$run_dir/game/" || exit 1
+cd "$run_dir/game" && timeout -k 5 120 wine ./kvt_win32_tests.exe --gtest_brief=1

@@ -154,6 +154,7 @@ bool HostLayout::Build(uint32_t imageBase, uint32_t arenaStart, uint32_t arenaSi
     gameState2_ = Allocate(0x100);
     hostObject1_ = Allocate(0x2000);
     hostObject2_ = Allocate(0x2000);
+    carObject_ = Allocate(0x2000);
     uint32_t chainHead = Allocate(0x100);
     renderHolder_ = Allocate(0x200);
     device_ = Allocate(sizeof(FakeDevice));
@@ -167,6 +168,9 @@ bool HostLayout::Build(uint32_t imageBase, uint32_t arenaStart, uint32_t arenaSi
     Write32(base_ + kGameState2Slot, gameState2_);
     Write32(base_ + kHostObject1Slot, hostObject1_);
     Write32(base_ + kHostObject2Slot, hostObject2_);
+    Write32(base_ + kCarObjectSlot, carObject_);
+    // The player's car stands in neutral.
+    Write32(carObject_ + kCarGear, 1);
     Write32(base_ + kRenderChainSlot, chainHead);
     Write32(chainHead + kChainToHolder, renderHolder_);
     SetDevicePresent(true);
@@ -216,6 +220,10 @@ bool HostLayout::ResolveAddress(const std::string& expression, uint32_t& address
         origin = Read32(base_ + kHostObject1Slot);
     else if (name == "hostObject2")
         origin = Read32(base_ + kHostObject2Slot);
+    else if (name == "carObject")
+        origin = Read32(base_ + kCarObjectSlot);
+    else if (name == "carSelection")
+        origin = base_ + kCarSelection;
     else
         return false;
     if (origin == 0) return false;

@@ -16,6 +16,9 @@ inline constexpr uint32_t kGameState2Slot = 0x493634;
 inline constexpr uint32_t kHostObject1Slot = 0x125FC68;
 inline constexpr uint32_t kHostObject2Slot = 0x125FC48;
 inline constexpr uint32_t kRenderChainSlot = 0x3EA990;
+inline constexpr uint32_t kCarObjectSlot = 0x4EF660;
+// Not a pointer: the car selection lies in the image itself.
+inline constexpr uint32_t kCarSelection = 0x1260800;
 inline constexpr uint32_t kModeStoreSite = 0x7F392;
 inline constexpr uint32_t kRenderSite = 0xE896;
 inline constexpr uint32_t kHubSite = 0x226AAC;
@@ -25,6 +28,7 @@ inline constexpr uint32_t kRunningFlag = 0x5C;
 inline constexpr uint32_t kGameMode = 0x728;
 inline constexpr uint32_t kControlTable = 0xCF8;
 inline constexpr uint32_t kState2Word = 0x10;
+inline constexpr uint32_t kCarGear = 0x1100;
 
 class HostLayout {
 public:
@@ -57,8 +61,9 @@ public:
     void SetControlBound(uint32_t control, bool bound);
 
     // Resolves "base+0x3EAC48", "gameState+0x728", "gameState2+0x10",
-    // "hostObject1+8", "hostObject2+8" into an address. False if the name is
-    // unknown or the object is null.
+    // "hostObject1+8", "hostObject2+8", "carObject+0x1100",
+    // "carSelection+0x69C" into an address. False if the name is unknown or
+    // the object is null.
     bool ResolveAddress(const std::string& expression, uint32_t& address) const;
 
     static uint32_t Read32(uint32_t address);
@@ -70,7 +75,7 @@ private:
     uint32_t base_ = 0;
     uint8_t* pool_ = nullptr;
     uint32_t poolUsed_ = 0;
-    uint32_t gameState_ = 0, gameState2_ = 0, hostObject1_ = 0, hostObject2_ = 0;
+    uint32_t gameState_ = 0, gameState2_ = 0, hostObject1_ = 0, hostObject2_ = 0, carObject_ = 0;
     uint32_t renderHolder_ = 0, device_ = 0, controlTable_ = 0, controlRecords_ = 0;
 };
 

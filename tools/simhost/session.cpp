@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -131,6 +132,7 @@ void Session::Play(const ScriptLine& line) {
     if (command == "destroy") return Destroy(line);
     if (command == "messages") return Messages(line);
     if (command == "set32") return Set32(line);
+    if (command == "setf") return SetFloat(line);
     if (command == "load") return Load(line);
     if (command == "hub") return Hub(line);
     if (command == "site-bytes") return SiteBytes(line);
@@ -417,10 +419,26 @@ void Session::Set32(const ScriptLine& line) {
     uint32_t address = 0, value = 0;
     if (line.tokens.size() != 3 || !layout_.ResolveAddress(line.tokens[1].text, address) ||
         !ParseNumber(line.tokens[2], value))
-        return Usage(line,
-                     "set32 base+OFFSET|gameState+OFFSET|gameState2+..|hostObject1+..|hostObject2+.. VALUE");
+        return Usage(
+            line,
+            "set32 base+OFFSET|gameState+OFFSET|gameState2+..|hostObject1+..|hostObject2+..|carObject+..|"
+            "carSelection+.. VALUE");
     HostLayout::Write32(address, value);
     Say("set32 " + line.tokens[1].text + " = " + std::to_string(value));
+}
+
+void Session::SetFloat(const ScriptLine& line) {
+    uint32_t address = 0;
+    char* end = nullptr;
+    const std::string text = line.tokens.size() == 3 ? line.tokens[2].text : std::string();
+    const float value = std::strtof(text.c_str(), &end);
+    if (line.tokens.size() != 3 || !layout_.ResolveAddress(line.tokens[1].text, address) || text.empty() ||
+        *end != '\0')
+        return Usage(line, "setf LOCATION DECIMAL");
+    uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    HostLayout::Write32(address, bits);
+    Say("setf " + line.tokens[1].text + " = " + text);
 }
 
 void Session::Pass(const ScriptLine& line) {

@@ -68,6 +68,7 @@ private:
     void Messages(const ScriptLine& line);
     void CollectMessages();
     void Set32(const ScriptLine& line);
+    void SetFloat(const ScriptLine& line);
 
     // The code sites and what else lives in the host's process (code_sites.cpp).
     void Load(const ScriptLine& line);
