@@ -8,7 +8,9 @@
 
 #include "core/host_locations.h"
 #include "core/log.h"
+#include "platform/modules.h"
 #include "platform/platform.h"
+#include "platform/window_messages.h"
 
 namespace Input {
 namespace {
@@ -59,6 +61,7 @@ void ResetBackendForTest() {
 void SDLBackend::CreateThread() {
     if (thread_) return;
     if (!startSignal_) startSignal_ = SDL_CreateSemaphore(0);
+    jobEnded_ = false;
     thread_ = SDL_CreateThread(&SDLBackend::JobMain, "SDLBackend", this);
 }
 
@@ -81,6 +84,10 @@ void SDLBackend::StopJob() {
     // A thread still waiting for its start wakes up, sees stopping and ends
     // without touching SDL.
     if (startSignal_) SDL_SignalSemaphore(startSignal_);
+    // The job may be inside SendMessageA to the host window (a host command),
+    // which only this, the window's thread, can answer: waiting blind for the
+    // job would hang the game on closing.
+    while (!jobEnded_) platform::ServeSentMessages(kStopServeMs);
     int status = 0;
     SDL_WaitThread(thread_, &status);
     thread_ = nullptr;
@@ -110,14 +117,17 @@ int SDLCALL SDLBackend::JobMain(void* backend) {
         LogLine("ERROR. Unexpected NULL object in backend initialization. Cannot do anything");
         return -1;
     }
+    auto* job = static_cast<SDLBackend*>(backend);
+    int status = -1;
     // Nothing may leave the thread: an exception here would end the host.
     try {
-        return static_cast<SDLBackend*>(backend)->Run();
+        status = job->Run();
     } catch (...) {
         LogException("ERROR. The backend job failed.");
-        static_cast<SDLBackend*>(backend)->CloseSdl();
-        return -1;
+        job->CloseSdl();
     }
+    job->jobEnded_ = true;
+    return status;
 }
 
 int SDLBackend::Run() {
@@ -135,6 +145,11 @@ int SDLBackend::Run() {
         return -1;
     }
     sdlStarted_ = true;
+    // Shutting the joysticks down frees the XInput library SDL loaded, and
+    // under Wine that library's own reader thread may still be running then:
+    // the game crashed on closing. Keeping it loaded costs nothing.
+    for (const char* xinput : {"XInput1_4.dll", "xinput1_3.dll", "XInput9_1_0.dll"})
+        if (platform::PinLoadedModule(xinput)) break;
     Verbose("Enabling joystick events");
     SDL_SetJoystickEventsEnabled(true);
     RefreshHostLocations();

@@ -28,6 +28,8 @@ public:
     static constexpr uint32_t kForegroundSleepMs = 25;
     static constexpr uint32_t kBackgroundSleepMs = 500;
     static constexpr uint32_t kForegroundCheckMs = 1000;
+    // How long StopJob waits at a time before it serves the host window again.
+    static constexpr uint32_t kStopServeMs = 10;
 
     SDLBackend();
     virtual ~SDLBackend();
@@ -96,6 +98,8 @@ private:
     std::atomic<uint32_t> lastTick_{0};
     std::atomic<bool> isForeground_{false};
     std::atomic<bool> stopping_{false};
+    // Set by the job's thread as its very last step.
+    std::atomic<bool> jobEnded_{false};
     std::atomic<SDL_ThreadID> passThread_{0};
     std::vector<SDL_Joystick*> openJoysticks_ KVT_GUARDED_BY(g_joystickListLock);
 

@@ -23,4 +23,8 @@ void* FindModuleExport(ModuleHandle module, const char* name);
 // Drops one reference taken by OpenModule.
 void ReleaseModule(ModuleHandle module);
 
+// Keeps the already loaded library of that file name in the process until it
+// ends, whoever frees it; nothing when it is not loaded. True when pinned.
+bool PinLoadedModule(const char* fileName);
+
 }  // namespace platform

@@ -20,4 +20,10 @@ struct CopyDataRecord {
 // procedure has handled it; returns the window procedure's answer.
 intptr_t SendCopyData(uint32_t window, uint32_t wParam, const CopyDataRecord& record);
 
+// Waits up to that long for a message another thread sends to a window of
+// the calling thread, and lets its window procedure handle every one that
+// came: a thread that waits for another must keep doing this while the other
+// may be inside SendCopyData to its window.
+void ServeSentMessages(uint32_t waitMs);
+
 }  // namespace platform

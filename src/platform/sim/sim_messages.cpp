@@ -1,6 +1,8 @@
 // Simulated windows: a recorder in place of the host's window procedure.
 #include "platform/sim/sim_messages.h"
 
+#include <chrono>
+#include <thread>
 #include <utility>
 
 #include "core/mutex.h"
@@ -44,6 +46,11 @@ intptr_t SendCopyData(uint32_t window, uint32_t wParam, const CopyDataRecord& re
     g_sent.push_back(std::move(sent));
     // A window procedure that handled WM_COPYDATA answers TRUE.
     return 1;
+}
+
+void ServeSentMessages(uint32_t) {
+    // A simulated window answers at once: nothing ever waits to be served.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 namespace sim {

@@ -31,4 +31,9 @@ void ReleaseModule(ModuleHandle module) {
     if (module != nullptr) dlclose(module);
 }
 
+bool PinLoadedModule(const char* fileName) {
+    // RTLD_NOLOAD finds it only when loaded; the reference is never dropped.
+    return dlopen(fileName, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE) != nullptr;
+}
+
 }  // namespace platform

@@ -29,4 +29,9 @@ void ReleaseModule(ModuleHandle module) {
     if (module != nullptr) FreeLibrary(static_cast<HMODULE>(module));
 }
 
+bool PinLoadedModule(const char* fileName) {
+    HMODULE module = nullptr;
+    return GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_PIN, fileName, &module) != 0;
+}
+
 }  // namespace platform

@@ -15,4 +15,12 @@ intptr_t SendCopyData(uint32_t window, uint32_t wParam, const CopyDataRecord& re
     return SendMessageA(target, WM_COPYDATA, static_cast<WPARAM>(wParam), reinterpret_cast<LPARAM>(&copy));
 }
 
+void ServeSentMessages(uint32_t waitMs) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, waitMs, QS_SENDMESSAGE);
+    // Peeking hands every message sent to this thread to its window
+    // procedure; PM_NOREMOVE leaves the posted ones to the host's own loop.
+    MSG message;
+    PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+}
+
 }  // namespace platform
