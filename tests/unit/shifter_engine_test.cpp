@@ -17,6 +17,7 @@
 #include "input/sdl_backend.h"
 #include "platform/modules.h"
 #include "platform/platform.h"
+#include "platform/sim/sim_messages.h"
 #include "platform/sim/sim_platform.h"
 #include "sdl_test_support.h"
 #include "shared/fmod_standin.h"
@@ -347,3 +348,79 @@ TEST_F(ShifterEngine, TheShiftDeadzoneComesFromTheDistributionsFileOr30Ms) {
 }
 
 }  // namespace
+
+// The car set-up runs on the host's thread while the job runs its own passes.
+TEST_F(ShifterEngine, ACarSetUpTakesTheCarsGearsTypeAndClutchAndTellsTheHost) {
+    const auto root = scratch.root();
+    scratch.WriteFile(root / "Physics" / "m_lancer" / "common.lsp", "NumberOfGears 5\nGear2Upshift 6500\n");
+    scratch.WriteFile(root / "cars" / "cars.ini", "[Car03]\nVLMCarID=77\n");
+    scratch.WriteFile(scratch.pluginFolder() / "CarInfo.ini", "[Car77]\nh_pattern=1\nclutch_required=0\n");
+    g_settings->shifterType = 2;
+    g_settings->clutchRequired = 2;
+    arena.WriteU32(Host().carSelection + 8, 3);
+    auto setUpFrom = [&](int32_t type) {
+        shifter->currentType = type;
+        shifter->pressedFlags[0] = 1;
+        shifter->grinding = true;
+        shifter->appliedGear = 4;
+        shifter->SetupForCar();
+    };
+
+    setUpFrom(0);
+    EXPECT_EQ(shifter->topGear.load(), gears::kTop) << "nothing before the job runs";
+    EXPECT_EQ(shifter->pressedFlags[0].load(), 1);
+
+    platform::sim::SetSleepYields(true);
+    arena.WriteU32(gameState + offs::kGameModeField, 3);
+    job.CreateThread();
+    job.RequestStart(kWindow);
+    ASSERT_TRUE(kvt_test::WaitFor([&] { return job.IsRunning(); }));
+    platform::sim::TakeSentMessages();
+
+    setUpFrom(0);
+    EXPECT_EQ(shifter->topGear.load(), 4);
+    EXPECT_EQ(shifter->upshiftTable[2].load(), 6500.0f);
+    EXPECT_EQ(shifter->currentType.load(), 1) << "the cached H-pattern car";
+    EXPECT_EQ(shifter->clutchNeeded.load(), 0) << "the cache says this car needs no clutch";
+    EXPECT_EQ(shifter->pressedFlags[0].load(), 0);
+    EXPECT_FALSE(shifter->grinding);
+    EXPECT_EQ(shifter->appliedGear.load(), gears::kNeutral);
+    EXPECT_EQ(shifter->requestedGear.load(), gears::kNeutral);
+    std::vector<platform::sim::SentCopyData> sent = platform::sim::TakeSentMessages();
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].code, 0x2000u);
+    EXPECT_EQ(sent[0].data, (std::vector<uint8_t>{0, 0, 0, 0})) << "H-pattern";
+
+    // A car nobody lists keeps the last type and needs the clutch.
+    arena.WriteU32(Host().carSelection + 8, 4);
+    setUpFrom(1);
+    EXPECT_EQ(shifter->topGear.load(), gears::kTop);
+    EXPECT_EQ(shifter->upshiftTable[2].load(), 0.0f);
+    EXPECT_EQ(shifter->currentType.load(), 1);
+    EXPECT_EQ(shifter->clutchNeeded.load(), 1);
+    sent = platform::sim::TakeSentMessages();
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].data, (std::vector<uint8_t>{0, 0, 0, 0}));
+
+    // A fixed type wins over the car's, and a fixed clutch setting over the cache.
+    arena.WriteU32(Host().carSelection + 8, 3);
+    g_settings->shifterType = 0;
+    g_settings->clutchRequired = 1;
+    setUpFrom(1);
+    EXPECT_EQ(shifter->currentType.load(), 0);
+    EXPECT_EQ(shifter->clutchNeeded.load(), 1);
+    sent = platform::sim::TakeSentMessages();
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].data, (std::vector<uint8_t>{1, 0, 0, 0})) << "sequential";
+
+    // Switched off, a set-up only lets go.
+    g_settings->gearGateEnabled = false;
+    shifter->topGear = 6;
+    setUpFrom(1);
+    EXPECT_EQ(shifter->pressedFlags[0].load(), 0);
+    EXPECT_FALSE(shifter->grinding);
+    EXPECT_EQ(shifter->topGear.load(), 6);
+    EXPECT_EQ(shifter->appliedGear.load(), 4);
+    EXPECT_TRUE(platform::sim::TakeSentMessages().empty());
+    job.StopJob();
+}
