@@ -17,6 +17,7 @@
 #include "core/log.h"
 #include "core/paths.h"
 #include "input/sdl_backend.h"
+#include "null_game.h"
 #include "platform/sim/sim_messages.h"
 #include "platform/sim/sim_platform.h"
 #include "rurazu/rurazu_pages.h"
@@ -24,24 +25,6 @@
 namespace {
 constexpr uint32_t kBase = 0x10000;
 constexpr uint32_t kWindow = 0x88;
-
-// A host game object that draws nothing, so only the plug-in's work counts.
-class NullGame : public IHostGame {
-public:
-    void HostSlot1() override {}
-    void HostSlot2() override {}
-    void WriteText(float, float, const char* text) override { benchmark::DoNotOptimize(text); }
-    void HostSlot4() override {}
-    void DrawFilledBox(float, float, float, float) override {}
-    void DrawArea(float, float, float, float) override {}
-    void DrawSelectionBar(float, float, float, float) override {}
-    void HostSlot8() override {}
-    void BeginMode(int32_t) override {}
-    void EndMode(int32_t) override {}
-    void SetTextStyle(int32_t) override {}
-    void SetPresetColour(int32_t) override {}
-    void SetColour(float, float, float, float) override {}
-};
 
 // The plug-in in a game folder of its own, every RurAzu action bound to a
 // button of one wheel, and a job whose passes the benchmark runs itself.
