@@ -129,6 +129,12 @@ TEST_F(ShifterEngine, TheLowestHeldGearWinsAndReverseOnlyAlone) {
     EXPECT_EQ(Gear(), 0);
     Button(6, false);
     EXPECT_EQ(Gear(), 1) << "auto neutral";
+    const int32_t rowGears[] = {2, 3, 4, 5, 6, 7, 0};
+    for (int row = 0; row <= shifter_rows::kGearR; ++row) {
+        Button(row, true);
+        EXPECT_EQ(Gear(), rowGears[row]) << "row " << row;
+        Button(row, false);
+    }
 }
 
 TEST_F(ShifterEngine, TheClutchMustPassTheThresholdNotJustReachIt) {
@@ -161,6 +167,10 @@ TEST_F(ShifterEngine, AMissedGearWaitsOnItsGrindAndEngagesWhenTheClutchComesIn) 
     Pass();
     EXPECT_EQ(Gear(), 2) << "the first tick after the clutch passes";
     EXPECT_FALSE(shifter->grinding);
+    EXPECT_EQ(g_soundBank->Current(), sound_ids::kGrind) << "the grind fades, it is not cut";
+    Pass(8);
+    EXPECT_EQ(g_soundBank->Current(), sound_ids::kNone) << "faded out within 200 ms";
+    EXPECT_FALSE(shifter->fadePending);
 }
 
 TEST_F(ShifterEngine, TheHostsHoldWordAtZeroDropsAMissEvenWhileItGrinds) {
@@ -235,6 +245,21 @@ TEST_F(ShifterEngine, TheDeadzoneHoldsBackARepeatButNotTheOtherDirection) {
     Button(shifter_rows::kSequentialUp, false);
     Button(shifter_rows::kSequentialDown, true);
     EXPECT_EQ(Gear(), 4) << "a down-shift right after an up-shift is its own direction";
+    Button(shifter_rows::kSequentialDown, false);
+
+    // A shift in one direction forgets the other's time: up, down, up, down
+    // 50 ms apart all go through a 100 ms deadzone; a repeat does not.
+    shifter->shiftDeadzoneMs = 100;
+    Pass(5);
+    const int32_t expected[] = {5, 4, 5, 4};
+    for (int i = 0; i < 4; ++i) {
+        const int row = i % 2 == 0 ? shifter_rows::kSequentialUp : shifter_rows::kSequentialDown;
+        Button(row, true);
+        EXPECT_EQ(Gear(), expected[i]) << "shift " << i;
+        Button(row, false);
+    }
+    Button(shifter_rows::kSequentialDown, true);
+    EXPECT_EQ(Gear(), 4) << "a second down-shift 50 ms after the first";
 }
 
 TEST_F(ShifterEngine, SequentialDownIsGuardedAtFirstAndAgainstOverRevving) {
@@ -266,6 +291,21 @@ TEST_F(ShifterEngine, SequentialDownIsGuardedAtFirstAndAgainstOverRevving) {
     Pass(2);
     Button(shifter_rows::kSequentialDown, true);
     EXPECT_EQ(Gear(), 4);
+    EXPECT_EQ(shifter->requestedGear.load(), 5)
+        << "the gear read before the shift is what the next guard uses";
+    Button(shifter_rows::kSequentialDown, false);
+
+    // First gear has its upshift point too.
+    Word(1, 0);
+    Gear(1);
+    Pass(2);
+    Button(shifter_rows::kSequentialUp, true);
+    Button(shifter_rows::kSequentialUp, false);
+    shifter->upshiftTable[2] = 7000.0f;
+    PutFloat(telemetry + 0x10, 7200.0f);
+    Pass(2);
+    Button(shifter_rows::kSequentialDown, true);
+    EXPECT_EQ(Gear(), 2) << "first to neutral at revs past first gear's upshift point";
 }
 
 TEST_F(ShifterEngine, TheToggleStepsTheTypeOnItsReleaseAndSetsTheGearboxWordsOnce) {
@@ -296,8 +336,10 @@ TEST_F(ShifterEngine, TheToggleStepsTheTypeOnItsReleaseAndSetsTheGearboxWordsOnc
 TEST_F(ShifterEngine, AHeldToggleFiresOnceWhenDevicesCloseAndNeverDuringACapture) {
     shifter->driving = false;
     g_settings->shifterType = 0;
+    SDL_SetJoystickVirtualButton(handle, 0, true);
     Button(shifter_rows::kToggleType, true);
     shifter->OnDevicesDisconnected();
+    for (const auto& flag : shifter->pressedFlags) EXPECT_EQ(flag.load(), 0) << "every row let go";
     shifter->OnDevicesDisconnected();
     EXPECT_EQ(g_settings->shifterType.load(), 1) << "once";
     Button(shifter_rows::kToggleType, false);
@@ -362,6 +404,7 @@ TEST_F(ShifterEngine, ACarSetUpTakesTheCarsGearsTypeAndClutchAndTellsTheHost) {
         shifter->currentType = type;
         shifter->pressedFlags[0] = 1;
         shifter->grinding = true;
+        shifter->fadePending = true;
         shifter->appliedGear = 4;
         shifter->SetupForCar();
     };
@@ -376,9 +419,14 @@ TEST_F(ShifterEngine, ACarSetUpTakesTheCarsGearsTypeAndClutchAndTellsTheHost) {
     job.RequestStart(kWindow);
     ASSERT_TRUE(kvt_test::WaitFor([&] { return job.IsRunning(); }));
     platform::sim::TakeSentMessages();
+    Host().gameState = 0;
+    setUpFrom(0);
+    EXPECT_EQ(shifter->topGear.load(), gears::kTop) << "nothing while the game state is unknown";
+    Host().gameState = gameState;
 
     setUpFrom(0);
     EXPECT_EQ(shifter->topGear.load(), 4);
+    EXPECT_FALSE(shifter->fadePending);
     EXPECT_EQ(shifter->upshiftTable[2].load(), 6500.0f);
     EXPECT_EQ(shifter->currentType.load(), 1) << "the cached H-pattern car";
     EXPECT_EQ(shifter->clutchNeeded.load(), 0) << "the cache says this car needs no clutch";
