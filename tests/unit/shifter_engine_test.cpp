@@ -185,6 +185,20 @@ TEST_F(ShifterEngine, TheHostsHoldWordAtZeroDropsAMissEvenWhileItGrinds) {
     EXPECT_EQ(Gear(), 1);
 }
 
+TEST_F(ShifterEngine, LettingGoOfAMissedGearWithAutoNeutralEndsTheGrind) {
+    WithGrindSound();
+    shifter->currentType = 1;
+    PutFloat(telemetry + 0x2B8, 1.0f);
+    Button(0, true);
+    EXPECT_TRUE(shifter->grinding);
+    Button(0, false);
+    EXPECT_FALSE(shifter->grinding) << "neutral needs no clutch: the request is gone";
+    EXPECT_EQ(Gear(), 1);
+    Clutch(0.9f);
+    Pass(2);
+    EXPECT_EQ(Gear(), 1) << "nothing engages later";
+}
+
 TEST_F(ShifterEngine, AGearTheCarLacksIsIgnoredAndItsReleaseGivesNeutral) {
     shifter->currentType = 1;
     shifter->clutchNeeded = 0;
@@ -293,6 +307,13 @@ TEST_F(ShifterEngine, SequentialDownIsGuardedAtFirstAndAgainstOverRevving) {
     EXPECT_EQ(Gear(), 4);
     EXPECT_EQ(shifter->requestedGear.load(), 5)
         << "the gear read before the shift is what the next guard uses";
+    Button(shifter_rows::kSequentialDown, false);
+    Gear(3);  // the host's own controls moved the gear meanwhile
+    PutFloat(telemetry + 0x10, 0.0f);
+    Pass(2);
+    Button(shifter_rows::kSequentialDown, true);
+    EXPECT_EQ(Gear(), 2);
+    EXPECT_EQ(shifter->requestedGear.load(), 3) << "read from the car, not kept from the last shift";
     Button(shifter_rows::kSequentialDown, false);
 
     // First gear has its upshift point too.
@@ -457,6 +478,7 @@ TEST_F(ShifterEngine, ACarSetUpTakesTheCarsGearsTypeAndClutchAndTellsTheHost) {
     setUpFrom(1);
     EXPECT_EQ(shifter->currentType.load(), 0);
     EXPECT_EQ(shifter->clutchNeeded.load(), 1);
+    EXPECT_FALSE(shifter->fadePending) << "nothing announced, still nothing left to fade";
     sent = platform::sim::TakeSentMessages();
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0].data, (std::vector<uint8_t>{1, 0, 0, 0})) << "sequential";
