@@ -30,6 +30,7 @@ find_package(Threads REQUIRED)
 target_link_libraries(kvt_plugin PUBLIC SDL3::SDL3-static Threads::Threads ${CMAKE_DL_LIBS} m)
 
 enable_testing()
+add_subdirectory(tools/guide)
 add_subdirectory(tests)
 option(KVT_BENCH "Build the benchmarks (scripts/bench.sh)" OFF)
 if(KVT_BENCH)

@@ -26,3 +26,10 @@ target_link_options(KVTControls PRIVATE -static -static-libgcc -static-libstdc++
 
 add_subdirectory(tools/simhost)
 add_subdirectory(tests/win32)
+
+# The player's zip (scripts/package.sh): the DLL, the plug-in folder's samples
+# and the guide with pictures the plug-in draws in the simulated host.
+add_custom_target(package_zip
+  COMMAND bash "${CMAKE_SOURCE_DIR}/scripts/package.sh" "${CMAKE_BINARY_DIR}" "${PROJECT_VERSION}"
+  DEPENDS KVTControls kvt-simhost kvt-simsession kvt-velmora-hub vr_standin fmod_standin
+  USES_TERMINAL)

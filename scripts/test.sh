@@ -8,6 +8,7 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh
 cmake --preset windows >/dev/null
 cmake --build --preset windows
+cmake --build --preset windows --target package_zip
 cmake --preset tsan >/dev/null
 cmake --build --preset tsan
 ctest --preset tsan -j2

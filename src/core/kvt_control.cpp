@@ -105,7 +105,7 @@ KVTControl::KVTControl(IHostGame* game_) : CPluginBase(game_, std::string(), nul
     if (const MenuItem* clutch = FindItem(GEARGATE_CLUTCH_REQUIRED))
         g_settings->clutchRequiredText = optionText(clutch, g_settings->clutchRequired);
 
-    if (g_verboseLog) LogLine("KVTControl 5.2.26.0 created");
+    if (g_verboseLog) LogLine("KVTControl " KVT_VERSION " created");
 }
 
 KVTControl::~KVTControl() {

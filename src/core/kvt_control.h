@@ -8,10 +8,11 @@
 
 #include "core/hold_progress.h"
 #include "core/plugin_base.h"
+#include "core/version.h"
 
 class KVTShifter;
 
-inline constexpr const char* kPluginTitle = "KVT Controls 5.2.26.0 (Velmora Compatible)";
+inline constexpr const char* kPluginTitle = "KVT Controls " KVT_VERSION " (Velmora Compatible)";
 inline constexpr const char* kPageOptions[] = {"[1/4] RurAzu", "[2/4] RurAzu", "[3/4] GearGate",
                                                "[4/4] openKVTVR"};
 

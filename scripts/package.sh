@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Makes the player's zip from a Windows build: the DLL, the plug-in folder's
+# samples (a ".sample" becomes the file only where the player has none, so an
+# update never overwrites his sounds or car cache) and the guide with its
+# pictures, which the plug-in draws here and now in the simulated host.
+#   scripts/package.sh WINDOWS-BUILD VERSION   (the build's package_zip target runs it)
+set -euo pipefail
+win_build=$(cd "${1:?usage: package.sh WINDOWS-BUILD VERSION}" && pwd)
+version=${2:?usage: package.sh WINDOWS-BUILD VERSION}
+repo=$(cd "$(dirname "$0")/.." && pwd)
+zip=$win_build/KVTControls-$version.zip
+
+pictures=$win_build/package-pictures
+"$repo/tests/e2e/run_e2e.sh" --windows-build "$win_build" --game-dir "$pictures" "$repo/docs/pictures.kvts" \
+  >"$win_build/package-pictures.log" 2>&1 || {
+  cat "$win_build/package-pictures.log"
+  echo "package: the pictures of the menu pages could not be made"
+  exit 1
+}
+
+stage=$win_build/package-stage
+rm -rf "$stage"
+folder=$stage/Plugins/KVTControls
+mkdir -p "$folder/Guide/pictures"
+cp "$win_build/KVTControls.dll" "$stage/Plugins/"
+cp "$repo/package/CarInfo.ini.sample" "$folder/"
+for sound in Shifter_Sequential Shifter_HPattern Shifter_AutoDetect Shifter_Error; do
+  cp "$repo/package/sounds/$sound.wav" "$folder/$sound.wav.sample"
+done
+cp "$repo/docs/guide.md" "$folder/Guide/"
+for page in 1 2 3 4; do
+  cp "$pictures/page$page.png" "$folder/Guide/pictures/"
+done
+
+rm -f "$zip"
+# The files carry a fixed time stamp rather than the time of the build.
+(cd "$stage" && cmake -E tar cf "$zip" --format=zip "--mtime=2026-01-01 00:00:00 UTC" Plugins)
+echo "package: $zip"

@@ -1,0 +1,58 @@
+#!/usr/bin/env python3
+"""The player's zip holds exactly the game folder's layout: the DLL, the
+plug-in folder's samples and the guide with its pictures, nothing else; the
+DLL is the one the build made and the sounds are mono 16-bit PCM WAV."""
+import io
+import sys
+import wave
+import zipfile
+
+EXPECTED = [
+    "Plugins/KVTControls.dll",
+    "Plugins/KVTControls/CarInfo.ini.sample",
+    "Plugins/KVTControls/Guide/guide.md",
+    "Plugins/KVTControls/Guide/pictures/page1.png",
+    "Plugins/KVTControls/Guide/pictures/page2.png",
+    "Plugins/KVTControls/Guide/pictures/page3.png",
+    "Plugins/KVTControls/Guide/pictures/page4.png",
+    "Plugins/KVTControls/Shifter_AutoDetect.wav.sample",
+    "Plugins/KVTControls/Shifter_Error.wav.sample",
+    "Plugins/KVTControls/Shifter_HPattern.wav.sample",
+    "Plugins/KVTControls/Shifter_Sequential.wav.sample",
+]
+
+
+def main(zip_path, dll_path):
+    failures = []
+    try:
+        archive = zipfile.ZipFile(zip_path)
+    except (OSError, zipfile.BadZipFile) as error:
+        print(f"FAIL: {zip_path}: {error} (build it: cmake --build --preset windows --target package_zip)")
+        return 1
+    files = sorted(name for name in archive.namelist() if not name.endswith("/"))
+    print("zip holds:", *files, sep="\n  ")
+    if files != EXPECTED:
+        failures.append(f"missing {sorted(set(EXPECTED) - set(files))}, extra {sorted(set(files) - set(EXPECTED))}")
+    if "Plugins/KVTControls.dll" in files:
+        with open(dll_path, "rb") as built:
+            if archive.read("Plugins/KVTControls.dll") != built.read():
+                failures.append("the zip's DLL is not the one the build made")
+    for name in (n for n in files if n.endswith(".wav.sample")):
+        try:
+            with wave.open(io.BytesIO(archive.read(name))) as sound:
+                if sound.getnchannels() != 1 or sound.getsampwidth() != 2 or sound.getnframes() == 0:
+                    failures.append(f"{name}: {sound.getnchannels()} channels, {8 * sound.getsampwidth()} bits")
+        except wave.Error as error:
+            failures.append(f"{name}: not a PCM WAV file ({error})")
+    for name in (n for n in files if n.endswith(".png")):
+        if not archive.read(name).startswith(b"\x89PNG\r\n\x1a\n"):
+            failures.append(f"{name} is not a PNG picture")
+    for failure in failures:
+        print("FAIL:", failure)
+    if not failures:
+        print("zip check passed")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1], sys.argv[2]))
