@@ -18,13 +18,13 @@
 
 #include "config/setting.h"
 #include "config/setting_id.h"
-#include "core/host_interface.h"
 #include "core/kvt_control.h"
 #include "core/log.h"
 #include "core/paths.h"
 #include "geargate/shifter_page.h"
 #include "platform/sim/sim_platform.h"
 #include "rurazu/press_state.h"
+#include "shared/null_game.h"
 
 namespace fs = std::filesystem;
 
@@ -32,23 +32,6 @@ namespace {
 
 constexpr const char* kBegin = "<!-- settings table: generated -->";
 constexpr const char* kEnd = "<!-- end of settings table -->";
-
-class SilentGame : public IHostGame {
-public:
-    void HostSlot1() override {}
-    void HostSlot2() override {}
-    void WriteText(float, float, const char*) override {}
-    void HostSlot4() override {}
-    void DrawFilledBox(float, float, float, float) override {}
-    void DrawArea(float, float, float, float) override {}
-    void DrawSelectionBar(float, float, float, float) override {}
-    void HostSlot8() override {}
-    void BeginMode(int32_t) override {}
-    void EndMode(int32_t) override {}
-    void SetTextStyle(int32_t) override {}
-    void SetPresetColour(int32_t) override {}
-    void SetColour(float, float, float, float) override {}
-};
 
 struct Entry {
     std::string section, key, value;
@@ -143,7 +126,7 @@ std::string MakeTable() {
     fs::create_directories(root / "Plugins");
     platform::sim::SetHostExecutablePath((root / "game.exe").string());
     OnLibraryLoad();
-    SilentGame game;
+    NullGame game;
     auto* control = static_cast<KVTControl*>(KVT_CreatePlugin(&game));
     const bool verbose = g_verboseLog;
     const bool delayed = g_settings->delayedInitEnabled;
