@@ -201,10 +201,14 @@ int STANDIN_CALL FMOD_Channel_SetLowPassGain(FMOD_CHANNEL*, float gain) {
     return 0;
 }
 
+// A library of another version may lack an entry; this build leaves one out.
+#if !defined(KVT_FMOD_STANDIN_WITHOUT_OCCLUSION)
 int STANDIN_CALL FMOD_Channel_Set3DOcclusion(FMOD_CHANNEL*, float direct, float reverb) {
     std::lock_guard<std::mutex> lock(g_lock);
     Note("Set3DOcclusion %.1f %.1f", direct, reverb);
     return 0;
 }
+
+#endif
 
 }  // extern "C"

@@ -42,9 +42,10 @@ protected:
     }
     // The stand-in at that place, held by the test too so its settings and
     // record outlive the player's unloading.
-    void Install(const fs::path& place, int createResult = 0, int initResult = 0, const char* badFile = "") {
+    void Install(const fs::path& place, int createResult = 0, int initResult = 0, const char* badFile = "",
+                 const char* library = KVT_FMOD_STANDIN) {
         fs::create_directories(place.parent_path());
-        fs::copy_file(KVT_FMOD_STANDIN, place, fs::copy_options::overwrite_existing);
+        fs::copy_file(library, place, fs::copy_options::overwrite_existing);
         standIn = platform::OpenModule(place.string());
         ASSERT_NE(standIn, nullptr);
         reinterpret_cast<kvt_test::FmodStandInConfigure>(platform::FindModuleExport(
@@ -123,6 +124,15 @@ TEST_F(SoundPlayer, LoadsTheBankOnceRenamingASampleAndSkippingMissingFiles) {
     Calls();
     EXPECT_TRUE(bank.LoadSounds());
     EXPECT_EQ(Calls(), "") << "a second load loads nothing";
+}
+
+TEST_F(SoundPlayer, ALibraryLackingAnEntryIsNotUsedAtAll) {
+    Install(OwnPlace(), 0, 0, "", KVT_FMOD_STANDIN_PARTIAL);
+    EXPECT_FALSE(bank.LoadSounds());
+    EXPECT_EQ(Calls(), "") << "not even a system is created with it";
+    EXPECT_FALSE(bank.SystemExists());
+    EXPECT_NE(scratch.LogText().find("Error while trying to load a sound library"), std::string::npos);
+    EXPECT_FALSE(bank.PlayGrindSound());
 }
 
 TEST_F(SoundPlayer, TheDistributionsLibraryServesWhenThePluginHasNone) {
