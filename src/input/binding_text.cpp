@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <tuple>
 
 #include "core/plugin_base.h"
 #include "input/sdl_backend.h"
@@ -13,32 +14,26 @@ namespace {
 constexpr size_t kBufferSize = kMaxBindingText + 1;
 
 // Each kind keeps its last text and what it was made from, so a repeated
-// input costs a comparison. The numbers start where no real input is.
-struct ButtonCache {
-    SDL_JoystickID joystick = 0;
-    int button = 255;
-    char text[kBufferSize] = {};
-} g_button;
-struct HatCache {
-    SDL_JoystickID joystick = 0;
-    int hat = 255;
-    int position = 255;
-    char text[kBufferSize] = {};
-} g_hat;
-struct KeyCache {
-    int key = 0;
-    char text[kBufferSize] = {};
-} g_key;
-struct HatPrefixCache {
-    SDL_JoystickID joystick = 0;
-    int hat = 255;
-    char text[kBufferSize] = {};
-} g_hatPrefix;
-struct NameCache {
-    SDL_JoystickID joystick = 0;
+// input costs a comparison.
+template <typename... Parts>
+struct TextCache {
+    std::tuple<Parts...> parts{};
     bool made = false;
     char text[kBufferSize] = {};
-} g_name;
+    // True when the text has to be made for these parts (they are kept).
+    bool Renew(Parts... now) {
+        const std::tuple<Parts...> wanted{now...};
+        if (made && wanted == parts) return false;
+        made = true;
+        parts = wanted;
+        return true;
+    }
+};
+TextCache<SDL_JoystickID, int> g_button;
+TextCache<SDL_JoystickID, int, int> g_hat;
+TextCache<int> g_key;
+TextCache<SDL_JoystickID, int> g_hatPrefix;
+TextCache<SDL_JoystickID> g_name;
 
 // The opened joystick's name, as the binding texts use it.
 const char* OpenedName(SDL_JoystickID id) {
@@ -51,29 +46,19 @@ const char* OpenedName(SDL_JoystickID id) {
 const char* MakeBindingText(const SDL_Event& event) {
     if (event.type == SDL_EVENT_JOYSTICK_HAT_MOTION) {
         const SDL_JoyHatEvent& hat = event.jhat;
-        if (hat.which != g_hat.joystick || hat.hat != g_hat.hat || hat.value != g_hat.position) {
-            g_hat.joystick = hat.which;
-            g_hat.hat = hat.hat;
-            g_hat.position = hat.value;
+        if (g_hat.Renew(hat.which, hat.hat, hat.value))
             std::snprintf(g_hat.text, kBufferSize, "H%d.%d %s", hat.hat, hat.value, OpenedName(hat.which));
-        }
         return g_hat.text;
     }
     if (event.type == SDL_EVENT_KEY_DOWN || event.type == SDL_EVENT_KEY_UP) {
         const int key = static_cast<int>(event.key.scancode);
-        if (key != g_key.key) {
-            g_key.key = key;
-            std::snprintf(g_key.text, kBufferSize, "K%d Keyboard", key);
-        }
+        if (g_key.Renew(key)) std::snprintf(g_key.text, kBufferSize, "K%d Keyboard", key);
         return g_key.text;
     }
     if (event.type >= SDL_EVENT_JOYSTICK_BUTTON_DOWN) {
         const SDL_JoyButtonEvent& button = event.jbutton;
-        if (button.which != g_button.joystick || button.button != g_button.button) {
-            g_button.joystick = button.which;
-            g_button.button = button.button;
+        if (g_button.Renew(button.which, button.button))
             std::snprintf(g_button.text, kBufferSize, "#%d %s", button.button, OpenedName(button.which));
-        }
         return g_button.text;
     }
     return "";
@@ -81,20 +66,12 @@ const char* MakeBindingText(const SDL_Event& event) {
 
 const char* HatPrefixText(const SDL_Event& event) {
     const SDL_JoyHatEvent& hat = event.jhat;
-    if (hat.which != g_hatPrefix.joystick || hat.hat != g_hatPrefix.hat) {
-        g_hatPrefix.joystick = hat.which;
-        g_hatPrefix.hat = hat.hat;
-        std::snprintf(g_hatPrefix.text, kBufferSize, "H%d.", hat.hat);
-    }
+    if (g_hatPrefix.Renew(hat.which, hat.hat)) std::snprintf(g_hatPrefix.text, kBufferSize, "H%d.", hat.hat);
     return g_hatPrefix.text;
 }
 
 const char* ControllerNameText(SDL_JoystickID id) {
-    if (!g_name.made || id != g_name.joystick) {
-        g_name.made = true;
-        g_name.joystick = id;
-        std::snprintf(g_name.text, kBufferSize, "%s", OpenedName(id));
-    }
+    if (g_name.Renew(id)) std::snprintf(g_name.text, kBufferSize, "%s", OpenedName(id));
     return g_name.text;
 }
 
