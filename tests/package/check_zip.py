@@ -36,7 +36,8 @@ def main(zip_path, dll_path):
     if "Plugins/KVTControls.dll" in files:
         with open(dll_path, "rb") as built:
             if archive.read("Plugins/KVTControls.dll") != built.read():
-                failures.append("the zip's DLL is not the one the build made")
+                failures.append("the zip's DLL is not the one the build made (make the zip again: "
+                                "cmake --build --preset windows --target package_zip)")
     for name in (n for n in files if n.endswith(".wav.sample")):
         try:
             with wave.open(io.BytesIO(archive.read(name))) as sound:
