@@ -13,6 +13,7 @@
 #include "core/paths.h"
 #include "platform/modules.h"
 #include "shared/vr_standin.h"
+#include "shared/vr_standin_link.h"
 #include "test_support.h"
 
 using kvt_test::VrCall;
@@ -24,7 +25,7 @@ class VrBridge : public ::testing::Test {
 protected:
     void SetUp() override { ResetVrBridge(); }
     void TearDown() override {
-        platform::ReleaseModule(standIn);
+        standIn.Release();
         ResetVrBridge();
     }
 
@@ -34,16 +35,7 @@ protected:
     }
     // The stand-in the bridge has loaded, reached a second time for its recorder.
     void Attach(int32_t apiLevel, int32_t seatAnswer) {
-        standIn = platform::OpenModule((Plugins() / "openKVTVR.dll").string());
-        ASSERT_NE(standIn, nullptr);
-        auto answers = reinterpret_cast<kvt_test::VrStandInSetAnswers>(
-            platform::FindModuleExport(standIn, kvt_test::kVrStandInAnswers));
-        takeCalls = reinterpret_cast<kvt_test::VrStandInTakeCalls>(
-            platform::FindModuleExport(standIn, kvt_test::kVrStandInTakeCalls));
-        ASSERT_NE(answers, nullptr);
-        ASSERT_NE(takeCalls, nullptr);
-        answers(apiLevel, seatAnswer);
-        takeCalls(nullptr, 0);
+        ASSERT_TRUE(standIn.Attach((Plugins() / "openKVTVR.dll").string(), apiLevel, seatAnswer));
     }
     // A plug-in found, its answers set, nothing called yet.
     void Loaded(int32_t apiLevel, int32_t seatAnswer = 0) {
@@ -51,15 +43,10 @@ protected:
         ASSERT_EQ(DetectVrPlugin(), vr_states::kPlugin);
         Attach(apiLevel, seatAnswer);
     }
-    std::vector<VrCall> Calls() {
-        VrCall calls[16];
-        const int32_t count = takeCalls(calls, 16);
-        return std::vector<VrCall>(calls, calls + std::min(count, 16));
-    }
+    std::vector<VrCall> Calls() { return standIn.Calls(); }
 
     kvt_test::ScratchGame scratch;
-    platform::ModuleHandle standIn = nullptr;
-    kvt_test::VrStandInTakeCalls takeCalls = nullptr;
+    kvt_test::VrStandInLink standIn;
 };
 
 TEST_F(VrBridge, TheComponentInThePluginsFolderDecidesTheState) {
@@ -150,8 +137,7 @@ TEST_F(VrBridge, SeatMovesNeedApiLevelTwoAndAnAnswerOfZero) {
     EXPECT_EQ(Calls(), (std::vector<VrCall>{{1, 0, 0, 0}, {2, 0, 0, 0}, {0, 0, 0, 0}}))
         << "level 1: view reset and debug display, no seat moves, one level query";
 
-    platform::ReleaseModule(standIn);
-    standIn = nullptr;
+    standIn.Release();
     ResetVrBridge();
     Loaded(3, 5);
     EXPECT_FALSE(MoveVrSeat(seat_directions::kRight, 0)) << "any answer but 0 is a failed move";

@@ -21,6 +21,7 @@
 #include "core/vr_bridge.h"
 #include "platform/modules.h"
 #include "shared/vr_standin.h"
+#include "shared/vr_standin_link.h"
 
 using kvt_test::VrCall;
 namespace fs = std::filesystem;
@@ -44,7 +45,7 @@ protected:
         ResetVrBridge();
     }
     void TearDown() override {
-        platform::ReleaseModule(standIn);
+        standIn.Release();
         ResetVrBridge();
         CloseLog();
         std::error_code ignored;
@@ -55,25 +56,12 @@ protected:
                       fs::copy_options::overwrite_existing);
     }
     void Attach(int32_t apiLevel) {
-        standIn = platform::OpenModule((host / "Plugins" / "openKVTVR.dll").string());
-        ASSERT_NE(standIn, nullptr);
-        auto answers = reinterpret_cast<kvt_test::VrStandInSetAnswers>(
-            platform::FindModuleExport(standIn, kvt_test::kVrStandInAnswers));
-        takeCalls = reinterpret_cast<kvt_test::VrStandInTakeCalls>(
-            platform::FindModuleExport(standIn, kvt_test::kVrStandInTakeCalls));
-        ASSERT_NE(answers, nullptr);
-        ASSERT_NE(takeCalls, nullptr);
-        answers(apiLevel, 0);
+        ASSERT_TRUE(standIn.Attach((host / "Plugins" / "openKVTVR.dll").string(), apiLevel, 0));
     }
-    std::vector<VrCall> Calls() {
-        VrCall calls[16];
-        const int32_t count = takeCalls(calls, 16);
-        return std::vector<VrCall>(calls, calls + std::min(count, 16));
-    }
+    std::vector<VrCall> Calls() { return standIn.Calls(); }
 
     fs::path host;
-    platform::ModuleHandle standIn = nullptr;
-    kvt_test::VrStandInTakeCalls takeCalls = nullptr;
+    kvt_test::VrStandInLink standIn;
 };
 
 TEST_F(Win32Vr, PluginDllReceivesEveryCallWithItsExactArguments) {
