@@ -57,6 +57,12 @@ CPluginBase* CPluginBase::CurrentPage() const {
     return root->FindChildPage(std::string());
 }
 
+MenuItem* CPluginBase::OwnItemAt(int32_t selected) const {
+    const int32_t local = selected - (parent ? static_cast<int32_t>(parent->items.size()) : 0);
+    if (local < 0 || local >= static_cast<int32_t>(items.size())) return nullptr;
+    return items[static_cast<size_t>(local)];
+}
+
 MenuItem* CPluginBase::ItemAt(int32_t index) const {
     if (index < 0) return nullptr;
     const CPluginBase* root = Root();

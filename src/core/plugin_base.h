@@ -42,6 +42,9 @@ public:
     CPluginBase* FindChildPage(const std::string& name) const;
     CPluginBase* CurrentPage() const;
     MenuItem* ItemAt(int32_t index) const;
+    // The page's own line at a combined menu position (the root's lines come
+    // first), or null when the position lies outside the page.
+    MenuItem* OwnItemAt(int32_t selected) const;
     MenuItem* FindItem(int32_t id) const;
     bool UsesDevice(const std::string& deviceName) const;
 

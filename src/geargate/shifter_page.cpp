@@ -100,10 +100,6 @@ const char* KVT_THISCALL KVTShifter::GetPluginName() {
     return "KVT H-Shifter";
 }
 
-Input::SDLBackend& KVTShifter::Job() {
-    return backend ? *backend : Input::GetBackend();
-}
-
 MenuItem* KVTShifter::Row(int index) const {
     const int32_t position = firstBindingIndex + index;
     if (firstBindingIndex < 0 || position > lastBindingIndex) return nullptr;
@@ -123,9 +119,8 @@ bool KVTShifter::HandleMenuInput(int32_t* selected, char textKey, bool* up, bool
                                  bool select) {
     if (capture.Waiting()) return true;
     CPluginBase::HandleMenuInput(selected, textKey, up, down, left, right, select);
-    const int32_t local = *selected - (parent ? static_cast<int32_t>(parent->items.size()) : 0);
-    if (local < 0 || local >= static_cast<int32_t>(items.size())) return false;
-    MenuItem* item = items[static_cast<size_t>(local)];
+    MenuItem* item = OwnItemAt(*selected);
+    if (!item) return false;
 
     if (item->group == KEYBIND && textKey == 0 && !*up && !*down && !left && !right && !select) {
         if (!item->TextEquals("") && platform::AsyncKeyDown(kVkDelete)) {

@@ -80,7 +80,6 @@ public:
     std::vector<int32_t> SavedHostWords() const KVT_EXCLUDES(gearboxLock_);
 
 private:
-    Input::SDLBackend& Job();
     MenuItem* Row(int index) const;
     void ClearPressed();
     // A row's release as a button up makes it: the flag, and the toggle.

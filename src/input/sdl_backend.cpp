@@ -44,6 +44,10 @@ namespace {
 std::atomic<SDLBackend*> g_backend{nullptr};
 }  // namespace
 
+SDLBackend& SDLListener::Job() {
+    return backend ? *backend : GetBackend();
+}
+
 SDLBackend& GetBackend() {
     SDLBackend* backend = g_backend;
     if (!backend) {

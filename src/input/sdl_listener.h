@@ -27,7 +27,9 @@ public:
     // After every device was closed.
     virtual void OnDevicesDisconnected() = 0;
 
-    // The job the listener is registered with; set by AddListener.
+    // The job the listener is registered with (set by AddListener), or the
+    // process's job before that.
+    SDLBackend& Job();
     SDLBackend* backend = nullptr;
 };
 

@@ -1,7 +1,6 @@
 // The RurAzu pages' shared entries.
 #include "rurazu/rurazu_pages.h"
 
-
 #include "config/setting.h"
 #include "config/setting_id.h"
 #include "input/binding_text.h"
@@ -29,10 +28,6 @@ constexpr int32_t kVkDelete = 0x2E;
 constexpr uint32_t kDelayChangeGapMs = 500;
 }  // namespace
 
-Input::SDLBackend& KVTRurazuBase::Job() {
-    return backend ? *backend : Input::GetBackend();
-}
-
 void KVTRurazuBase::StartCapture(MenuItem* item) {
     if (item->enabled && PageEnabled() && item->group == KEYBIND)
         capture.Start(item, platform::TickCount(), Job());
@@ -43,9 +38,8 @@ bool KVTRurazuBase::HandleMenuInput(int32_t* selected, char textKey, bool* up, b
     // While a capture runs, the page's menu input changes nothing.
     if (capture.Waiting()) return true;
     CPluginBase::HandleMenuInput(selected, textKey, up, down, left, right, select);
-    const int32_t local = *selected - (parent ? static_cast<int32_t>(parent->items.size()) : 0);
-    if (local < 0 || local >= static_cast<int32_t>(items.size())) return false;
-    MenuItem* item = items[static_cast<size_t>(local)];
+    MenuItem* item = OwnItemAt(*selected);
+    if (!item) return false;
 
     if (!left && !right) {
         if (item->group == KEYBIND && textKey == 0 && !*up && !*down && !select) {

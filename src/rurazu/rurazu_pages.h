@@ -72,7 +72,6 @@ protected:
     MenuItem& ActionItem(size_t record) { return *items[static_cast<size_t>(firstAction) + record]; }
 
     // The job the page is registered with (the process's one otherwise).
-    Input::SDLBackend& Job();
     void StartCapture(MenuItem* item);
     // A line per action: a key action is a binding choice with its key code,
     // any other a choice of its own text, both of the binding group.
