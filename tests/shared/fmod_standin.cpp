@@ -39,6 +39,7 @@ int g_createResult = 0;
 int g_initResult = 0;
 std::string g_badFile;
 int g_playing = 1;
+int g_playResult = 0;
 FMOD_SYSTEM g_system{1};
 // Fixed pools, reused round: the library may be unloaded at any time, and
 // nothing of it may stay on the heap then.
@@ -75,6 +76,12 @@ void FmodStandIn_Configure(int createResult, int initResult, const char* badFile
     g_soundCount = 0;
     g_channelCount = 0;
     g_playing = 1;
+    g_playResult = 0;
+}
+
+void FmodStandIn_SetPlayResult(int result) {
+    std::lock_guard<std::mutex> lock(g_lock);
+    g_playResult = result;
 }
 
 void FmodStandIn_SetPlaying(int playing) {
@@ -137,6 +144,7 @@ int STANDIN_CALL FMOD_System_PlaySound(FMOD_SYSTEM*, FMOD_SOUND* sound, FMOD_CHA
                                        FMOD_CHANNEL** channel) {
     std::lock_guard<std::mutex> lock(g_lock);
     Note("PlaySound %d %s %d", sound->index, group ? "group" : "null", paused);
+    if (g_playResult != 0) return g_playResult;
     FMOD_CHANNEL* made = &g_channels[g_channelCount++ % 256];
     *made = FMOD_CHANNEL();
     *channel = made;

@@ -12,6 +12,9 @@ using FmodStandInConfigure = void (*)(int createResult, int initResult, const ch
 // Whether channels that were not stopped still play.
 inline constexpr const char* kFmodStandInSetPlaying = "FmodStandIn_SetPlaying";
 using FmodStandInSetPlaying = void (*)(int playing);
+// The result PlaySound gives from now on (0 plays).
+inline constexpr const char* kFmodStandInSetPlayResult = "FmodStandIn_SetPlayResult";
+using FmodStandInSetPlayResult = void (*)(int result);
 // The calls since the last take, one line each; returns the text's length.
 inline constexpr const char* kFmodStandInTakeCalls = "FmodStandIn_TakeCalls";
 using FmodStandInTakeCalls = int (*)(char* out, int capacity);

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "config/setting.h"
 #include "core/host_locations.h"
@@ -217,6 +218,27 @@ TEST_F(SoundPlayer, TheGrindIsPlacedAroundTheListenerByTheCamerasView) {
     bank.PlayGrindSound();
     EXPECT_NE(Calls().find("Set3DAttributes 0.000 0.000 0.000"), std::string::npos)
         << "view 3: at the listener";
+
+    // A quarter away: far views 1 - 2 * 0.25, the last cockpit view 0.45 / 0.7.
+    const float near[3] = {10.25f, 20, 30};
+    for (const auto& [view, volume] :
+         {std::pair{6, "1.2857"}, std::pair{7, "1.0000"}, std::pair{2, "1.0000"}}) {
+        Scene(view, near, camera, rows);
+        bank.PlayGrindSound();
+        EXPECT_NE(Calls().find(std::string("SetVolume ") + volume), std::string::npos) << "view " << view;
+    }
+}
+
+TEST_F(SoundPlayer, APlayTheLibraryRefusesLeavesNothingPlaying) {
+    Install(OwnPlace());
+    ASSERT_TRUE(bank.LoadSounds());
+    Calls();
+    reinterpret_cast<kvt_test::FmodStandInSetPlayResult>(
+        platform::FindModuleExport(standIn, kvt_test::kFmodStandInSetPlayResult))(30);
+    EXPECT_FALSE(bank.PlayNotification(sound_ids::kSequential));
+    EXPECT_FALSE(bank.PlayGrindSound());
+    EXPECT_EQ(bank.Current(), sound_ids::kNone);
+    EXPECT_EQ(Calls(), "PlaySound 0 null 1\nPlaySound 3 null 1\n") << "nothing set on a channel it never got";
 }
 
 TEST_F(SoundPlayer, TheGrindFadesOutOver150MsAndAnEndedOneBlocksUntilStopped) {
