@@ -219,10 +219,10 @@ TEST_F(SoundPlayer, TheGrindIsPlacedAroundTheListenerByTheCamerasView) {
     EXPECT_NE(Calls().find("Set3DAttributes 0.000 0.000 0.000"), std::string::npos)
         << "view 3: at the listener";
 
-    // A quarter away: far views 1 - 2 * 0.25, the last cockpit view 0.45 / 0.7.
+    // A quarter away: cockpit views 4 to 6 0.45 / 0.7, the others 1 - 2 * 0.25.
     const float near[3] = {10.25f, 20, 30};
     for (const auto& [view, volume] :
-         {std::pair{6, "1.2857"}, std::pair{7, "1.0000"}, std::pair{2, "1.0000"}}) {
+         {std::pair{4, "1.2857"}, std::pair{6, "1.2857"}, std::pair{7, "1.0000"}, std::pair{2, "1.0000"}}) {
         Scene(view, near, camera, rows);
         bank.PlayGrindSound();
         EXPECT_NE(Calls().find(std::string("SetVolume ") + volume), std::string::npos) << "view " << view;
