@@ -1,6 +1,8 @@
 // The well-known paths and what happens when the library is loaded.
 #include "core/paths.h"
 
+#include <algorithm>
+
 #include "core/log.h"
 #include "platform/platform.h"
 
@@ -24,6 +26,11 @@ void ComputePaths() {
     g_paths.settingsFile = g_paths.pluginFolder + sep + "KVTControls.ini";
     g_paths.carInfoFile = g_paths.pluginFolder + sep + "CarInfo.ini";
     g_paths.logFile = g_paths.pluginFolder + sep + "KVTControls" + ".log";
+}
+
+std::string HostPath(std::string relative) {
+    std::replace(relative.begin(), relative.end(), '\\', platform::kPathSeparator);
+    return g_paths.hostDirectory + relative;
 }
 
 void OnLibraryLoad() {

@@ -15,6 +15,10 @@ struct WellKnownPaths {
 const WellKnownPaths& Paths();
 void ComputePaths();
 
+// A file below the host folder, its path written from there with the host's
+// backslashes ("\\cars\\cars.ini"), in the platform's separators.
+std::string HostPath(std::string relative);
+
 // Library load and unload: paths, then the log (truncated).
 void OnLibraryLoad();
 void OnLibraryUnload();

@@ -33,8 +33,7 @@ bool g_levelQueried KVT_GUARDED_BY(g_vrLock) = false;
 int32_t g_apiLevel KVT_GUARDED_BY(g_vrLock) = kNoApiLevel;
 
 std::string PluginsFolderFile(const char* name) {
-    const std::string sep(1, platform::kPathSeparator);
-    return Paths().hostDirectory + sep + "Plugins" + sep + name;
+    return HostPath(std::string("\\Plugins\\") + name);
 }
 
 int32_t Detect() KVT_REQUIRES(g_vrLock) {

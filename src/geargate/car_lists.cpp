@@ -11,9 +11,9 @@
 #include "core/text.h"
 #include "geargate/car_profile_files.h"
 #include "geargate/car_profiles.h"
+#include "platform/platform.h"
 
 using car_files::Guarded;
-using car_files::HostFile;
 
 namespace {
 
@@ -149,7 +149,7 @@ private:
 // is valid JSON, the car is listed and the member is a string.
 bool FindCarMember(const char* relative, const char* idKey, int32_t carId, const char* wantedKey,
                    std::string& value) {
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(platform::OpenFile(HostFile(relative), "rb"),
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(platform::OpenFile(HostPath(relative), "rb"),
                                                                std::fclose);
     if (!file) return false;
     const std::string idText = std::to_string(carId);

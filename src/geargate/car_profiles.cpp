@@ -23,7 +23,6 @@
 #include "platform/platform.h"
 
 using car_files::Guarded;
-using car_files::HostFile;
 
 namespace {
 
@@ -45,10 +44,10 @@ bool SlotInRange(int32_t slot) {
 }
 
 std::string PhysicsFile(int32_t slot) {
-    return HostFile(kPhysicsFiles[slot]);
+    return HostPath(kPhysicsFiles[slot]);
 }
 std::string CarsIni() {
-    return HostFile("\\cars\\cars.ini");
+    return HostPath("\\cars\\cars.ini");
 }
 
 bool IsCSpace(char c) {
@@ -245,7 +244,7 @@ UpshiftValues UpshiftTable(int32_t slot) {
 
 int32_t ConfiguredSlot() {
     return Guarded(kDefaultSlot, "Reading the configured slot.", [] {
-        const std::string path = HostFile("\\velmora.ini");
+        const std::string path = HostPath("\\velmora.ini");
         try {
             return Config::ReadProfileInt("cars", "slot", kDefaultSlot, path);
         } catch (const std::exception&) {

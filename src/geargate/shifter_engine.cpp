@@ -316,8 +316,7 @@ std::vector<int32_t> KVTShifter::SavedHostWords() const {
 
 void KVTShifter::LoadShiftDeadzone() {
     ApplyHostGearbox(shifter_types::kUnknown);
-    const char sep = platform::kPathSeparator;
-    const std::string file = Paths().hostDirectory + sep + "Plugins" + sep + "TLZCarMenu.ini";
+    const std::string file = HostPath("\\Plugins\\TLZCarMenu.ini");
     int32_t deadzone = 0;
     try {
         deadzone = Config::ReadProfileInt("Default", "DeadzoneByTimeMSecGearShift", 0, file);

@@ -59,7 +59,8 @@ float BindingCapture::DrawCountdown(IHostGame* game, MenuItem* item, float x, fl
         return -1.0f;
     }
     char countdown[32];
-    std::snprintf(countdown, sizeof countdown, "(Waiting %d secs)", static_cast<int>(5 - elapsed / 1000));
+    std::snprintf(countdown, sizeof countdown, "(Waiting %d secs)",
+                  static_cast<int>(kTimeoutMs / 1000 - elapsed / 1000));
     game->WriteText(x, y, item->name.c_str());
     game->WriteText(x + 200, y, countdown);
     return lineHeight;

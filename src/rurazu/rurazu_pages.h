@@ -71,7 +71,7 @@ protected:
     void ShowHold(const MenuItem& item, uint32_t elapsed);
     MenuItem& ActionItem(size_t record) { return *items[static_cast<size_t>(firstAction) + record]; }
 
-    // The job the page is registered with (the process's one otherwise).
+    // A capture for the line, when it can be bound now.
     void StartCapture(MenuItem* item);
     // A line per action: a key action is a binding choice with its key code,
     // any other a choice of its own text, both of the binding group.

@@ -46,7 +46,7 @@ std::string Join(const std::string& folder, const char* name) {
 std::string LibraryCandidate(int which) {
     const char sep = platform::kPathSeparator;
     if (which == 0) return Paths().pluginFolder + sep + "fmod.dll";
-    return Paths().hostDirectory + sep + "plugins" + sep + "TLZ" + sep + "bin" + sep + "x86" + sep + "fmod.dll";
+    return HostPath("\\plugins\\TLZ\\bin\\x86\\fmod.dll");
 }
 
 template <typename T>
@@ -139,7 +139,8 @@ bool SoundBank::LoadSounds() {
         UnloadLibraryLocked();
         return false;
     }
-    if (api_.systemInit(system_, sound_lib::kMaxChannels, sound_lib::kInitNormal, nullptr) != sound_lib::kOk) {
+    if (api_.systemInit(system_, sound_lib::kMaxChannels, sound_lib::kInitNormal, nullptr) !=
+        sound_lib::kOk) {
         ReleaseLocked();
         UnloadLibraryLocked();
         return false;
