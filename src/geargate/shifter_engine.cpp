@@ -339,6 +339,6 @@ void KVTShifter::SetGearGateEnabled(bool on) {
     job.DisconnectAllDevices();
     job.ConnectBoundDevices(false, false);
     ClearPressed();
-    if (job.IsRunning()) SendHostCommand(host_commands::kGearGateMode, 1);
+    if (job.IsRunning()) SendGearboxMessage(shifter_types::kSequential);
     RestoreHostGearbox();
 }
