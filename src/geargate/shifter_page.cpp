@@ -79,11 +79,9 @@ KVTShifter::KVTShifter(IHostGame* game_, std::string name_, std::atomic<bool>* e
 
 KVTShifter::~KVTShifter() {
     Input::GetBackend().RemoveListener(this);
-    if (g_soundBank) {
-        g_soundBank->FreeLibrary();
-        delete g_soundBank;
-        g_soundBank = nullptr;
-    }
+    // The bank's own end releases the sounds and the library.
+    delete g_soundBank;
+    g_soundBank = nullptr;
 }
 
 const char* KVT_THISCALL KVTShifter::GetPluginName() {
