@@ -10,6 +10,7 @@
 #include "core/host_locations.h"
 #include "core/kvt_control.h"
 #include "platform/sim/sim_platform.h"
+#include "sound/sound_player.h"
 #include "test_support.h"
 
 namespace {
@@ -116,6 +117,18 @@ TEST_F(ShifterPage, SelectStartsACaptureOnlyOnABindingLineWithGearGateOn) {
     game.Clear();
     control->DrawPluginPage();
     EXPECT_EQ(game.TextsAt(75 + 17 * 9), (std::vector<std::string>{"H-Pattern Gear 3", "(Waiting 5 secs)"}));
+}
+
+TEST_F(ShifterPage, ItsFirstNameCallLoadsTheSoundsWithGearGateOnAndItsEndFreesThem) {
+    std::filesystem::copy_file(KVT_FMOD_STANDIN, scratch.pluginFolder() / "fmod.dll");
+    scratch.WriteFile(scratch.pluginFolder() / "Shifter_Error.wav", "RIFF");
+    EXPECT_EQ(g_soundBank, nullptr);
+    EXPECT_STREQ(shifter->GetPluginName(), "KVT H-Shifter");
+    ASSERT_NE(g_soundBank, nullptr);
+    EXPECT_TRUE(g_soundBank->SystemExists()) << "GearGate is on: the sounds are there before the first race";
+    EXPECT_EQ(g_soundBank->SoundCount(), 4u);
+    g_instance->DeletingDestructor(1);
+    EXPECT_EQ(g_soundBank, nullptr) << "the page took its bank with it";
 }
 
 }  // namespace
