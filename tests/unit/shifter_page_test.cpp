@@ -5,10 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "config/setting.h"
 #include "config/setting_id.h"
 #include "core/host_locations.h"
 #include "core/kvt_control.h"
+#include "input/sdl_backend.h"
 #include "platform/sim/sim_platform.h"
 #include "sound/sound_player.h"
 #include "test_support.h"
@@ -119,7 +122,7 @@ TEST_F(ShifterPage, SelectStartsACaptureOnlyOnABindingLineWithGearGateOn) {
     EXPECT_EQ(game.TextsAt(75 + 17 * 9), (std::vector<std::string>{"H-Pattern Gear 3", "(Waiting 5 secs)"}));
 }
 
-TEST_F(ShifterPage, ItsFirstNameCallLoadsTheSoundsWithGearGateOnAndItsEndFreesThem) {
+TEST_F(ShifterPage, ItsFirstNameCallListensAndLoadsTheSoundsWithGearGateOnAndItsEndFreesThem) {
     std::filesystem::copy_file(KVT_FMOD_STANDIN, scratch.pluginFolder() / "fmod.dll");
     scratch.WriteFile(scratch.pluginFolder() / "Shifter_Error.wav", "RIFF");
     EXPECT_EQ(g_soundBank, nullptr);
@@ -127,6 +130,10 @@ TEST_F(ShifterPage, ItsFirstNameCallLoadsTheSoundsWithGearGateOnAndItsEndFreesTh
     ASSERT_NE(g_soundBank, nullptr);
     EXPECT_TRUE(g_soundBank->SystemExists()) << "GearGate is on: the sounds are there before the first race";
     EXPECT_EQ(g_soundBank->SoundCount(), 4u);
+    const auto& listeners = Input::GetBackend().Listeners();
+    EXPECT_EQ(std::count(listeners.begin(), listeners.end(), shifter), 1) << "and it listens to the job";
+    shifter->GetPluginName();
+    EXPECT_EQ(std::count(listeners.begin(), listeners.end(), shifter), 1) << "once";
     g_instance->DeletingDestructor(1);
     EXPECT_EQ(g_soundBank, nullptr) << "the page took its bank with it";
 }
