@@ -38,6 +38,7 @@ bool BindingCapture::OnInputEvent(const SDL_Event& event, SDLBackend& backend,
     if (prepare) prepare(*item);
     item->SetValue(text);
     if (g_settings) g_settings->unsavedChanges = true;
+    backend.HoldBackUntilReleased(text.c_str());
     Finish(platform::TickCount(), backend);
     return true;
 }

@@ -56,14 +56,20 @@ void SDLBackend::ConnectBoundDevices(bool forceConnect, bool evenIfNotRunning) {
 
 void SDLBackend::DisconnectAllDevices() {
     if (!IsRunning()) return;
-    kvt::MutexLock devices(g_deviceLock);
     {
-        kvt::MutexLock list(g_joystickListLock);
-        for (SDL_Joystick* handle : openJoysticks_)
-            if (handle) SDL_CloseJoystick(handle);
-        openJoysticks_.clear();
+        kvt::MutexLock devices(g_deviceLock);
+        {
+            kvt::MutexLock list(g_joystickListLock);
+            for (SDL_Joystick* handle : openJoysticks_)
+                if (handle) SDL_CloseJoystick(handle);
+            openJoysticks_.clear();
+        }
+        if (InputDI* keyboard = keyboard_) keyboard->DisconnectKeyboard();
     }
-    if (InputDI* keyboard = keyboard_) keyboard->DisconnectKeyboard();
+    // The pages hear of it only once the lock is free: their releases send
+    // host commands, which wait for the host's thread, and the host's thread
+    // may itself be waiting for this lock (a menu action). Holding it here
+    // froze the game.
     for (SDLListener* listener : listeners_) listener->OnDevicesDisconnected();
 }
 

@@ -5,9 +5,11 @@
 #include <SDL3/SDL_init.h>
 
 #include <algorithm>
+#include <cstdio>
 
 #include "core/host_locations.h"
 #include "core/log.h"
+#include "input/binding_text.h"
 #include "platform/modules.h"
 #include "platform/platform.h"
 #include "platform/window_messages.h"
@@ -128,6 +130,7 @@ int SDLCALL SDLBackend::JobMain(void* backend) {
         status = job->Run();
     } catch (...) {
         LogException("ERROR. The backend job failed.");
+        job->LetListenersGo();
         job->CloseSdl();
     }
     job->jobEnded_ = true;
@@ -172,8 +175,23 @@ int SDLBackend::Run() {
         while (RunPass()) {
         }
 
+    LetListenersGo();
     CloseSdl();
     return 0;
+}
+
+void SDLBackend::LetListenersGo() {
+    stopping_ = true;
+    if (!passesRan_) return;
+    passesRan_ = false;
+    for (SDLListener* listener : listeners_) {
+        // One page failing must not keep the others holding keys down.
+        try {
+            listener->OnJobEnding();
+        } catch (...) {
+            LogException("ERROR. A page failed to let go at the job's end.");
+        }
+    }
 }
 
 void SDLBackend::CloseSdl() {
@@ -197,6 +215,7 @@ void SDLBackend::CloseSdl() {
 bool SDLBackend::RunPass() {
     if (!HostRunning()) return false;
     passThread_ = SDL_GetCurrentThreadID();
+    passesRan_ = true;
     platform::SleepMs(sleepMs_);
     const uint32_t now = platform::TickCount();
     lastTick_ = now;
@@ -210,6 +229,9 @@ bool SDLBackend::RunPass() {
     while (SDL_PollEvent(&event)) {
         if (event.type == SDL_EVENT_JOYSTICK_REMOVED && !listeners_.empty()) HandleConnectionEvent(event);
         if (event.type == SDL_EVENT_JOYSTICK_ADDED) {
+            // The question and the open are one device change: a page switched
+            // off in between must not find its controller reopened after.
+            kvt::MutexLock devices(g_deviceLock);
             for (SDLListener* listener : listeners_) {
                 if (listener->IsJoystickBound(event.jdevice.which)) {
                     HandleConnectionEvent(event);
@@ -236,7 +258,35 @@ bool SDLBackend::RunPass() {
 }
 
 void SDLBackend::Deliver(const SDL_Event& event) {
-    for (SDLListener* listener : listeners_) listener->OnInputEvent(event);
+    if (HeldBack(event)) return;
+    const uint32_t captureEnds = captureEnds_;
+    for (SDLListener* listener : listeners_) {
+        listener->OnInputEvent(event);
+        // The press that ended a capture is the new binding's, no action's.
+        if (captureEnds_ != captureEnds) break;
+    }
+}
+
+void SDLBackend::HoldBackUntilReleased(const char* bindingText) {
+    ++captureEnds_;
+    std::snprintf(heldBack_, sizeof heldBack_, "%s", bindingText);
+}
+
+bool SDLBackend::HeldBack(const SDL_Event& event) {
+    if (heldBack_[0] == '\0') return false;
+    if (event.type == SDL_EVENT_JOYSTICK_REMOVED) {
+        heldBack_[0] = '\0';  // its release will never come
+        return false;
+    }
+    switch (MatchBinding(heldBack_, event)) {
+        case BindingMatch::Press:
+            return true;
+        case BindingMatch::Release:
+            heldBack_[0] = '\0';
+            return false;
+        default:
+            return false;
+    }
 }
 
 void SDLBackend::HandleConnectionEvent(const SDL_Event& event) {

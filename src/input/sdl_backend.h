@@ -30,6 +30,8 @@ public:
     static constexpr uint32_t kForegroundCheckMs = 1000;
     // How long StopJob waits at a time before it serves the host window again.
     static constexpr uint32_t kStopServeMs = 10;
+    // A binding text and its end.
+    static constexpr size_t kHeldBackRoom = 128;
 
     SDLBackend();
     virtual ~SDLBackend();
@@ -80,6 +82,10 @@ public:
     // One loop pass (the thread runs these; tests may too). False when the
     // loop must end.
     bool RunPass();
+    // The job's thread, when the input with that binding text has just ended
+    // a binding capture: the pages do not see it pressed again (the event
+    // itself, nor the re-reports of reconnected devices) until it is released.
+    void HoldBackUntilReleased(const char* bindingText);
 
 private:
     static int SDLCALL JobMain(void* backend);
@@ -87,6 +93,11 @@ private:
     // Ends the job and shuts down what it started of SDL, once.
     void CloseSdl();
     void Deliver(const SDL_Event& event);
+    // Whether the event is a press of the input held back after a capture;
+    // its release ends the holding back.
+    bool HeldBack(const SDL_Event& event);
+    // Once per job, on its thread, after its last pass.
+    void LetListenersGo();
 
     SDL_Thread* thread_ = nullptr;
     SDL_Semaphore* startSignal_ = nullptr;
@@ -108,6 +119,10 @@ private:
     uint32_t foregroundCheck_ = 0;
     uint32_t sleepMs_ = kForegroundSleepMs;
     KeyChange keyChanges_[kKeyChangeRoom];
+    bool passesRan_ = false;
+    // The binding text of the input that ended the last capture, while held.
+    char heldBack_[kHeldBackRoom] = {};
+    uint32_t captureEnds_ = 0;
 
     std::atomic<InputDI*> keyboard_{nullptr};
     // Readers replaced by a later start request: the job may still be reading

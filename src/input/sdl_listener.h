@@ -26,6 +26,10 @@ public:
     virtual bool IsJoystickBound(SDL_JoystickID id) = 0;
     // After every device was closed.
     virtual void OnDevicesDisconnected() = 0;
+    // The job's thread, once, when its passes end for any reason (a stop, the
+    // host closing, a failure): let go of whatever the page holds, since no
+    // release will ever be read now.
+    virtual void OnJobEnding() {}
 
     // The job the listener is registered with (set by AddListener), or the
     // process's job before that.

@@ -412,6 +412,35 @@ TEST_F(InputJob, DeviceChangesWaitForTheJobAndForEachOther) {
     }
 }
 
+// A page that says yes to an added controller a moment before the menu
+// switches it off: the switch-off must not be undone by the open after it.
+class SlowToAnswer : public RecordingListener {
+public:
+    bool IsJoystickBound(SDL_JoystickID) override {
+        if (!binds) return false;
+        answered = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        return true;
+    }
+    std::atomic<bool> binds{true};
+    std::atomic<bool> answered{false};
+};
+
+TEST_F(InputJob, AControllerAddedAsItsPageIsSwitchedOffStaysClosed) {
+    SlowToAnswer page;
+    backend.AddListener(&page);
+    StartAndWait();
+    const SDL_JoystickID box = Attach("KVT Late Box");
+    ASSERT_TRUE(kvt_test::WaitFor([&] { return page.answered.load(); }));
+    page.binds = false;
+    backend.DisconnectAllDevices();
+    backend.ConnectBoundDevices(false, false);
+    ASSERT_TRUE(kvt_test::WaitFor([&] { return listener.Saw("added"); }));
+    EXPECT_FALSE(OpenedByJob(box));
+    backend.StopJob();
+    backend.RemoveListener(&page);
+}
+
 // A listener that throws ends the job, not the host.
 class ThrowingListener : public RecordingListener {
 public:
@@ -536,8 +565,9 @@ TEST(BindingText, EventsPressAndReleaseTheBindingsTheyName) {
     event.jhat.hat = 1;
     event.jhat.value = SDL_HAT_RIGHTUP;
     EXPECT_EQ(MatchBinding("H1.3 Rally Wheel", event), BindingMatch::Press);
-    EXPECT_EQ(MatchBinding("H1.1 Rally Wheel", event), BindingMatch::None)
-        << "a diagonal is its own position";
+    EXPECT_EQ(MatchBinding("H1.1 Rally Wheel", event), BindingMatch::Release)
+        << "a diagonal is its own position: the hat left Up";
+    EXPECT_EQ(MatchBinding("H0.1 Rally Wheel", event), BindingMatch::None) << "another hat";
     event.jhat.value = SDL_HAT_CENTERED;
     for (const char* released : {"H1.1 Rally Wheel", "H1.3 Rally Wheel", "H1.8 Rally Wheel"})
         EXPECT_EQ(MatchBinding(released, event), BindingMatch::Release) << released;

@@ -10,8 +10,10 @@
 #include "core/kvt_control.h"
 #include "input/sdl_backend.h"
 #include "platform/platform.h"
+#include "platform/sim/sim_keyboard.h"
 #include "platform/sim/sim_messages.h"
 #include "platform/sim/sim_platform.h"
+#include "platform/window_messages.h"
 #include "rurazu/rurazu_pages.h"
 #include "sdl_test_support.h"
 #include "test_support.h"
@@ -50,6 +52,7 @@ protected:
         handle = SDL_OpenJoystick(wheel);
     }
     void TearDown() override {
+        platform::sim::OwnHostWindow(false);
         platform::sim::SetSleepAdvancesClock(true);
         if (g_instance) g_instance->DeletingDestructor(1);
         if (handle) SDL_CloseJoystick(handle);
@@ -61,6 +64,11 @@ protected:
         platform::sim::SetAsyncKeyDown(kVkDelete, false);
     }
 
+    void WaitUntilSettled(uint32_t started) {
+        platform::sim::AdvanceTime(500);
+        ASSERT_TRUE(kvt_test::WaitFor(
+            [&] { return static_cast<int32_t>(Input::GetBackend().lastTick() - started) > 499; }));
+    }
     void Select(int32_t line) {
         control->selectedIndex = line;
         control->HandlePluginInput(0, 0, 0, 0, 0, 1);
@@ -70,10 +78,7 @@ protected:
     // then presses a wheel button and waits for the capture to end.
     void PressWhenSettled(int button) {
         auto* shown = static_cast<KVTRurazuBase*>(control->CurrentPage());
-        const uint32_t started = shown->capture.StartedAt();
-        platform::sim::AdvanceTime(500);
-        ASSERT_TRUE(kvt_test::WaitFor(
-            [&] { return static_cast<int32_t>(Input::GetBackend().lastTick() - started) > 499; }));
+        WaitUntilSettled(shown->capture.StartedAt());
         SDL_SetJoystickVirtualButton(handle, button, true);
         ASSERT_TRUE(kvt_test::WaitFor([&] { return shown->capture.Waiting() == nullptr; }));
         SDL_SetJoystickVirtualButton(handle, button, false);
@@ -234,6 +239,79 @@ TEST_F(RurAzuMenu, SwitchingRurAzuOffClosesWhatNoBindingNeeds) {
     SDL_DetachVirtualJoystick(other);
     Select(kEnterLine);
     EXPECT_NE(page->capture.Waiting(), nullptr);
+}
+
+// The job ends a capture and lets the pages go, which sends ignition off to
+// the host window and waits for the host's thread; at that moment the player
+// switches RurAzu off, which takes the device lock. Neither may wait for the
+// other: the game would freeze.
+TEST_F(RurAzuMenu, ACaptureEndingAsTheMenuSwitchesRurAzuOffFreezesNothing) {
+    platform::sim::OwnHostWindow(true);
+    Select(kUpLine);
+    ASSERT_NE(page->capture.Waiting(), nullptr);
+    WaitUntilSettled(page->capture.StartedAt());
+    SDL_SetJoystickVirtualButton(handle, 2, true);
+    ASSERT_TRUE(kvt_test::WaitFor(platform::sim::SendWaiting)) << "the job waits for this thread";
+    control->selectedIndex = 3;  // the switch
+    control->HandlePluginInput(0, 0, 0, 0, 1, 0);
+    EXPECT_FALSE(g_settings->rurAzuEnabled);
+    EXPECT_TRUE(kvt_test::WaitFor([] {
+        platform::ServeSentMessages(10);
+        return !platform::sim::SendWaiting();
+    }));
+    EXPECT_EQ(platform::sim::SendsGivenUp(), 0u) << "a send waited while its receiver waited for a lock";
+    EXPECT_EQ(Line(kUpLine)->TextValue(), "#2 KVT Wheel");
+}
+
+// The key that binds must not also act: the keyboard, reconnected after the
+// capture, reports the still-held key as a fresh press.
+TEST_F(RurAzuMenu, TheKeyThatBindsActsOnlyOnceItWasReleased) {
+    platform::sim::ResetKeyboard();
+    Select(kUpLine);
+    WaitUntilSettled(page->capture.StartedAt());
+    platform::sim::TakeSentKeys();
+    auto nextPasses = [] {  // the pass running now, and a whole one after it
+        for (int pass = 0; pass < 2; ++pass) {
+            const uint32_t before = Input::GetBackend().lastTick();
+            platform::sim::AdvanceTime(100);
+            ASSERT_TRUE(kvt_test::WaitFor([&] { return Input::GetBackend().lastTick() > before; }));
+        }
+    };
+    platform::sim::SetKeyDown(30, true);
+    ASSERT_TRUE(kvt_test::WaitFor([&] { return page->capture.Waiting() == nullptr; }));
+    EXPECT_EQ(Line(kUpLine)->TextValue(), "K30 Keyboard");
+    nextPasses();
+    platform::sim::SetKeyDown(30, false);
+    nextPasses();
+    EXPECT_TRUE(platform::sim::TakeSentKeys().empty()) << "binding the key tapped nothing";
+    platform::sim::SetKeyDown(30, true);
+    nextPasses();
+    platform::sim::SetKeyDown(30, false);
+    ASSERT_TRUE(kvt_test::WaitFor([] { return !platform::sim::TakeSentKeys().empty(); }));
+    platform::sim::ResetKeyboard();
+}
+
+// The job ending without the main object's end (a stop alone, the host
+// closing, a failure) still lets go of every key and ignition it started.
+TEST_F(RurAzuMenu, AJobEndingByItselfLetsGoOfKeysAndIgnition) {
+    Line(kUpLine)->SetValue("#1 KVT Wheel");
+    MenuItem* ignition = control->FindItem(RURAZU_IGNITION);
+    ignition->SetValue("#3 KVT Wheel");
+    ignition->contextMark = 0;
+    platform::sim::TakeSentKeys();
+    platform::sim::TakeSentMessages();
+    SDL_SetJoystickVirtualButton(handle, 1, true);
+    SDL_SetJoystickVirtualButton(handle, 3, true);
+    ASSERT_TRUE(kvt_test::WaitFor([] { return !platform::sim::TakeSentMessages().empty(); }));
+    Input::GetBackend().StopJob();
+    const std::vector<platform::sim::SentKey> keys = platform::sim::TakeSentKeys();
+    ASSERT_FALSE(keys.empty());
+    EXPECT_EQ(keys.back().virtualKey, 0x26);
+    EXPECT_TRUE(keys.back().up) << "Up comes up";
+    const std::vector<platform::sim::SentCopyData> sent = platform::sim::TakeSentMessages();
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].code, 6u);
+    EXPECT_EQ(sent[0].data, (std::vector<uint8_t>{0, 0, 0, 0})) << "ignition off";
 }
 
 }  // namespace

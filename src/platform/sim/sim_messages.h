@@ -4,6 +4,7 @@
 // close request is recorded too.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -30,5 +31,17 @@ struct SentKey {
 std::vector<SentKey> TakeSentKeys();
 // The windows a WM_CLOSE was posted to.
 std::vector<uint32_t> TakePostedCloses();
+
+// Makes the calling thread the host window's thread, as on Windows: a
+// WM_COPYDATA sent from any other thread then waits until this thread serves
+// sent messages (ServeSentMessages), or gives up after kSendGiveUpMs and is
+// counted, so a test of two threads waiting on each other fails instead of
+// hanging. Off again (every send answered at once) with false.
+inline constexpr uint32_t kSendGiveUpMs = 2000;
+void OwnHostWindow(bool owned);
+// Whether a send from another thread waits for the window's thread now, and
+// how many sends gave up since the last OwnHostWindow.
+bool SendWaiting();
+size_t SendsGivenUp();
 
 }  // namespace platform::sim
