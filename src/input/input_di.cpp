@@ -95,7 +95,8 @@ void InputDI::DisconnectKeyboard() {
 }
 
 void InputDI::ClearKeyStates() {
-    std::memset(keyState, 0, sizeof keyState);
+    std::memset(readState, 0, sizeof readState);
+    std::memset(reportedState, 0, sizeof reportedState);
 }
 
 // The job reads while the host's thread may disconnect the keyboard (a menu
@@ -113,14 +114,10 @@ void InputDI::ClearKeyStates() {
 int InputDI::ReadKeyChanges(KeyChange* changes, int room) {
     kvt::MutexLock lock(g_keyboardLock);
     if (!keyboard) return 0;
-    const int32_t oldIndex = bufferIndex;
-    const int32_t newIndex = oldIndex != 1 ? 1 : 0;
-    bufferIndex = newIndex;
-    if (platform::InputFailed(platform::ReadKeyboardState(keyboard, keyState[newIndex]))) {
-        // The last good state stays what the next read compares with, so a key
+    if (platform::InputFailed(platform::ReadKeyboardState(keyboard, readState))) {
+        // What was reported stays what the next read compares with, so a key
         // released while reads failed is still reported released, and one
         // held throughout is not reported pressed a second time.
-        bufferIndex = oldIndex;
         try {
             ConnectLocked();
         } catch (...) {
@@ -128,16 +125,13 @@ int InputDI::ReadKeyChanges(KeyChange* changes, int room) {
         }
         return 0;
     }
-    const uint8_t* now = keyState[newIndex];
-    const uint8_t* before = keyState[oldIndex];
-    if (std::memcmp(now, before, platform::kKeyCount) == 0) return 0;
-    // What does not fit is dropped for good: the next read compares with
-    // this state, not with what was reported.
+    if (std::memcmp(readState, reportedState, platform::kKeyCount) == 0) return 0;
     int written = 0;
     for (int32_t key = 1; key < platform::kKeyCount && written < room; ++key) {
-        if (IsDown(now[key]) == IsDown(before[key])) continue;
+        if (IsDown(readState[key]) == IsDown(reportedState[key])) continue;
         changes[written].key = key;
-        changes[written].pressed = IsDown(now[key]);
+        changes[written].pressed = IsDown(readState[key]);
+        reportedState[key] = readState[key];
         ++written;
     }
     return written;

@@ -30,8 +30,8 @@ public:
     bool ConnectKeyboard() KVT_EXCLUDES(g_keyboardLock);
     // Releases the keyboard device and forgets the key states. Takes the keyboard lock.
     void DisconnectKeyboard() KVT_EXCLUDES(g_keyboardLock);
-    // The job's thread, once per pass: at most room changes since the last read,
-    // lowest key indices first.
+    // The job's thread, once per pass: at most room changes since what the
+    // last reads reported, lowest key indices first; the rest come next time.
     int ReadKeyChanges(KeyChange* changes, int room) KVT_EXCLUDES(g_keyboardLock);
     // "K<key> Keyboard <name>", or empty when DirectInput has no name for it. Cached.
     std::string GetKeyCodeName(int32_t key) KVT_EXCLUDES(g_keyboardLock);
@@ -50,9 +50,11 @@ private:
     platform::DirectInputObject* directInput KVT_GUARDED_BY(g_keyboardLock) = nullptr;
     platform::KeyboardDevice* keyboard KVT_GUARDED_BY(g_keyboardLock) = nullptr;
     // The key states belong with the device: a disconnect on the host's thread
-    // clears them while the job may be reading, so they share its lock.
-    int32_t bufferIndex KVT_GUARDED_BY(g_keyboardLock) = 0;
-    uint8_t keyState[2][platform::kKeyCount] KVT_GUARDED_BY(g_keyboardLock) = {};
+    // clears them while the job may be reading, so they share its lock. The
+    // latest read is compared with what the job was told, not with the read
+    // before, so a change that did not fit in one pass comes in the next.
+    uint8_t readState[platform::kKeyCount] KVT_GUARDED_BY(g_keyboardLock) = {};
+    uint8_t reportedState[platform::kKeyCount] KVT_GUARDED_BY(g_keyboardLock) = {};
     // The host's thread alone asks for names, so the cache needs no lock.
     std::map<int32_t, std::string> keyNameCache;
 };

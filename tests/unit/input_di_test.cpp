@@ -101,7 +101,9 @@ TEST_F(KeyboardReader, KeysHeldAtConnectArePressesOfTheFirstReadAndKeyZeroNeverC
     EXPECT_EQ(Read(), (Changes{{42, false}}));
 }
 
-TEST_F(KeyboardReader, ChangesBeyondTheRoomAreDroppedForGood) {
+// A release that did not fit must still come: a key reported down and never
+// up auto-repeats in the game until the player presses it again.
+TEST_F(KeyboardReader, ChangesBeyondTheRoomComeInTheNextRead) {
     ASSERT_TRUE(reader.ConnectKeyboard());
     EXPECT_EQ(Read(), Changes{});
     Press({250, 17, 3, 90, 44, 5, 61, 128, 200});
@@ -109,18 +111,23 @@ TEST_F(KeyboardReader, ChangesBeyondTheRoomAreDroppedForGood) {
         Read(),
         (Changes{
             {3, true}, {5, true}, {17, true}, {44, true}, {61, true}, {90, true}, {128, true}, {200, true}}));
-    EXPECT_EQ(Read(), Changes{}) << "the ninth press is never reported";
-    Press({250}, false);
-    EXPECT_EQ(Read(), (Changes{{250, false}})) << "but its release is";
+    EXPECT_EQ(Read(), (Changes{{250, true}})) << "the ninth press comes next";
+    EXPECT_EQ(Read(), Changes{});
+    Press({3, 5, 17, 44, 61, 90, 128, 200, 250}, false);
+    EXPECT_EQ(Read().size(), 8u);
+    EXPECT_EQ(Read(), (Changes{{250, false}})) << "a release that did not fit is not lost";
+    Press({4});
+    Press({4}, false);
+    EXPECT_EQ(Read(), Changes{}) << "down and up again between two reads is no change";
 
-    Press({3, 5, 17, 44}, false);
+    Press({3, 5, 17, 44});
     Input::KeyChange changes[8];
-    for (Input::KeyChange& change : changes) change = {77, true};
+    for (Input::KeyChange& change : changes) change = {77, false};
     ASSERT_EQ(reader.ReadKeyChanges(changes, 3), 3);
     EXPECT_EQ(changes[2].key, 17);
-    EXPECT_FALSE(changes[2].pressed);
+    EXPECT_TRUE(changes[2].pressed);
     EXPECT_EQ(changes[3].key, 77) << "nothing is written past the room";
-    EXPECT_EQ(Read(), Changes{});
+    EXPECT_EQ(Read(), (Changes{{44, true}}));
 }
 
 // The host window losing the focus makes DirectInput drop the acquisition: reads
