@@ -85,8 +85,8 @@ BindingMatch MatchBinding(std::string_view binding, const SDL_Event& event) {
         case SDL_EVENT_KEY_UP:
             return binding == MakeBindingText(event) ? BindingMatch::Release : BindingMatch::None;
         case SDL_EVENT_JOYSTICK_HAT_MOTION:
-            if (event.jhat.value != SDL_HAT_CENTERED)
-                return binding == MakeBindingText(event) ? BindingMatch::Press : BindingMatch::None;
+            if (event.jhat.value != SDL_HAT_CENTERED && binding == MakeBindingText(event))
+                return BindingMatch::Press;
             return binding.rfind(HatPrefixText(event), 0) == 0 &&
                            DevicePart(binding) == ControllerNameText(event.jhat.which)
                        ? BindingMatch::Release

@@ -28,8 +28,9 @@ const char* HatPrefixText(const SDL_Event& event);
 const char* ControllerNameText(SDL_JoystickID id);
 
 // What an event does to one binding: a down (or a hat pushed to exactly that
-// position) presses it, an up releases it, a centred hat releases every
-// binding of that hat on that controller, whatever position it was made on.
+// position) presses it, an up releases it, and a hat leaving a position
+// releases it: centred, a hat releases every binding of it on that
+// controller; moved to another position, every binding of another position.
 // Axes never match. The job's thread only (the texts' caches).
 enum class BindingMatch { None, Press, Release };
 BindingMatch MatchBinding(std::string_view binding, const SDL_Event& event);

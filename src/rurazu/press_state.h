@@ -10,6 +10,8 @@ struct PressState {
     uint32_t repeatDelay = 0;   // time to the next auto-repeat
     int32_t sendCount = 0;      // key-downs sent since the press
     bool pendingFire = false;   // fire when the binding is released
+    // Ignition or a seat move was started and its stop has not gone out yet.
+    bool twoPhaseRunning = false;
 };
 
 namespace rurazu_timing {

@@ -1,6 +1,8 @@
 // The RurAzu engine: events of bound buttons, hats and keys become the host's
 // keys, host commands, the close request and VR calls, with hold delays,
 // auto-repeat, game-mode rules and hold bars. Runs on the input job's thread.
+#include <array>
+#include <atomic>
 #include <cstring>
 
 #include "config/setting_id.h"
@@ -62,6 +64,32 @@ bool IsSeatMove(int32_t id) {
     return id >= RURAZU_VR_MOVE_SEAT_FORWARD && id <= RURAZU_VR_MOVE_SEAT_DOWN;
 }
 
+// How many press records of all pages hold each virtual key down: two
+// bindings may send the same key, and it comes up when the last lets go.
+std::array<std::atomic<uint32_t>, 256> g_keyHolders{};
+
+std::atomic<uint32_t>& Holders(uint16_t virtualKey) {
+    return g_keyHolders[virtualKey & 0xFF];
+}
+
+// True when the record letting go of the key was its last holder. A count
+// already at 0 (the key's code changed while it was down) still lets the key up.
+bool LastHolderLetsGo(uint16_t virtualKey) {
+    std::atomic<uint32_t>& holders = Holders(virtualKey);
+    uint32_t count = holders.load();
+    while (count != 0 && !holders.compare_exchange_weak(count, count - 1)) {
+    }
+    return count <= 1;
+}
+
+bool BoundToKeyboard(const MenuItem& item) {
+    return item.TextOnDevice("K", Input::kKeyboardDevice);
+}
+
+bool AnyBinding(const MenuItem&) {
+    return true;
+}
+
 // Actions that must not fire by accident start out needing a long hold, set
 // before the binding appears so nobody sees it bound without it.
 void LongHoldWhenFirstBound(MenuItem& item) {
@@ -100,6 +128,9 @@ bool KVTRurazuBase::InjectionAllowed() {
 
 bool KVTRurazuBase::KeyDown(uint16_t virtualKey) {
     if (!InjectionAllowed()) return false;
+    // The job looks at the foreground once a second: in between, a key must
+    // not reach the window the player switched to.
+    if (platform::ForegroundWindow() != Job().hostWindow()) return false;
     platform::SendKey(virtualKey, false);
     return true;
 }
@@ -136,7 +167,8 @@ void KVTRurazuBase::PressAction(PressState& record, MenuItem& item, bool fromKey
 
 bool KVTRurazuBase::SendActionDown(PressState& record, MenuItem& item) {
     if (item.extra > 0) {
-        if (KeyDown(static_cast<uint16_t>(item.extra))) ++record.sendCount;
+        const auto key = static_cast<uint16_t>(item.extra);
+        if (KeyDown(key) && ++record.sendCount == 1) ++Holders(key);
         record.lastSendTime = Job().lastTick();
         if (item.extra == kVkBack && record.sendCount == 1 && ReadGameMode() == 2) KeyTap(kVkEscape);
         return true;
@@ -152,6 +184,7 @@ bool KVTRurazuBase::SendActionDown(PressState& record, MenuItem& item) {
         }
         case RURAZU_IGNITION:
             SendHostCommand(host_commands::kIgnition, 1);
+            record.twoPhaseRunning = true;
             return true;
         case RURAZU_RESTART_STAGE:
             SendHostCommand(host_commands::kRestartStage, 0);
@@ -177,20 +210,22 @@ bool KVTRurazuBase::SendActionDown(PressState& record, MenuItem& item) {
         default:
             if (IsSeatMove(item.id)) {
                 MoveVrSeat(seat_directions::kForward + (item.id - RURAZU_VR_MOVE_SEAT_FORWARD), 0);
+                record.twoPhaseRunning = true;
                 return true;
             }
             return false;
     }
 }
 
-void KVTRurazuBase::ReleaseIdle(const MenuItem& item) {
+void KVTRurazuBase::ReleaseIdle(PressState& record, const MenuItem& item) {
+    record.twoPhaseRunning = false;
     if (item.id == RURAZU_IGNITION) SendHostCommand(host_commands::kIgnition, 0);
     if (IsSeatMove(item.id)) MoveVrSeat(seat_directions::kStop, 0);
 }
 
 void KVTRurazuBase::ReleaseAction(PressState& record, MenuItem& item) {
     if (!record.pressed) {
-        ReleaseIdle(item);
+        ReleaseIdle(record, item);
         return;
     }
     if (record.pendingFire) {
@@ -204,8 +239,12 @@ void KVTRurazuBase::DropPressed(PressState& record, MenuItem& item) {
     record.pendingFire = false;
     if (!record.pressed) return;
     // Sent even where a key-down would not be (a capture started, the host
-    // window lost the front): no key the plug-in pressed stays down.
-    if (item.extra > 0 && record.sendCount > 0) platform::SendKey(static_cast<uint16_t>(item.extra), true);
+    // window lost the front): no key the plug-in pressed stays down, unless
+    // another binding still holds the same key.
+    if (item.extra > 0 && record.sendCount > 0) {
+        const auto key = static_cast<uint16_t>(item.extra);
+        if (LastHolderLetsGo(key)) platform::SendKey(key, true);
+    }
     if (item.holdTime != 0) ShowHold(item, 0);
     record.pressed = false;
 }
@@ -218,9 +257,23 @@ void KVTRurazuBase::ReleaseEverything() {
             DropPressed(record, item);
         } else {
             record.pendingFire = false;
-            ReleaseIdle(item);
+            ReleaseIdle(record, item);
         }
     }
+}
+
+void KVTRurazuBase::LetGoUnseen(bool (*stopRunning)(const MenuItem& item)) {
+    for (size_t i = 0; i < pressStates.size(); ++i) {
+        PressState& record = pressStates[i];
+        MenuItem& item = ActionItem(i);
+        DropPressed(record, item);
+        if (record.twoPhaseRunning && stopRunning(item)) ReleaseIdle(record, item);
+    }
+}
+
+void KVTRurazuBase::OnJobEnding() {
+    ServeReleaseRequest();
+    LetGoUnseen(&AnyBinding);
 }
 
 void KVTRurazuBase::OnDevicesDisconnected() {
@@ -276,20 +329,25 @@ void KVTRurazuBase::OnInputEvent(const SDL_Event& event) {
             }
             break;
         }
-        case SDL_EVENT_JOYSTICK_HAT_MOTION:
-            if (event.jhat.value != SDL_HAT_CENTERED) {
-                const char* text = Input::MakeBindingText(event);
-                for (size_t i = 0; i < pressStates.size(); ++i)
-                    if (ActionItem(i).TextEquals(text)) PressAction(pressStates[i], ActionItem(i), false);
-            } else {
-                // Centring releases every direction of that hat.
-                const char* prefix = Input::HatPrefixText(event);
-                const char* device = Input::ControllerNameText(event.jhat.which);
-                for (size_t i = 0; i < pressStates.size(); ++i)
-                    if (ActionItem(i).TextOnDevice(prefix, device))
-                        ReleaseAction(pressStates[i], ActionItem(i));
+        case SDL_EVENT_JOYSTICK_HAT_MOTION: {
+            // A hat holds one position at a time: centring releases every
+            // direction of it, and sliding to another releases the one left.
+            const bool centred = event.jhat.value == SDL_HAT_CENTERED;
+            const char* text = centred ? "" : Input::MakeBindingText(event);
+            const char* prefix = Input::HatPrefixText(event);
+            const char* device = Input::ControllerNameText(event.jhat.which);
+            for (size_t i = 0; i < pressStates.size(); ++i) {
+                PressState& record = pressStates[i];
+                MenuItem& item = ActionItem(i);
+                if (!centred && item.TextEquals(text)) {
+                    PressAction(record, item, false);
+                } else if ((centred || record.pressed || record.twoPhaseRunning) &&
+                           item.TextOnDevice(prefix, device)) {
+                    ReleaseAction(record, item);
+                }
             }
             break;
+        }
         case SDL_EVENT_JOYSTICK_REMOVED:
             ReleaseEverything();
             break;
@@ -306,8 +364,9 @@ void KVTRurazuBase::OnTick() {
     const bool front = job.isForeground();
     if (wasForeground_ && !front) {
         // The player switched away: nothing the plug-in holds may stay down
-        // in the window now in front, and a key's own release is no longer read.
-        for (size_t i = 0; i < pressStates.size(); ++i) DropPressed(pressStates[i], ActionItem(i));
+        // in the window now in front, and the keyboard is no longer read, so
+        // a key's release (ignition's or a seat move's stop too) would be lost.
+        LetGoUnseen(&BoundToKeyboard);
     }
     wasForeground_ = front;
 

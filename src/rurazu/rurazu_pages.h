@@ -35,6 +35,9 @@ public:
     // the job runs, the release is left to the job's next event or pass, so
     // the press records have one thread.
     void OnDevicesDisconnected() override;
+    // Key-ups for keys down, stops for ignition and seat moves still running,
+    // bars cleared.
+    void OnJobEnding() override;
 
     // Whether the action's game-mode rule lets it act in the host's mode now.
     static bool IsGameModeAllowed(const MenuItem& item);
@@ -59,8 +62,12 @@ protected:
     void ReleaseAction(PressState& record, MenuItem& item);
     // What the release of a record that is not pressed does: ignition off,
     // seat stop.
-    void ReleaseIdle(const MenuItem& item);
+    void ReleaseIdle(PressState& record, const MenuItem& item);
     void ReleaseEverything();
+    // Lets go of what the page holds now without the reads that would say so:
+    // every held key, and the two-phase actions started by a binding the
+    // predicate names.
+    void LetGoUnseen(bool (*stopRunning)(const MenuItem& item));
     // Lets go of every held record without firing anything.
     void DropPressed(PressState& record, MenuItem& item);
     void ServeReleaseRequest();

@@ -310,6 +310,39 @@ TEST_F(RurAzuEngine, LosingTheForegroundReleasesAHeldKeyAtOnce) {
     EXPECT_EQ(Keys(t0), std::vector<std::string>{}) << "nothing more: the action counts as released";
 }
 
+// The job looks at the foreground once a second; the player's other window
+// must get no key in between, and what only the keyboard could stop (it is
+// not read in the background) stops when the job sees the switch.
+TEST_F(RurAzuEngine, SwitchingAwaySendsNoMoreKeysAndStopsWhatTheKeyboardStarted) {
+    Bind(RURAZU_UP, "#0 Test Pad");
+    Bind(RURAZU_IGNITION, "K30 Keyboard");
+    Bind(RURAZU_VR_MOVE_SEAT_UP, "#1 Test Pad");
+    Button(0, true);
+    const uint32_t t0 = job.lastTick();
+    Key(30, true);
+    EXPECT_EQ(Commands(), (std::vector<Command>{{6, 1}}));
+    platform::sim::SetForegroundWindow(0x999);
+    Pass(40);
+    const std::vector<std::string> keys = Keys(t0);
+    ASSERT_EQ(keys.size(), 2u) << "no repeat went to the other window";
+    EXPECT_EQ(keys[0], "+26@0");
+    EXPECT_EQ(keys[1].substr(0, 4), "-26@");
+    EXPECT_EQ(Commands(), (std::vector<Command>{{6, 0}})) << "ignition stops with the switch";
+}
+
+// Up on the pad and a custom key sending Up on another button: letting go of
+// one must not lift the key the other still holds.
+TEST_F(RurAzuEngine, AKeyTwoBindingsHoldComesUpWhenTheLastLetsGo) {
+    Bind(RURAZU_UP, "#0 Test Pad");
+    Bind(RURAZU_CUSTOM1, "#1 Test Pad")->extra = 0x26;
+    Button(0, true);
+    const uint32_t t0 = job.lastTick();
+    Button(1, true);
+    Button(0, false);
+    Button(1, false);
+    EXPECT_EQ(Keys(t0), (std::vector<std::string>{"+26@0", "+26@25", "-26@75"}));
+}
+
 TEST_F(RurAzuEngine, AKeyDownThatWentOutComesUpEvenDuringACapture) {
     Bind(RURAZU_UP, "#0 Test Pad");
     Button(0, true);
@@ -345,14 +378,16 @@ TEST_F(RurAzuEngine, ModeChangeReleasesAnActionItsRuleNoLongerAllows) {
     EXPECT_EQ(Keys(t0), std::vector<std::string>{}) << "a press in a menu is refused by the race rule";
 }
 
-TEST_F(RurAzuEngine, HatDirectionsPressAndCentringReleasesEveryDirection) {
+TEST_F(RurAzuEngine, AHatReleasesTheDirectionItLeavesAndCentringReleasesEveryDirection) {
     Bind(RURAZU_UP, "H0.1 Test Pad");
     Bind(RURAZU_RIGHT, "H0.2 Test Pad");
     Hat(SDL_HAT_UP);
     const uint32_t t0 = job.lastTick();
-    Hat(SDL_HAT_RIGHT);  // straight to another direction: no release of the first
+    Hat(SDL_HAT_RIGHTUP);  // sliding on: Up is no longer held, though nothing is bound here
+    Hat(SDL_HAT_RIGHT);
+    Pass(20);  // Right repeats from 500 ms on; Up, let go, never does
     Hat(SDL_HAT_CENTERED);
-    EXPECT_EQ(Keys(t0), (std::vector<std::string>{"+26@0", "+27@25", "-26@50", "-27@50"}));
+    EXPECT_EQ(Keys(t0), (std::vector<std::string>{"+26@0", "-26@25", "+27@50", "+27@550", "-27@575"}));
 }
 
 TEST_F(RurAzuEngine, WithRurAzuOffNothingActs) {

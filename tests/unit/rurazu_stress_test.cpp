@@ -4,10 +4,13 @@
 // actions are pressed and released while the menu draws every page and the
 // bars, changes delays, deletes and captures bindings, switches RurAzu off and
 // on, and the host window loses and regains the front. Nothing may crash,
-// hang or race, and no key the plug-in pressed may stay down.
+// hang or race, and once the player has let go no key the plug-in pressed
+// may stay down, nor the ignition or a seat move run on.
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
+#include <filesystem>
 #include <map>
 #include <thread>
 
@@ -15,12 +18,15 @@
 #include "config/setting_id.h"
 #include "core/host_locations.h"
 #include "core/kvt_control.h"
+#include "core/vr_bridge.h"
 #include "input/sdl_backend.h"
+#include "platform/modules.h"
 #include "platform/platform.h"
 #include "platform/sim/sim_messages.h"
 #include "platform/sim/sim_platform.h"
 #include "rurazu/rurazu_pages.h"
 #include "sdl_test_support.h"
+#include "shared/vr_standin.h"
 #include "test_support.h"
 
 namespace {
@@ -35,6 +41,17 @@ TEST(RurAzuStress, EnginePlayerAndMenuTogetherLeaveNoKeyDown) {
     platform::sim::HostArena arena(kBase, 0x1400000);
     const uint32_t state = kvt_test::MakeGameState(arena, 1);
     scratch.WriteFile(scratch.pluginFolder() / "KVTControls.ini", "[RurAzu]\nEnabled = true\n");
+    const std::string vrPath = (scratch.root() / "Plugins" / "openKVTVR.dll").string();
+    std::filesystem::copy_file(KVT_VR_STANDIN, vrPath);
+    ResetVrBridge();
+    platform::ModuleHandle vr = platform::OpenModule(vrPath);
+    ASSERT_NE(vr, nullptr);
+    auto vrAnswers = reinterpret_cast<kvt_test::VrStandInSetAnswers>(
+        platform::FindModuleExport(vr, kvt_test::kVrStandInAnswers));
+    auto vrCalls = reinterpret_cast<kvt_test::VrStandInTakeCalls>(
+        platform::FindModuleExport(vr, kvt_test::kVrStandInTakeCalls));
+    ASSERT_TRUE(vrAnswers && vrCalls);
+    vrAnswers(2, 0);
     const SDL_JoystickID wheel = kvt_test::AttachVirtualJoystick("KVT Stress Wheel", 8, 1);
     SDL_Joystick* handle = SDL_OpenJoystick(wheel);
     kvt_test::RecordingGame game;
@@ -54,6 +71,7 @@ TEST(RurAzuStress, EnginePlayerAndMenuTogetherLeaveNoKeyDown) {
     bind(RURAZU_IGNITION, "#3 KVT Stress Wheel", 0);
     bind(RURAZU_DOWN, "H0.1 KVT Stress Wheel", 0);
     bind(RURAZU_F9, "#4 KVT Stress Wheel", 1);
+    bind(RURAZU_VR_MOVE_SEAT_UP, "#5 KVT Stress Wheel", 0);
 
     platform::sim::SetForegroundWindow(kWindow);
     control->GetPluginName();
@@ -67,12 +85,12 @@ TEST(RurAzuStress, EnginePlayerAndMenuTogetherLeaveNoKeyDown) {
     std::atomic<bool> playing{true};
     std::thread player([&] {
         for (int i = 0; playing; ++i) {
-            for (int button = 0; button < 5; ++button)
+            for (int button = 0; button < 6; ++button)
                 SDL_SetJoystickVirtualButton(handle, button, (i >> button) % 2 == 0);
             SDL_SetJoystickVirtualHat(handle, 0, i % 3 == 0 ? SDL_HAT_UP : SDL_HAT_CENTERED);
             std::this_thread::sleep_for(std::chrono::microseconds(400));
         }
-        for (int button = 0; button < 5; ++button) SDL_SetJoystickVirtualButton(handle, button, false);
+        for (int button = 0; button < 6; ++button) SDL_SetJoystickVirtualButton(handle, button, false);
         SDL_SetJoystickVirtualHat(handle, 0, SDL_HAT_CENTERED);
     });
 
@@ -114,8 +132,8 @@ TEST(RurAzuStress, EnginePlayerAndMenuTogetherLeaveNoKeyDown) {
     const uint32_t settled = platform::TickCount() + 3000;
     ASSERT_TRUE(kvt_test::WaitFor([&] { return Input::GetBackend().lastTick() > settled; }));
     EXPECT_TRUE(Input::GetBackend().IsRunning());
-    control->DeletingDestructor(1);
 
+    // Looked at before the game closes: closing lets go of everything anyway.
     std::map<uint16_t, bool> down;
     size_t keys = 0;
     for (const auto& key : platform::sim::TakeSentKeys()) {
@@ -125,6 +143,18 @@ TEST(RurAzuStress, EnginePlayerAndMenuTogetherLeaveNoKeyDown) {
     EXPECT_GT(keys, 0u) << "the player's presses reached the host";
     for (const auto& [key, isDown] : down)
         EXPECT_FALSE(isDown) << "key 0x" << std::hex << key << " left down";
+    int32_t ignition = -1;
+    for (const auto& sent : platform::sim::TakeSentMessages())
+        if (sent.code == 6 && sent.data.size() == sizeof ignition)
+            std::memcpy(&ignition, sent.data.data(), sizeof ignition);
+    EXPECT_EQ(ignition, 0) << "the ignition was started and is off";
+    std::vector<kvt_test::VrCall> seat(1 << 16);
+    const int32_t seatCalls = vrCalls(seat.data(), static_cast<int32_t>(seat.size()));
+    ASSERT_GT(seatCalls, 1);
+    ASSERT_LE(seatCalls, static_cast<int32_t>(seat.size()));
+    EXPECT_EQ(seat[static_cast<size_t>(seatCalls) - 1], (kvt_test::VrCall{32, 0, 0, 0}))
+        << "the seat stopped";
+    control->DeletingDestructor(1);
 
     SDL_CloseJoystick(handle);
     SDL_Quit();
@@ -133,6 +163,8 @@ TEST(RurAzuStress, EnginePlayerAndMenuTogetherLeaveNoKeyDown) {
     Config::ResetSettingsForTest();
     ResetCoreOnce();
     ResetHostLocations();
+    platform::ReleaseModule(vr);
+    ResetVrBridge();
 }
 
 }  // namespace
