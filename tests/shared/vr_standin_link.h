@@ -29,11 +29,12 @@ public:
         takeCalls_(nullptr, 0);
         return true;
     }
-    // The calls since the last look, oldest first.
-    std::vector<VrCall> Calls() {
-        VrCall calls[16];
-        const int32_t count = takeCalls_ ? takeCalls_(calls, 16) : 0;
-        return std::vector<VrCall>(calls, calls + std::min(count, 16));
+    // The calls since the last look, oldest first, at most room of them.
+    std::vector<VrCall> Calls(int32_t room = 16) {
+        std::vector<VrCall> calls(static_cast<size_t>(room));
+        const int32_t count = takeCalls_ ? takeCalls_(calls.data(), room) : 0;
+        calls.resize(static_cast<size_t>(std::min(count, room)));
+        return calls;
     }
     void Release() {
         platform::ReleaseModule(module_);

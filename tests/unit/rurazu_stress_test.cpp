@@ -20,13 +20,12 @@
 #include "core/kvt_control.h"
 #include "core/vr_bridge.h"
 #include "input/sdl_backend.h"
-#include "platform/modules.h"
 #include "platform/platform.h"
 #include "platform/sim/sim_messages.h"
 #include "platform/sim/sim_platform.h"
 #include "rurazu/rurazu_pages.h"
 #include "sdl_test_support.h"
-#include "shared/vr_standin.h"
+#include "shared/vr_standin_link.h"
 #include "test_support.h"
 
 namespace {
@@ -44,14 +43,8 @@ TEST(RurAzuStress, EnginePlayerAndMenuTogetherLeaveNoKeyDown) {
     const std::string vrPath = (scratch.root() / "Plugins" / "openKVTVR.dll").string();
     std::filesystem::copy_file(KVT_VR_STANDIN, vrPath);
     ResetVrBridge();
-    platform::ModuleHandle vr = platform::OpenModule(vrPath);
-    ASSERT_NE(vr, nullptr);
-    auto vrAnswers = reinterpret_cast<kvt_test::VrStandInSetAnswers>(
-        platform::FindModuleExport(vr, kvt_test::kVrStandInAnswers));
-    auto vrCalls = reinterpret_cast<kvt_test::VrStandInTakeCalls>(
-        platform::FindModuleExport(vr, kvt_test::kVrStandInTakeCalls));
-    ASSERT_TRUE(vrAnswers && vrCalls);
-    vrAnswers(2, 0);
+    kvt_test::VrStandInLink vr;
+    ASSERT_TRUE(vr.Attach(vrPath, 2, 0));
     const SDL_JoystickID wheel = kvt_test::AttachVirtualJoystick("KVT Stress Wheel", 8, 1);
     SDL_Joystick* handle = SDL_OpenJoystick(wheel);
     kvt_test::RecordingGame game;
@@ -148,12 +141,9 @@ TEST(RurAzuStress, EnginePlayerAndMenuTogetherLeaveNoKeyDown) {
         if (sent.code == 6 && sent.data.size() == sizeof ignition)
             std::memcpy(&ignition, sent.data.data(), sizeof ignition);
     EXPECT_EQ(ignition, 0) << "the ignition was started and is off";
-    std::vector<kvt_test::VrCall> seat(1 << 16);
-    const int32_t seatCalls = vrCalls(seat.data(), static_cast<int32_t>(seat.size()));
-    ASSERT_GT(seatCalls, 1);
-    ASSERT_LE(seatCalls, static_cast<int32_t>(seat.size()));
-    EXPECT_EQ(seat[static_cast<size_t>(seatCalls) - 1], (kvt_test::VrCall{32, 0, 0, 0}))
-        << "the seat stopped";
+    const std::vector<kvt_test::VrCall> seat = vr.Calls(1 << 20);
+    ASSERT_GT(seat.size(), 1u);
+    EXPECT_EQ(seat.back(), (kvt_test::VrCall{32, 0, 0, 0})) << "the seat stopped";
     control->DeletingDestructor(1);
 
     SDL_CloseJoystick(handle);
@@ -163,7 +153,7 @@ TEST(RurAzuStress, EnginePlayerAndMenuTogetherLeaveNoKeyDown) {
     Config::ResetSettingsForTest();
     ResetCoreOnce();
     ResetHostLocations();
-    platform::ReleaseModule(vr);
+    vr.Release();
     ResetVrBridge();
 }
 
