@@ -145,6 +145,13 @@ void KVTShifter::OnDevicesDisconnected() {
 }
 
 void KVTShifter::OnTick() {
+    const bool enabled = g_settings && S().gearGateEnabled;
+    if (grinding && !(enabled && driving)) {
+        // A missed gear must not engage in a pause, after the stage or with
+        // GearGate off; its grind fades like any other.
+        grinding = false;
+        fadePending = true;
+    }
     if (grinding) {
         ApplyHPatternGear();
     } else if (fadePending) {

@@ -410,6 +410,26 @@ TEST_F(ShifterEngine, TheShiftDeadzoneComesFromTheDistributionsFileOr30Ms) {
     EXPECT_EQ(shifter->shiftDeadzoneMs.load(), 30);
 }
 
+TEST_F(ShifterEngine, APauseOrSwitchingOffEndsAMissedGearWithoutEngagingIt) {
+    WithGrindSound();
+    shifter->currentType = 1;
+    PutFloat(telemetry + 0x2B8, 1.0f);
+    for (const bool switchOff : {false, true}) {
+        Clutch(0.0f);
+        Button(0, true);
+        ASSERT_TRUE(shifter->grinding);
+        shifter->driving = switchOff;  // a pause, or still driving with GearGate off
+        if (switchOff) shifter->SetGearGateEnabled(false);
+        Clutch(0.9f);
+        Pass(9);
+        EXPECT_EQ(Gear(), 1) << "switched off: " << switchOff;
+        EXPECT_EQ(g_soundBank->Current(), sound_ids::kNone) << "the grind faded; switched off: " << switchOff;
+        Button(0, false);
+        shifter->SetGearGateEnabled(true);
+        shifter->driving = true;
+    }
+}
+
 }  // namespace
 
 // The car set-up runs on the host's thread while the job runs its own passes.
