@@ -146,6 +146,14 @@ void KVTShifter::OnDevicesDisconnected() {
 
 void KVTShifter::OnTick() {
     const bool enabled = g_settings && S().gearGateEnabled;
+    // Gear rows let go in a pause menu or behind another window cleared their
+    // flags but wrote nothing: once the game sees gears again, auto neutral
+    // catches up here, on the thread that writes every other gear.
+    const bool inPlay = enabled && driving && Job().isForeground();
+    if (inPlay && !wasInPlay_ && currentType != 0 && S().autoNeutral && appliedGear != gears::kNeutral &&
+        NoGearRowHeld())
+        ApplyHPatternGear();
+    wasInPlay_ = inPlay;
     if (grinding && !(enabled && driving)) {
         // A missed gear must not engage in a pause, after the stage or with
         // GearGate off; its grind fades like any other.
@@ -157,6 +165,12 @@ void KVTShifter::OnTick() {
     } else if (fadePending) {
         fadePending = !StopOrFade(false);
     }
+}
+
+bool KVTShifter::NoGearRowHeld() const {
+    for (int i = 0; i <= shifter_rows::kGearR; ++i)
+        if (pressedFlags[static_cast<size_t>(i)] == 1) return false;
+    return true;
 }
 
 void KVTShifter::SequentialUp() {

@@ -84,6 +84,7 @@ private:
     void ClearPressed();
     // A row's release as a button up makes it: the flag, and the toggle.
     bool ReleaseRow(int index);
+    bool NoGearRowHeld() const;
     void ApplyHPatternGear();
     void SequentialUp();
     void SequentialDown();
@@ -95,6 +96,8 @@ private:
     // Toggles run on the job's thread, mode changes on the host's.
     mutable kvt::Mutex gearboxLock_;
     std::vector<int32_t> savedHostWords_ KVT_GUARDED_BY(gearboxLock_);
+    // Whether the last tick's game could see gears; the job's thread only.
+    bool wasInPlay_ = false;
 };
 
 // The last accepted sequential shifts, process-wide.

@@ -430,6 +430,23 @@ TEST_F(ShifterEngine, APauseOrSwitchingOffEndsAMissedGearWithoutEngagingIt) {
     }
 }
 
+TEST_F(ShifterEngine, AGearLetGoWhereTheGameCouldNotSeeItGivesNeutralWhenDrivingResumes) {
+    shifter->currentType = 1;
+    shifter->clutchNeeded = 0;
+    for (const bool background : {false, true}) {
+        Button(2, true);
+        shifter->driving = background;  // a pause menu, or driving behind another window
+        platform::sim::SetForegroundWindow(background ? 0 : kWindow);
+        Pass(41);  // the job looks at the window once a second
+        Button(2, false);
+        EXPECT_EQ(Gear(), 4) << "unseen, so unwritten";
+        platform::sim::SetForegroundWindow(kWindow);
+        shifter->driving = true;
+        Pass(3);
+        EXPECT_EQ(Gear(), 1) << "nothing held any more; in the background: " << background;
+    }
+}
+
 }  // namespace
 
 // The car set-up runs on the host's thread while the job runs its own passes.
