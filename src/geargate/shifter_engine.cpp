@@ -71,16 +71,26 @@ bool StopOrFade(bool force) {
     return g_soundBank ? g_soundBank->StopOrFade(force) : true;
 }
 
+// SDL re-centres a controller that goes away (its buttons up, its hats
+// centred) after it has marked it detached: such a release is no player's.
+bool FromUnpluggedController(const SDL_Event& event) {
+    SDL_JoystickID id = 0;
+    if (event.type == SDL_EVENT_JOYSTICK_BUTTON_UP) id = event.jbutton.which;
+    if (event.type == SDL_EVENT_JOYSTICK_HAT_MOTION) id = event.jhat.which;
+    return id != 0 && !SDL_JoystickConnected(SDL_GetJoystickFromID(id));
+}
+
 // The type a stored Auto detected stands for: the configured car's.
 int32_t ResolvedType(int32_t type) {
     return type == kAutoDetected ? DetectTypeForSlot(ConfiguredSlot()) : type;
 }
 }  // namespace
 
-bool KVTShifter::ReleaseRow(int index) {
-    if (pressedFlags[static_cast<size_t>(index)] != 1) return false;
-    pressedFlags[static_cast<size_t>(index)] = 0;
-    if (index == shifter_rows::kToggleType && !capture.Waiting()) ToggleShifterType();
+bool KVTShifter::ReleaseRow(int index, bool mayToggle) {
+    // The job's button-up and a device close on the host's thread can release
+    // the same row at once: only the one that clears it may toggle.
+    if (pressedFlags[static_cast<size_t>(index)].exchange(0) != 1) return false;
+    if (index == shifter_rows::kToggleType && mayToggle && !capture.Waiting()) ToggleShifterType();
     return true;
 }
 
@@ -97,12 +107,14 @@ void KVTShifter::OnInputEvent(const SDL_Event& event) {
             const bool down = event.type == SDL_EVENT_KEY_DOWN ||
                               event.type == SDL_EVENT_JOYSTICK_BUTTON_DOWN ||
                               (hat && event.jhat.value != SDL_HAT_CENTERED);
+            const bool mayToggle = down || !FromUnpluggedController(event);
             if (hat && !down) {
                 // Centring releases every direction of that hat on that controller.
                 const char* prefix = Input::HatPrefixText(event);
                 const char* device = Input::ControllerNameText(event.jhat.which);
                 for (int i = 0; i < shifter_rows::kCount; ++i)
-                    if (Row(i) && Row(i)->TextOnDevice(prefix, device)) matched = ReleaseRow(i) || matched;
+                    if (Row(i) && Row(i)->TextOnDevice(prefix, device))
+                        matched = ReleaseRow(i, mayToggle) || matched;
                 break;
             }
             const char* text = Input::MakeBindingText(event);
@@ -112,7 +124,7 @@ void KVTShifter::OnInputEvent(const SDL_Event& event) {
                     pressedFlags[static_cast<size_t>(i)] = 1;
                     matched = true;
                 } else {
-                    matched = ReleaseRow(i) || matched;
+                    matched = ReleaseRow(i, mayToggle) || matched;
                 }
             }
             break;
@@ -141,7 +153,7 @@ void KVTShifter::OnInputEvent(const SDL_Event& event) {
 }
 
 void KVTShifter::OnDevicesDisconnected() {
-    for (int i = 0; i < shifter_rows::kCount; ++i) ReleaseRow(i);
+    for (int i = 0; i < shifter_rows::kCount; ++i) ReleaseRow(i, true);
 }
 
 void KVTShifter::OnTick() {

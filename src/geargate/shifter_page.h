@@ -82,8 +82,9 @@ public:
 private:
     MenuItem* Row(int index) const;
     void ClearPressed();
-    // A row's release as a button up makes it: the flag, and the toggle.
-    bool ReleaseRow(int index);
+    // A row's release as a button up makes it: the flag, and the toggle
+    // unless the release is no player's.
+    bool ReleaseRow(int index, bool mayToggle);
     bool NoGearRowHeld() const;
     void ApplyHPatternGear();
     void SequentialUp();

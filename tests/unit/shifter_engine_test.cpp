@@ -447,6 +447,24 @@ TEST_F(ShifterEngine, AGearLetGoWhereTheGameCouldNotSeeItGivesNeutralWhenDriving
     }
 }
 
+TEST_F(ShifterEngine, UnpluggingAControllerWithToggleTypeHeldTogglesNothing) {
+    g_settings->shifterType = 0;
+    for (const bool hat : {false, true}) {
+        const SDL_JoystickID spare = kvt_test::AttachVirtualJoystick("Spare Pad", 1, 1);
+        SDL_Joystick* spareHandle = SDL_OpenJoystick(spare);
+        shifter->items[static_cast<size_t>(shifter->lastBindingIndex)]->SetValue(hat ? "H0.1 Spare Pad"
+                                                                                     : "#0 Spare Pad");
+        hat ? SDL_SetJoystickVirtualHat(spareHandle, 0, SDL_HAT_UP)
+            : SDL_SetJoystickVirtualButton(spareHandle, 0, true);
+        Pass();
+        ASSERT_EQ(shifter->pressedFlags[shifter_rows::kToggleType].load(), 1);
+        SDL_DetachVirtualJoystick(spare);
+        Pass();
+        EXPECT_EQ(g_settings->shifterType.load(), 0) << "hat: " << hat;
+        SDL_CloseJoystick(spareHandle);
+    }
+}
+
 }  // namespace
 
 // The car set-up runs on the host's thread while the job runs its own passes.
