@@ -2,6 +2,7 @@
 // car (H-pattern with its clutch and grind, or sequential with its guards),
 // the shifter type is set per car and by the toggle, and the host's gearbox
 // option words are set and given back.
+#include <algorithm>
 #include <cmath>
 
 #include "config/ini_file.h"
@@ -298,7 +299,9 @@ void KVTShifter::SetupForCar() {
     fadePending = false;
     grinding = false;
     if (!S().gearGateEnabled) return;
-    topGear = GearCount(slot);
+    // The host's gear word numbers no forward gear past sixth, whatever the
+    // physics file says.
+    topGear = std::min(GearCount(slot), gears::kTop);
     const UpshiftValues upshifts = UpshiftTable(slot);
     for (size_t i = 0; i < upshifts.size(); ++i) upshiftTable[i] = upshifts[i];
     requestedGear = gears::kNeutral;

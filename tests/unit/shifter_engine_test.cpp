@@ -103,6 +103,15 @@ protected:
         ASSERT_TRUE(g_soundBank->LoadSounds());
     }
 
+    // The car set-up waits for the job to run on its own thread.
+    void StartJobThread() {
+        platform::sim::SetSleepYields(true);
+        arena.WriteU32(gameState + offs::kGameModeField, 3);
+        job.CreateThread();
+        job.RequestStart(kWindow);
+        ASSERT_TRUE(kvt_test::WaitFor([&] { return job.IsRunning(); }));
+    }
+
     kvt_test::ScratchGame scratch;
     platform::sim::HostArena arena{kBase, 0x1400000};
     kvt_test::RecordingGame game;
@@ -489,11 +498,7 @@ TEST_F(ShifterEngine, ACarSetUpTakesTheCarsGearsTypeAndClutchAndTellsTheHost) {
     EXPECT_EQ(shifter->topGear.load(), gears::kTop) << "nothing before the job runs";
     EXPECT_EQ(shifter->pressedFlags[0].load(), 1);
 
-    platform::sim::SetSleepYields(true);
-    arena.WriteU32(gameState + offs::kGameModeField, 3);
-    job.CreateThread();
-    job.RequestStart(kWindow);
-    ASSERT_TRUE(kvt_test::WaitFor([&] { return job.IsRunning(); }));
+    StartJobThread();
     platform::sim::TakeSentMessages();
     Host().gameState = 0;
     setUpFrom(0);
@@ -548,4 +553,16 @@ TEST_F(ShifterEngine, ACarSetUpTakesTheCarsGearsTypeAndClutchAndTellsTheHost) {
     EXPECT_EQ(shifter->appliedGear.load(), 4);
     EXPECT_TRUE(platform::sim::TakeSentMessages().empty());
     job.StopJob();
+}
+
+TEST_F(ShifterEngine, ACarWhosePhysicsSaysTwelveGearsTopsOutAtSixth) {
+    scratch.WriteFile(scratch.root() / "Physics" / "s_i2003" / "common.lsp", "NumberOfGears 12\n");
+    arena.WriteU32(Host().carSelection + 8, 5);
+    g_settings->shifterType = 0;
+    StartJobThread();
+    shifter->SetupForCar();
+    job.StopJob();
+    Gear(7);
+    Button(shifter_rows::kSequentialUp, true);
+    EXPECT_EQ(Gear(), 7) << "the gear word has no gear above sixth";
 }
