@@ -360,7 +360,8 @@ void KVTShifter::LoadShiftDeadzone() {
         // Not a number: the default below.
         deadzone = 0;
     }
-    shiftDeadzoneMs = deadzone == 0 ? kDefaultDeadzoneMs : deadzone;
+    // A negative deadzone, taken as unsigned, would refuse every shift.
+    shiftDeadzoneMs = deadzone <= 0 ? kDefaultDeadzoneMs : deadzone;
 }
 
 void KVTShifter::SetGearGateEnabled(bool on) {

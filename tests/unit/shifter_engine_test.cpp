@@ -413,10 +413,12 @@ TEST_F(ShifterEngine, TheShiftDeadzoneComesFromTheDistributionsFileOr30Ms) {
     EXPECT_EQ(Word(1), 0u);
     EXPECT_EQ(shifter->SavedHostWords(), (std::vector<int32_t>{5, 5, 5, 5}))
         << "restored before saving again";
-    scratch.WriteFile(scratch.root() / "Plugins" / "TLZCarMenu.ini",
-                      "[Default]\nDeadzoneByTimeMSecGearShift=x\n");
-    shifter->LoadShiftDeadzone();
-    EXPECT_EQ(shifter->shiftDeadzoneMs.load(), 30);
+    for (const char* unusable : {"x", "-5"}) {
+        scratch.WriteFile(scratch.root() / "Plugins" / "TLZCarMenu.ini",
+                          std::string("[Default]\nDeadzoneByTimeMSecGearShift=") + unusable + "\n");
+        shifter->LoadShiftDeadzone();
+        EXPECT_EQ(shifter->shiftDeadzoneMs.load(), 30) << unusable;
+    }
 }
 
 TEST_F(ShifterEngine, APauseOrSwitchingOffEndsAMissedGearWithoutEngagingIt) {
