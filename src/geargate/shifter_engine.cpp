@@ -80,12 +80,11 @@ bool FromUnpluggedController(const SDL_Event& event) {
     if (event.type == SDL_EVENT_JOYSTICK_HAT_MOTION) id = event.jhat.which;
     return id != 0 && !SDL_JoystickConnected(SDL_GetJoystickFromID(id));
 }
-
-// The type a stored Auto detected stands for: the configured car's.
-int32_t ResolvedType(int32_t type) {
-    return type == kAutoDetected ? DetectTypeForSlot(ConfiguredSlot()) : type;
-}
 }  // namespace
+
+int32_t KVTShifter::ResolvedType(int32_t type) const {
+    return type == kAutoDetected ? configuredCarType.load() : type;
+}
 
 bool KVTShifter::ReleaseRow(int index, bool mayToggle) {
     // The job's button-up and a device close on the host's thread can release
@@ -307,8 +306,14 @@ void KVTShifter::SetupForCar() {
     requestedGear = gears::kNeutral;
     appliedGear = gears::kNeutral;
     StopOrFade(true);
-    if (S().shifterType == kAutoDetected) {
-        const int32_t detected = DetectTypeForSlot(slot);
+    // A later toggle to Auto detected uses the configured car's type, found
+    // here once (the same lookup when that car is the one being set up).
+    const bool autoDetected = S().shifterType == kAutoDetected;
+    const int32_t configuredSlot = ConfiguredSlot();
+    const int32_t detected =
+        autoDetected || slot == configuredSlot ? DetectTypeForSlot(slot) : shifter_types::kUnknown;
+    configuredCarType = slot == configuredSlot ? detected : DetectTypeForSlot(configuredSlot);
+    if (autoDetected) {
         if (detected != currentType) {
             AnnounceShifterType(detected);
             // An unknown car keeps the last car's type.
@@ -351,6 +356,7 @@ std::vector<int32_t> KVTShifter::SavedHostWords() const {
 }
 
 void KVTShifter::LoadShiftDeadzone() {
+    if (g_settings && S().gearGateEnabled) configuredCarType = DetectTypeForSlot(ConfiguredSlot());
     ApplyHostGearbox(shifter_types::kUnknown);
     const std::string file = HostPath("\\Plugins\\TLZCarMenu.ini");
     int32_t deadzone = 0;

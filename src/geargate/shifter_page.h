@@ -73,6 +73,11 @@ public:
     std::atomic<int32_t> requestedGear{gears::kNeutral};
     std::atomic<int32_t> appliedGear{gears::kNeutral};
     std::atomic<int32_t> shiftDeadzoneMs{0};
+    // The type of the distribution's configured car (3, unknown, until a
+    // stage loads), found on the host's thread at the stage load and the car
+    // set-up, so a toggle to Auto detected on the job's thread never waits on
+    // car files.
+    std::atomic<int32_t> configuredCarType{3};
     bool listenerRegistered = false;
 
     // The host's gearbox option words as they were before GearGate set them
@@ -86,6 +91,8 @@ private:
     // unless the release is no player's.
     bool ReleaseRow(int index, bool mayToggle);
     bool NoGearRowHeld() const;
+    // The type a stored Auto detected stands for.
+    int32_t ResolvedType(int32_t type) const;
     void ApplyHPatternGear();
     void SequentialUp();
     void SequentialDown();

@@ -476,6 +476,20 @@ TEST_F(ShifterEngine, UnpluggingAControllerWithToggleTypeHeldTogglesNothing) {
     }
 }
 
+TEST_F(ShifterEngine, AToggleToAutoDetectedUsesTheCarTypeFoundWhenTheStageLoaded) {
+    scratch.WriteFile(scratch.root() / "cars" / "cars.ini", "[Car05]\nVLMCarID=77\n");
+    scratch.WriteFile(scratch.pluginFolder() / "CarInfo.ini", "[Car77]\nh_pattern=1\n");
+    Word(1, 7);
+    shifter->driving = false;
+    g_settings->shifterType = 1;
+    shifter->LoadShiftDeadzone();
+    std::filesystem::remove(scratch.root() / "cars" / "cars.ini");  // a toggle must not read car files
+    Button(shifter_rows::kToggleType, true);
+    Button(shifter_rows::kToggleType, false);
+    ASSERT_EQ(g_settings->shifterType.load(), 2);
+    EXPECT_EQ(Word(1), 0u) << "set for the configured H-pattern car";
+}
+
 }  // namespace
 
 // The car set-up runs on the host's thread while the job runs its own passes.
