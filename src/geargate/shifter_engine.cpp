@@ -108,13 +108,22 @@ void KVTShifter::OnInputEvent(const SDL_Event& event) {
                               event.type == SDL_EVENT_JOYSTICK_BUTTON_DOWN ||
                               (hat && event.jhat.value != SDL_HAT_CENTERED);
             const bool mayToggle = down || !FromUnpluggedController(event);
-            if (hat && !down) {
-                // Centring releases every direction of that hat on that controller.
+            if (hat) {
+                // A hat holds one position: centring releases every direction
+                // of it on that controller, sliding on releases the one it left.
+                const char* text = down ? Input::MakeBindingText(event) : "";
                 const char* prefix = Input::HatPrefixText(event);
                 const char* device = Input::ControllerNameText(event.jhat.which);
-                for (int i = 0; i < shifter_rows::kCount; ++i)
-                    if (Row(i) && Row(i)->TextOnDevice(prefix, device))
+                for (int i = 0; i < shifter_rows::kCount; ++i) {
+                    MenuItem* row = Row(i);
+                    if (!row) continue;
+                    if (down && row->TextEquals(text)) {
+                        pressedFlags[static_cast<size_t>(i)] = 1;
+                        matched = true;
+                    } else if (row->TextOnDevice(prefix, device)) {
                         matched = ReleaseRow(i, mayToggle) || matched;
+                    }
+                }
                 break;
             }
             const char* text = Input::MakeBindingText(event);

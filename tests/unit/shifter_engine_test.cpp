@@ -146,6 +146,21 @@ TEST_F(ShifterEngine, TheLowestHeldGearWinsAndReverseOnlyAlone) {
     }
 }
 
+// A hat holds one position: sliding from first's direction to third's must
+// leave first, or the lowest held gear would keep the car in first.
+TEST_F(ShifterEngine, AHatSlidingToAnotherGearLeavesTheOneBefore) {
+    shifter->currentType = 1;
+    shifter->clutchNeeded = 0;
+    shifter->items[static_cast<size_t>(shifter->firstBindingIndex)]->SetValue("H0.1 Test Shifter");
+    shifter->items[static_cast<size_t>(shifter->firstBindingIndex + 2)]->SetValue("H0.2 Test Shifter");
+    for (const auto& [hat, gear] : std::vector<std::pair<uint8_t, int32_t>>{
+             {SDL_HAT_UP, 2}, {SDL_HAT_RIGHTUP, 1}, {SDL_HAT_RIGHT, 4}, {SDL_HAT_CENTERED, 1}}) {
+        SDL_SetJoystickVirtualHat(handle, 0, hat);
+        Pass();
+        EXPECT_EQ(Gear(), gear) << "hat " << int(hat);
+    }
+}
+
 TEST_F(ShifterEngine, TheClutchMustPassTheThresholdNotJustReachIt) {
     shifter->currentType = 1;
     Clutch(0.35f);
