@@ -8,7 +8,14 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh
 cmake --preset windows >/dev/null
 cmake --build --preset windows
-cmake --build --preset windows --target package_zip
+# The zip's pictures are drawn by the DLL under Wine, which needs a machine
+# that runs 32-bit programs; elsewhere the Windows tests say they are skipped.
+. tests/e2e/wine_prefix.sh
+if kvt_wine32_runs; then
+  cmake --build --preset windows --target package_zip
+else
+  echo "test.sh: the player's zip is not made and the tests under Wine are skipped"
+fi
 cmake --preset tsan >/dev/null
 cmake --build --preset tsan
 ctest --preset tsan -j2

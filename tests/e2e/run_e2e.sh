@@ -63,6 +63,12 @@ done
 for tool in wine wineboot wineserver Xvfb flock timeout; do
   command -v "$tool" >/dev/null || fail "$tool is not installed (see scripts/setup.sh)"
 done
+# shellcheck source=wine_prefix.sh
+. "$here/wine_prefix.sh"
+if ! kvt_wine32_runs; then
+  echo "e2e: SKIPPED $(basename "$scenario"): no 32-bit Windows program runs on this machine" >&2
+  exit "$KVT_SKIP_STATUS"
+fi
 
 runs_root=$win_build/e2e-runs
 mkdir -p "$runs_root" || fail "cannot create $runs_root"
@@ -104,8 +110,6 @@ cp "$plugin" "$game/Plugins/KVTControls.dll" || fail "cannot copy $plugin"
 if [ -d "${scenario%.kvts}.files" ]; then cp -R "${scenario%.kvts}.files/." "$game/"; fi
 cp "$scenario" "$game/scenario.kvts"
 
-# shellcheck source=wine_prefix.sh
-. "$here/wine_prefix.sh"
 kvt_start_xvfb "$run_dir" || fail "Xvfb did not start"
 display=${DISPLAY#:}
 kvt_wine_prefix "$win_build" "$prefix" "$run_dir/wineboot.log" || fail "could not prepare the Wine prefix"

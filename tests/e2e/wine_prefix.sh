@@ -4,6 +4,23 @@
 # files Wine rewrites in place (registry, ini) are real copies.
 #   kvt_wine_prefix WINDOWS-BUILD CLONE-DIR LOG-FILE   (exports WINEPREFIX)
 #   kvt_start_xvfb RUN-DIR   (a private X server: sets xvfb_pid, exports DISPLAY)
+#   kvt_wine32_runs          (whether this machine can run 32-bit Windows programs)
+
+# What a Windows test or run exits with where it cannot run at all; ctest
+# shows it as skipped.
+KVT_SKIP_STATUS=77
+
+# The simulated host and the DLL are 32-bit, and so is the Wine that runs
+# them: a kernel built without 32-bit support ("Exec format error") can run
+# none of it. The reason goes to standard error.
+kvt_wine32_runs() {
+  local loader=/usr/lib/wine/wine
+  [ -x "$loader" ] || { echo "no 32-bit Wine at $loader (see scripts/setup.sh)" >&2; return 1; }
+  "$loader" --version >/dev/null 2>&1 && return 0
+  echo "this machine cannot run 32-bit programs (its kernel runs no 32-bit code), so Wine cannot run the" \
+    "32-bit simulated host and Windows tests here" >&2
+  return 1
+}
 kvt_wine_prefix() {
   local win_build=$1 clone=$2 log=$3
   local template=$win_build/wineprefix

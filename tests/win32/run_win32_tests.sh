@@ -9,6 +9,9 @@ exe=$win_build/kvt_win32_tests.exe
 for artefact in "$exe" "$win_build/vr_standin.dll" "$win_build/vr_standin_no_entry.dll" "$win_build/fmod_standin.dll"; do
   [ -f "$artefact" ] || { echo "win32: missing $artefact; build the windows preset first"; exit 1; }
 done
+# shellcheck source=../e2e/wine_prefix.sh
+. "$here/../e2e/wine_prefix.sh"
+kvt_wine32_runs || { echo "win32: SKIPPED: no 32-bit Windows program runs on this machine"; exit "$KVT_SKIP_STATUS"; }
 run_dir=$(mktemp -d "$win_build/win32-run.XXXXXX") || exit 1
 xvfb_pid=""
 cleanup() {
@@ -22,8 +25,6 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-# shellcheck source=../e2e/wine_prefix.sh
-. "$here/../e2e/wine_prefix.sh"
 kvt_start_xvfb "$run_dir" || { echo "win32: Xvfb did not start"; exit 1; }
 kvt_wine_prefix "$win_build" "$run_dir/prefix" "$run_dir/wineboot.log" || { echo "win32: no Wine prefix"; exit 1; }
 # The test program plays the host, so its folder is the host directory whose
