@@ -6,6 +6,7 @@
 #include <SDL3/SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -226,6 +227,14 @@ TEST_F(RurAzuEngine, ShortAndLongOnOneButtonAreToldApartByTheHoldLength) {
     while (job.lastTick() - t0 < 2000) Pass();
     Button(2, false);
     EXPECT_EQ(Keys(t0), (std::vector<std::string>{"+1B@1525", "-1B@1525"}));
+    // An Instant action on the same button holds no delayed one back.
+    Bind(RURAZU_UP, "#3 Test Pad", 0);
+    Bind(RURAZU_DOWN, "#3 Test Pad", 1);
+    Button(3, true);
+    t0 = job.lastTick();
+    while (job.lastTick() - t0 < 800) Pass();
+    const std::vector<std::string> keys = Keys(t0);
+    EXPECT_NE(std::find(keys.begin(), keys.end(), "+28@775"), keys.end()) << "Down fired on time";
 }
 
 TEST_F(RurAzuEngine, ShortAndLongOnTwoButtonsHeldTogetherEachFireOnTime) {
