@@ -1,7 +1,8 @@
 // Fuzz target for KVTControls.ini as it lies on disk: whatever the bytes are
 // (UTF-8, UTF-16, NULs, noise), loading never crashes; a file that was not
-// read cleanly is kept byte for byte as .bak by the save; and what a save
-// writes reads back cleanly with the same typed values.
+// read cleanly is kept byte for byte as .bak by the save that replaces it,
+// while a save with nothing to write leaves the file alone and keeps no .bak;
+// and what a save writes reads back cleanly with the same typed values.
 #include <unistd.h>
 
 #include <algorithm>
@@ -128,15 +129,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The first pass writes defaults back; from then on the reads are stable.
     ReadAll(first, names);
     const std::vector<Reading> before = ReadAll(first, names);
+    // The two flags are what decides whether the save replaces the file; with
+    // neither set it writes nothing, and so keeps no backup either.
+    const bool rewrites = first.missingKey || first.modified;
     if (first.Save() != Config::kIniOk) std::abort();
+    bool present = false;
+    if (ReadBytes(path, present) != (rewrites ? first.ToText() : text)) std::abort();
     bool kept = false;
     const std::string backupBytes = ReadBytes(backup, kept);
-    if (kept != unclean) std::abort();
-    if (unclean && backupBytes != text) std::abort();
+    if (kept != (unclean && rewrites)) std::abort();
+    if (kept && backupBytes != text) std::abort();
 
     Config::IniFile second;
     second.Load();
-    if (second.backupOnSave) std::abort();  // what a save writes always reads cleanly
+    // What a save writes always reads cleanly; a file it left alone reads as before.
+    if (second.backupOnSave != (unclean && !rewrites)) std::abort();
     if (ReadAll(second, names) != before) std::abort();
     return 0;
 }
