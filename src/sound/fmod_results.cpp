@@ -76,6 +76,18 @@ const char* ResultText(FMOD_RESULT result) {
         "FMOD_ERR_UNINITIALIZED",
         "FMOD_ERR_UNSUPPORTED",
         "FMOD_ERR_VERSION",
+        "FMOD_ERR_EVENT_ALREADY_LOADED",
+        "FMOD_ERR_EVENT_LIVEUPDATE_BUSY",
+        "FMOD_ERR_EVENT_LIVEUPDATE_MISMATCH",
+        "FMOD_ERR_EVENT_LIVEUPDATE_TIMEOUT",
+        "FMOD_ERR_EVENT_NOTFOUND",
+        "FMOD_ERR_STUDIO_UNINITIALIZED",
+        "FMOD_ERR_STUDIO_NOT_LOADED",
+        "FMOD_ERR_INVALID_STRING",
+        "FMOD_ERR_ALREADY_LOCKED",
+        "FMOD_ERR_NOT_LOCKED",
+        "FMOD_ERR_RECORD_DISCONNECTED",
+        "FMOD_ERR_TOOMANYSAMPLES",
     };
     constexpr int kCount = static_cast<int>(sizeof kNames / sizeof kNames[0]);
     return result >= 0 && result < kCount ? kNames[result] : "Unknown error.";

@@ -312,4 +312,16 @@ TEST_F(SoundPlayer, PlaybackAndReloadingOnTwoThreadsNeverMeet) {
     EXPECT_EQ(bank.SoundCount(), 4u);
 }
 
+// A log line names the library's code by its place in the published
+// enumeration: one name missing or out of order shifts every name after it.
+TEST(SoundLibraryResult, TextsFollowTheEnumerationToItsLastCode) {
+    const std::pair<FMOD_RESULT, std::string> cases[] = {{0, "No errors."},
+                                                         {69, "FMOD_ERR_VERSION"},
+                                                         {70, "FMOD_ERR_EVENT_ALREADY_LOADED"},
+                                                         {81, "FMOD_ERR_TOOMANYSAMPLES"},
+                                                         {82, "Unknown error."},
+                                                         {-1, "Unknown error."}};
+    for (const auto& [code, text] : cases) EXPECT_EQ(sound_lib::ResultText(code), text) << "code " << code;
+}
+
 }  // namespace
