@@ -38,7 +38,7 @@ for target in "${targets[@]}"; do
   [ "$name" = fuzz_car_json ] && extra=(-len_control=0)
   mkdir -p "$work/$name/corpus"
   cp -R "tests/fuzz/corpus/$name/." "$work/$name/corpus/"
-  echo "== $name: $seconds s, max_len=$maxlen ${extra[*]}"
+  echo "== $name: $seconds s, max_len=$maxlen${extra[*]:+ ${extra[*]}}"
   status=0
   "build/native/tests/fuzz/$name" -max_total_time="$seconds" -max_len="$maxlen" -timeout=10 "${extra[@]}" \
     -artifact_prefix="$work/$name/" "$work/$name/corpus" >"$work/$name/log" 2>&1 || status=$?
@@ -49,7 +49,7 @@ for target in "${targets[@]}"; do
   else
     failed=1
     tail -n 40 "$work/$name/log" >&2
-    summary+=("$name: FAILED (exit $status) at $last; input and log in $work/$name/")
+    summary+=("$name: FAILED (exit $status) at ${last:-the corpus reading}; input and log in $work/$name/")
   fi
 done
 
