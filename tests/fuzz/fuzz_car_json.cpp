@@ -1,7 +1,7 @@
 // Fuzz target for the distribution's car lists: whatever the bytes, the name
 // and shifter type found for a car are those a reading of the whole document
-// gives (the first object element whose string id is the car's, its string
-// member), and any document that does not parse names no car.
+// gives (the first object element in the order written whose string id is the
+// car's, its string member), and any document that does not parse names no car.
 #include <unistd.h>
 
 #include <cstdio>
@@ -17,7 +17,9 @@
 #include "platform/sim/sim_platform.h"
 
 namespace {
-using nlohmann::json;
+// Kept in the order written: the first car is the first a reader of the file
+// sees, where a sorted map would put the members in key order.
+using json = nlohmann::ordered_json;
 std::string g_folder;
 
 void RemoveFolder() {
