@@ -3,9 +3,11 @@
 // bytes arrive, so a lookup costs one pass and no copy of the document.
 #include <cstdio>
 #include <iterator>
+#include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "core/text.h"
@@ -67,7 +69,8 @@ private:
 // member values) without building the document: the first element that is
 // an object whose string member idKey equals idText is the car; of it only
 // the member wantedKey is kept. A later duplicate of a member replaces an
-// earlier one, as in a document.
+// earlier one in its place, as in a document: within an element, and at the
+// top level too, so an object's names are remembered until its end.
 class FirstCarScan {
 public:
     using json = nlohmann::json;
@@ -75,10 +78,13 @@ public:
     FirstCarScan(std::string_view idKey, std::string_view idText, std::string_view wantedKey)
         : idKey_(idKey), idText_(idText), wantedKey_(wantedKey) {}
 
-    bool found = false;
-    // Of the car found: the wanted member's text, when it is a string.
-    bool wantedIsString = false;
-    std::string wanted;
+    struct Car {
+        // The wanted member's text, when it is a string.
+        bool wantedIsString = false;
+        std::string wanted;
+    };
+    // The car found, or null.
+    Car* Found() { return cars_.empty() ? nullptr : &cars_.begin()->second; }
 
     bool null() { return Scalar(nullptr); }
     bool boolean(bool) { return Scalar(nullptr); }
@@ -89,6 +95,7 @@ public:
     bool binary(json::binary_t&) { return Scalar(nullptr); }
     // Keys two levels down belong to an element: only an object has keys.
     bool start_object(std::size_t) {
+        if (depth_ == 0) topIsObject_ = true;
         if (depth_ == 1) {
             idMatches_ = elementWantedIsString_ = false;
         } else {
@@ -98,19 +105,20 @@ public:
         return true;
     }
     bool end_object() {
-        if (--depth_ == 1) EndElement();
+        if (--depth_ == 1) EndElement(true);
         return true;
     }
     bool start_array(std::size_t) {
-        Scalar(nullptr);
+        if (depth_ != 1) Scalar(nullptr);
         ++depth_;
         return true;
     }
     bool end_array() {
-        --depth_;
+        if (--depth_ == 1) EndElement(false);
         return true;
     }
     bool key(json::string_t& name) {
+        if (depth_ == 1) place_ = places_.try_emplace(name, places_.size()).first->second;
         if (depth_ == 2) member_ = name == idKey_ ? kId : name == wantedKey_ ? kWanted : kOther;
         return true;
     }
@@ -119,9 +127,12 @@ public:
 private:
     enum Member { kOther, kId, kWanted };
 
+    // An array's first car is final, an object's may still be replaced.
+    bool Settled() const { return !topIsObject_ && !cars_.empty(); }
     // A value; only the members of an element count, not what is nested in them.
     bool Scalar(const std::string* text) {
-        if (depth_ != 2 || found) return true;
+        if (depth_ == 1) EndElement(false);
+        if (depth_ != 2 || Settled()) return true;
         if (member_ == kId) idMatches_ = text && *text == idText_;
         if (member_ == kWanted) {
             elementWantedIsString_ = text != nullptr;
@@ -130,11 +141,16 @@ private:
         member_ = kOther;
         return true;
     }
-    void EndElement() {
-        if (found || !idMatches_) return;
-        found = true;
-        wantedIsString = elementWantedIsString_;
-        if (wantedIsString) wanted.swap(elementWanted_);
+    void EndElement(bool isObject) {
+        if (Settled()) return;
+        const size_t place = topIsObject_ ? place_ : elements_++;
+        if (!isObject || !idMatches_) {
+            cars_.erase(place);
+            return;
+        }
+        Car& car = cars_[place];
+        car.wantedIsString = elementWantedIsString_;
+        if (car.wantedIsString) car.wanted.swap(elementWanted_);
     }
 
     std::string_view idKey_, idText_, wantedKey_;
@@ -143,6 +159,13 @@ private:
     bool idMatches_ = false;
     bool elementWantedIsString_ = false;
     std::string elementWanted_;
+    bool topIsObject_ = false;
+    // A top-level object's names, each at the place it was first written.
+    std::unordered_map<std::string, size_t> places_;
+    size_t place_ = 0;
+    size_t elements_ = 0;
+    // The elements that are the car, by place; the first one counts.
+    std::map<size_t, Car> cars_;
 };
 
 // The wanted member's text of the car in the cache file, when the whole file
@@ -157,8 +180,9 @@ bool FindCarMember(const char* relative, const char* idKey, int32_t carId, const
     ChunkedFile chunks(file.get());
     const bool parsed =
         nlohmann::json::sax_parse(ChunkIterator(&chunks), ChunkIterator(), &scan) && !chunks.Failed();
-    if (!parsed || !scan.found || !scan.wantedIsString) return false;
-    value = std::move(scan.wanted);
+    FirstCarScan::Car* car = parsed ? scan.Found() : nullptr;
+    if (!car || !car->wantedIsString) return false;
+    value = std::move(car->wanted);
     return true;
 }
 

@@ -121,6 +121,13 @@ TEST_F(CarProfile, CarNamesMatchTheFirstStringIdOnly) {
     CarsJson("\xEF\xBB\xBF{\"a\": {\"id\": \"5\", \"name\": \"Five\"}, \"id\": \"6\", \"name\": \"top\"}");
     EXPECT_EQ(CarNameFromJson(5), "Five");
     EXPECT_EQ(CarNameFromJson(6), "");
+    // A later duplicate name replaces the earlier member in its place.
+    CarsJson(R"({"a": {"id": "1", "name": "Gone"}, "b": {"id": "2", "name": "Gone"},
+                 "c": {"id": "2", "name": "Two"}, "a": 5, "d": {"id": "3", "name": "Later"},
+                 "b": {"id": "3", "name": "Three"}})");
+    EXPECT_EQ(CarNameFromJson(1), "");
+    EXPECT_EQ(CarNameFromJson(2), "Two");
+    EXPECT_EQ(CarNameFromJson(3), "Three");
 }
 
 TEST_F(CarProfile, ShifterTypesByPrefixWithoutRegardToCase) {
