@@ -74,10 +74,10 @@ bool StopOrFade(bool force) {
 
 // SDL re-centres a controller that goes away (its buttons up, its hats
 // centred) after it has marked it detached: such a release is no player's.
-bool FromUnpluggedController(const SDL_Event& event) {
+bool FromUnpluggedController(const SDL_Event* release) {
     SDL_JoystickID id = 0;
-    if (event.type == SDL_EVENT_JOYSTICK_BUTTON_UP) id = event.jbutton.which;
-    if (event.type == SDL_EVENT_JOYSTICK_HAT_MOTION) id = event.jhat.which;
+    if (release && release->type == SDL_EVENT_JOYSTICK_BUTTON_UP) id = release->jbutton.which;
+    if (release && release->type == SDL_EVENT_JOYSTICK_HAT_MOTION) id = release->jhat.which;
     return id != 0 && !SDL_JoystickConnected(SDL_GetJoystickFromID(id));
 }
 }  // namespace
@@ -86,11 +86,12 @@ int32_t KVTShifter::ResolvedType(int32_t type) const {
     return type == kAutoDetected ? configuredCarType.load() : type;
 }
 
-bool KVTShifter::ReleaseRow(int index, bool mayToggle) {
+bool KVTShifter::ReleaseRow(int index, const SDL_Event* release) {
     // The job's button-up and a device close on the host's thread can release
     // the same row at once: only the one that clears it may toggle.
     if (pressedFlags[static_cast<size_t>(index)].exchange(0) != 1) return false;
-    if (index == shifter_rows::kToggleType && mayToggle && !capture.Waiting()) ToggleShifterType();
+    if (index == shifter_rows::kToggleType && !capture.Waiting() && !FromUnpluggedController(release))
+        ToggleShifterType();
     return true;
 }
 
@@ -107,7 +108,6 @@ void KVTShifter::OnInputEvent(const SDL_Event& event) {
             const bool down = event.type == SDL_EVENT_KEY_DOWN ||
                               event.type == SDL_EVENT_JOYSTICK_BUTTON_DOWN ||
                               (hat && event.jhat.value != SDL_HAT_CENTERED);
-            const bool mayToggle = down || !FromUnpluggedController(event);
             if (hat) {
                 // A hat holds one position: centring releases every direction
                 // of it on that controller, sliding on releases the one it left.
@@ -121,7 +121,7 @@ void KVTShifter::OnInputEvent(const SDL_Event& event) {
                         pressedFlags[static_cast<size_t>(i)] = 1;
                         matched = true;
                     } else if (row->TextOnDevice(prefix, device)) {
-                        matched = ReleaseRow(i, mayToggle) || matched;
+                        matched = ReleaseRow(i, &event) || matched;
                     }
                 }
                 break;
@@ -133,7 +133,7 @@ void KVTShifter::OnInputEvent(const SDL_Event& event) {
                     pressedFlags[static_cast<size_t>(i)] = 1;
                     matched = true;
                 } else {
-                    matched = ReleaseRow(i, mayToggle) || matched;
+                    matched = ReleaseRow(i, &event) || matched;
                 }
             }
             break;
@@ -162,7 +162,7 @@ void KVTShifter::OnInputEvent(const SDL_Event& event) {
 }
 
 void KVTShifter::OnDevicesDisconnected() {
-    for (int i = 0; i < shifter_rows::kCount; ++i) ReleaseRow(i, true);
+    for (int i = 0; i < shifter_rows::kCount; ++i) ReleaseRow(i, nullptr);
 }
 
 void KVTShifter::OnTick() {
@@ -316,13 +316,11 @@ void KVTShifter::SetupForCar() {
     appliedGear = gears::kNeutral;
     StopOrFade(true);
     // A later toggle to Auto detected uses the configured car's type, found
-    // here once (the same lookup when that car is the one being set up).
-    const bool autoDetected = S().shifterType == kAutoDetected;
+    // here once (and not again when that car is the one being set up).
     const int32_t configuredSlot = ConfiguredSlot();
-    const int32_t detected =
-        autoDetected || slot == configuredSlot ? DetectTypeForSlot(slot) : shifter_types::kUnknown;
-    configuredCarType = slot == configuredSlot ? detected : DetectTypeForSlot(configuredSlot);
-    if (autoDetected) {
+    configuredCarType = DetectTypeForSlot(configuredSlot);
+    if (S().shifterType == kAutoDetected) {
+        const int32_t detected = slot == configuredSlot ? configuredCarType.load() : DetectTypeForSlot(slot);
         if (detected != currentType) {
             AnnounceShifterType(detected);
             // An unknown car keeps the last car's type.

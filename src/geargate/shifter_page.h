@@ -88,8 +88,8 @@ private:
     MenuItem* Row(int index) const;
     void ClearPressed();
     // A row's release as a button up makes it: the flag, and the toggle
-    // unless the release is no player's.
-    bool ReleaseRow(int index, bool mayToggle);
+    // unless the release event is no player's (none: the devices closed).
+    bool ReleaseRow(int index, const SDL_Event* release);
     bool NoGearRowHeld() const;
     // The type a stored Auto detected stands for.
     int32_t ResolvedType(int32_t type) const;

@@ -3,12 +3,10 @@
 #include <SDL3/SDL_stdinc.h>
 
 #include "core/log.h"
+#include "input/binding_text.h"
 #include "input/sdl_backend.h"
 
 namespace Input {
-namespace {
-constexpr const char* kKeyboardDevice = "Keyboard";
-}
 
 void SDLBackend::ConnectBoundDevices(bool forceConnect, bool evenIfNotRunning) {
     if (!IsRunning() && !evenIfNotRunning) return;

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "input/binding_text.h"
 #include "input/device_locks.h"
 #include "input/input_di.h"
 #include "input/sdl_listener.h"
@@ -30,8 +31,6 @@ public:
     static constexpr uint32_t kForegroundCheckMs = 1000;
     // How long StopJob waits at a time before it serves the host window again.
     static constexpr uint32_t kStopServeMs = 10;
-    // A binding text and its end.
-    static constexpr size_t kHeldBackRoom = 128;
 
     SDLBackend();
     virtual ~SDLBackend();
@@ -121,7 +120,7 @@ private:
     KeyChange keyChanges_[kKeyChangeRoom];
     bool passesRan_ = false;
     // The binding text of the input that ended the last capture, while held.
-    char heldBack_[kHeldBackRoom] = {};
+    char heldBack_[kMaxBindingText + 1] = {};
     uint32_t captureEnds_ = 0;
 
     std::atomic<InputDI*> keyboard_{nullptr};
