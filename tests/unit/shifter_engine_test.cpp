@@ -576,6 +576,10 @@ TEST_F(ShifterEngine, ACarSetUpTakesTheCarsGearsTypeAndClutchAndTellsTheHost) {
     sent = platform::sim::TakeSentMessages();
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0].data, (std::vector<uint8_t>{1, 0, 0, 0})) << "sequential";
+    g_settings->shifterType = 1;
+    setUpFrom(0);
+    EXPECT_EQ(shifter->clutchNeeded.load(), 1) << "H-pattern: the fixed setting, not the cache's no-clutch";
+    platform::sim::TakeSentMessages();
 
     // Switched off, a set-up only lets go.
     g_settings->gearGateEnabled = false;
