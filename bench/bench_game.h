@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <string>
 
-#include "core/kvt_control.h"
+#include "plugin/kvt_control.h"
 #include "input/sdl_backend.h"
 #include "platform/sim/sim_platform.h"
 #include "shared/null_game.h"

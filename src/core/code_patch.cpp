@@ -1,6 +1,6 @@
-// Installation of the host code patches: the write sequence, the
-// check of what each site holds, and the process-wide flags. The bytes
-// themselves come from patch_bytes.h, the hooks from patch_hooks.cpp.
+// Installation of a host code patch: the write sequence and the check of
+// what a site holds. The bytes themselves come from patch_bytes.h; which hook
+// each site leads to is the caller's (plugin/patch_hooks.cpp).
 #include "core/code_patch.h"
 
 #include <cstdio>
@@ -9,15 +9,12 @@
 #include "core/host_locations.h"
 #include "core/log.h"
 #include "core/patch_bytes.h"
-#include "core/patch_hooks.h"
 #include "platform/code_memory.h"
 #include "platform/host_memory.h"
 
 using patch_bytes::Site;
 
 namespace {
-PatchState g_patches;
-
 // The sequence for any bytes: open the own process, make the bytes
 // writable and executable, write, restore the old protection, flush the
 // instruction cache, close. The result is the write's.
@@ -65,6 +62,13 @@ bool TakeContinuation(const Site& site, uint32_t address, std::atomic<uint32_t>&
     return true;
 }
 
+}  // namespace
+
+bool WriteJump(uint32_t site, uint32_t target, bool sixBytes) {
+    const patch_bytes::JumpRel32Nop jump = patch_bytes::JumpNop(site, target);
+    return WriteHostCode(site, &jump, sixBytes ? sizeof jump : sizeof jump.jump);
+}
+
 void InstallJumpPatch(std::atomic<bool>& attempted, const Site& site, std::atomic<uint32_t>& continuation,
                       uint32_t hook, bool sixBytes) {
     if (attempted.exchange(true)) return;
@@ -73,41 +77,11 @@ void InstallJumpPatch(std::atomic<bool>& attempted, const Site& site, std::atomi
     if (!TakeContinuation(site, address, continuation)) return;
     WriteJump(address, hook, sixBytes);
 }
-}  // namespace
 
-PatchState& Patches() {
-    return g_patches;
-}
-
-void ResetPatches() {
-    g_patches.modeStoreInstalled = false;
-    g_patches.hubInstalled = false;
-    g_patches.renderInstalled = false;
-    kvt_mode_store_continuation = 0;
-    kvt_render_continuation = 0;
-}
-
-bool WriteJump(uint32_t site, uint32_t target, bool sixBytes) {
-    const patch_bytes::JumpRel32Nop jump = patch_bytes::JumpNop(site, target);
-    return WriteHostCode(site, &jump, sixBytes ? sizeof jump : sizeof jump.jump);
-}
-
-void InstallModeStorePatch() {
-    InstallJumpPatch(g_patches.modeStoreInstalled, patch_bytes::kModeStore, kvt_mode_store_continuation,
-                     ModeStoreHookAddress(), true);
-}
-
-void InstallRenderPatch() {
-    InstallJumpPatch(g_patches.renderInstalled, patch_bytes::kRender, kvt_render_continuation,
-                     RenderHookAddress(), false);
-}
-
-// The hub site's bytes are not examined; only the
-// hub library's presence decides.
-void InstallHubPatch() {
-    if (g_patches.hubInstalled.exchange(true)) return;
-    if (!platform::ModuleLoaded(kHubModule)) return;
-    const uint32_t address = SiteAddress(patch_bytes::kHub);
-    const patch_bytes::CallRel32Nop call = patch_bytes::CallNop(address, HubHookAddress());
+void InstallCallPatch(std::atomic<bool>& attempted, const Site& site, uint32_t hook, const char* module) {
+    if (attempted.exchange(true)) return;
+    if (!platform::ModuleLoaded(module)) return;
+    const uint32_t address = SiteAddress(site);
+    const patch_bytes::CallRel32Nop call = patch_bytes::CallNop(address, hook);
     WriteHostCode(address, &call, sizeof call);
 }

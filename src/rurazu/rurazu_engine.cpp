@@ -8,7 +8,7 @@
 #include "config/setting_id.h"
 #include "core/host_locations.h"
 #include "core/host_messages.h"
-#include "core/kvt_control.h"
+#include "plugin/kvt_control.h"
 #include "core/vr_bridge.h"
 #include "input/binding_text.h"
 #include "input/sdl_backend.h"

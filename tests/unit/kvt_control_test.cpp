@@ -1,7 +1,7 @@
 // The main object in a simulated host: creation through the export, the
 // deferred start-up, the menu page, navigation and saving, the hold-progress
 // overlay and the reactions to game modes.
-#include "core/kvt_control.h"
+#include "plugin/kvt_control.h"
 
 #include <gtest/gtest.h>
 

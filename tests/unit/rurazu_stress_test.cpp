@@ -17,7 +17,7 @@
 #include "config/setting.h"
 #include "config/setting_id.h"
 #include "core/host_locations.h"
-#include "core/kvt_control.h"
+#include "plugin/kvt_control.h"
 #include "core/vr_bridge.h"
 #include "input/sdl_backend.h"
 #include "platform/platform.h"

@@ -6,7 +6,7 @@
 #include "config/setting.h"
 #include "config/setting_id.h"
 #include "core/host_locations.h"
-#include "core/kvt_control.h"
+#include "plugin/kvt_control.h"
 #include "input/sdl_backend.h"
 #include "rurazu/rurazu_pages.h"
 #include "test_support.h"

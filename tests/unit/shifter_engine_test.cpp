@@ -12,7 +12,7 @@
 #include "config/setting.h"
 #include "config/setting_id.h"
 #include "core/host_locations.h"
-#include "core/kvt_control.h"
+#include "plugin/kvt_control.h"
 #include "geargate/shifter_page.h"
 #include "input/sdl_backend.h"
 #include "platform/modules.h"

@@ -10,7 +10,7 @@
 #include "config/setting.h"
 #include "config/setting_id.h"
 #include "core/host_locations.h"
-#include "core/kvt_control.h"
+#include "plugin/kvt_control.h"
 #include "input/sdl_backend.h"
 #include "platform/sim/sim_platform.h"
 #include "sound/sound_player.h"

@@ -11,7 +11,7 @@
 
 #include "config/setting.h"
 #include "core/host_locations.h"
-#include "core/kvt_control.h"
+#include "plugin/kvt_control.h"
 #include "input/sdl_backend.h"
 #include "core/log.h"
 #include "core/paths.h"

@@ -9,8 +9,8 @@
 
 #include <cstring>
 
-#include "core/kvt_control.h"
-#include "core/patch_hooks.h"
+#include "plugin/kvt_control.h"
+#include "plugin/patch_hooks.h"
 #include "platform/code_memory.h"
 
 namespace {

@@ -18,7 +18,7 @@
 
 #include "config/setting.h"
 #include "config/setting_id.h"
-#include "core/kvt_control.h"
+#include "plugin/kvt_control.h"
 #include "core/log.h"
 #include "core/paths.h"
 #include "geargate/shifter_page.h"

@@ -30,6 +30,27 @@ uint32_t ModeStoreHookAddress();
 uint32_t RenderHookAddress();
 uint32_t HubHookAddress();
 
+// Process-wide: the patches made for these hooks. A flag is set when its
+// patch is attempted.
+struct PatchState {
+    std::atomic<bool> modeStoreInstalled{false};
+    std::atomic<bool> hubInstalled{false};
+    std::atomic<bool> renderInstalled{false};
+};
+
+PatchState& Patches();
+// Forgets the flags and continuations, as a new process would (tests).
+void ResetPatches();
+
+// Each leads its site to its hook, once per process (core/code_patch.h);
+// the hub patch is written only when the distribution's hub library is loaded.
+void InstallModeStorePatch();
+void InstallHubPatch();
+void InstallRenderPatch();
+
+// The module whose presence enables the hub patch.
+inline constexpr const char* kHubModule = "VelmoraHub.dll";
+
 // Runs work on behalf of the host's code, which no exception may reach: one
 // is caught and logged after the prefix.
 template <typename Work>

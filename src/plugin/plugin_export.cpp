@@ -2,9 +2,9 @@
 #include <filesystem>
 
 #include "core/host_interface.h"
-#include "core/kvt_control.h"
 #include "core/log.h"
 #include "core/paths.h"
+#include "plugin/kvt_control.h"
 
 extern "C" IPlugin* KVT_CreatePlugin(IHostGame* game) {
     if (g_instance) return g_instance;

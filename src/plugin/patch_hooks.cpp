@@ -4,11 +4,12 @@
 //   render      reached by E9 over 33 C0 ...;         saves ECX, EDX; EAX = 0
 //   hub         reached by E8 (a call);               returns to the 90 after it
 // EBX and EBP are kept by the called C++ itself (the C calling convention).
-#include "core/patch_hooks.h"
+#include "plugin/patch_hooks.h"
 
+#include "core/code_patch.h"
 #include "core/host_locations.h"
-#include "core/kvt_control.h"
 #include "geargate/shifter_page.h"
+#include "plugin/kvt_control.h"
 
 static_assert(sizeof(std::atomic<uint32_t>) == 4 && std::atomic<uint32_t>::is_always_lock_free,
               "the hooks read a continuation as one plain 32-bit word");
@@ -16,6 +17,36 @@ static_assert(sizeof(std::atomic<uint32_t>) == 4 && std::atomic<uint32_t>::is_al
 extern "C" {
 std::atomic<uint32_t> kvt_mode_store_continuation{0};
 std::atomic<uint32_t> kvt_render_continuation{0};
+}
+
+namespace {
+PatchState g_patches;
+}  // namespace
+
+PatchState& Patches() {
+    return g_patches;
+}
+
+void ResetPatches() {
+    g_patches.modeStoreInstalled = false;
+    g_patches.hubInstalled = false;
+    g_patches.renderInstalled = false;
+    kvt_mode_store_continuation = 0;
+    kvt_render_continuation = 0;
+}
+
+void InstallModeStorePatch() {
+    InstallJumpPatch(g_patches.modeStoreInstalled, patch_bytes::kModeStore, kvt_mode_store_continuation,
+                     ModeStoreHookAddress(), true);
+}
+
+void InstallRenderPatch() {
+    InstallJumpPatch(g_patches.renderInstalled, patch_bytes::kRender, kvt_render_continuation,
+                     RenderHookAddress(), false);
+}
+
+void InstallHubPatch() {
+    InstallCallPatch(g_patches.hubInstalled, patch_bytes::kHub, HubHookAddress(), kHubModule);
 }
 
 #if defined(_WIN32) && defined(__i386__)

@@ -49,9 +49,8 @@ private:
     uint32_t warningFlipTime_ = 0;
 };
 
-// The one instance (null until the export has run) and the host game object.
+// The one instance (null until the export has run).
 extern KVTControl* g_instance;
-extern IHostGame* g_hostGame;
 
 // What happens once per process, however many main objects the host makes:
 // a main object created after the host destroyed the first must neither start

@@ -1,20 +1,19 @@
 // The main object: construction, deferred start-up, the menu page, the
 // hold-progress overlay and the reactions to the host's game modes.
-#include "core/kvt_control.h"
+#include "plugin/kvt_control.h"
 
 #include "config/setting.h"
 #include "config/setting_id.h"
-#include "core/code_patch.h"
 #include "core/host_locations.h"
 #include "core/log.h"
 #include "geargate/shifter_page.h"
 #include "input/sdl_backend.h"
 #include "platform/host_memory.h"
 #include "platform/platform.h"
+#include "plugin/patch_hooks.h"
 #include "rurazu/rurazu_pages.h"
 
 KVTControl* g_instance = nullptr;
-IHostGame* g_hostGame = nullptr;
 
 namespace {
 // The menu page in the host's units: title, then lines from y 37.
@@ -62,8 +61,6 @@ KVTControl::KVTControl(IHostGame* game_) : CPluginBase(game_, std::string(), nul
         if (g_verboseLog) LogLine("Backend Initialize");
         backend.CreateThread();
     }
-
-    g_hostGame = game;
 
     items.push_back(MenuItem::OwnChoice(MENUPAGE_SWITCH, "Page", UNKNOWN, "[< >] Switches a menu page"));
     items.push_back(
