@@ -11,6 +11,10 @@ constexpr float kBarWidth = 100.0f;
 constexpr float kBarHeight = 19.0f;
 }  // namespace
 
+void HoldProgressOverlay::SetHoldProgress(const MenuItem* item, uint32_t elapsed) {
+    if (item) SetHoldProgress(item->id, item->name, item->holdTime, elapsed);
+}
+
 void HoldProgressOverlay::SetHoldProgress(int32_t actionId, const std::string& caption, uint32_t required,
                                           uint32_t elapsed) {
     if (required == 0) return;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/host_interface.h"
+#include "core/menu_item.h"
 #include "core/mutex.h"
 
 struct HoldProgressSlot {
@@ -26,6 +27,8 @@ public:
     // an action that needs no hold, or when all five slots are taken.
     void SetHoldProgress(int32_t actionId, const std::string& caption, uint32_t required, uint32_t elapsed)
         KVT_EXCLUDES(lock_);
+    // The same for a held binding line: its name and hold time (null: nothing).
+    void SetHoldProgress(const MenuItem* item, uint32_t elapsed) KVT_EXCLUDES(lock_);
     // Draws every bar in use, stacked from the top of the screen in the
     // host's menus (atTop) or lower down elsewhere.
     void DrawHoldProgress(IHostGame* game, bool atTop) KVT_EXCLUDES(lock_);

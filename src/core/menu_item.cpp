@@ -18,6 +18,10 @@ namespace {
 kvt::Mutex g_textLock;
 }  // namespace
 
+kvt::Mutex& MenuItem::TextLock() {
+    return g_textLock;
+}
+
 MenuItem::MenuItem(int32_t id_, const char* name_, int32_t group_, const std::string& description_)
     : name(name_ ? name_ : ""), description(description_), id(id_), group(group_) {
     if (group == KEYBIND && g_settings) {

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/mutex.h"
+
 enum MenuItemType : int32_t {
     ITEM_BOOLEAN = 1,
     ITEM_TOGGLE = 2,
@@ -66,6 +68,16 @@ public:
     std::atomic<float>* Decimal() const {
         return type == ITEM_DECIMAL ? static_cast<std::atomic<float>*>(value) : nullptr;
     }
+    // Runs read on the text value (empty for items without text) under the
+    // lines' text lock, without a copy: the input job matches every event
+    // this way. read must be short and take no lock of its own.
+    template <typename Read>
+    auto WithText(Read&& read) const {
+        const std::string* text = Text();
+        if (!text) return read(std::string_view());
+        kvt::MutexLock lock(TextLock());
+        return read(std::string_view(*text));
+    }
     // Whether the text value equals the text exactly; false for items
     // without text. No copy is made: the input job asks this per event.
     bool TextEquals(std::string_view text) const;
@@ -101,6 +113,7 @@ public:
     void* value = nullptr;
 
 private:
+    static kvt::Mutex& TextLock();
     MenuItem(int32_t id, const char* name, int32_t group, const std::string& description);
 };
 

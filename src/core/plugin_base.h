@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/hold_progress.h"
 #include "core/host_interface.h"
 #include "core/menu_item.h"
 
@@ -47,6 +48,10 @@ public:
     MenuItem* OwnItemAt(int32_t selected) const;
     MenuItem* FindItem(int32_t id) const;
     bool UsesDevice(const std::string& deviceName) const;
+
+    // The overlay that draws hold bars over the game: the main object's, which
+    // a page reaches through its parent; none for a page on its own (tests).
+    virtual HoldProgressOverlay* HoldOverlay() { return parent ? parent->HoldOverlay() : nullptr; }
 
     CPluginBase* Root() { return parent ? parent : this; }
     const CPluginBase* Root() const { return parent ? parent : this; }

@@ -96,6 +96,10 @@ BindingMatch MatchBinding(std::string_view binding, const SDL_Event& event) {
     }
 }
 
+BindingMatch MatchBinding(const MenuItem& binding, const SDL_Event& event) {
+    return binding.WithText([&](std::string_view text) { return MatchBinding(text, event); });
+}
+
 std::string GetJoystickNameById(SDL_JoystickID id) {
     const char* name = SDL_GetJoystickNameForID(id);
     return name ? name : "";

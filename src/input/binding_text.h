@@ -11,6 +11,7 @@
 #include <string_view>
 
 class CPluginBase;
+class MenuItem;
 
 namespace Input {
 
@@ -34,6 +35,9 @@ const char* ControllerNameText(SDL_JoystickID id);
 // Axes never match. The job's thread only (the texts' caches).
 enum class BindingMatch { None, Press, Release };
 BindingMatch MatchBinding(std::string_view binding, const SDL_Event& event);
+// The same for a binding line's text, read in place under its lock: the
+// one rule both engines press and release by.
+BindingMatch MatchBinding(const MenuItem& binding, const SDL_Event& event);
 
 // SDL's name for a joystick, also before it is opened; empty when none.
 std::string GetJoystickNameById(SDL_JoystickID id);

@@ -50,6 +50,12 @@ SDLBackend& SDLListener::Job() {
     return backend ? *backend : GetBackend();
 }
 
+void AssertJobThread(const SDLBackend& job, const char* file, int line) {
+    if (!job.IsRunning() || job.OnJobThread()) return;
+    std::fprintf(stderr, "%s:%d: touched off the input job's thread while it runs\n", file, line);
+    std::abort();
+}
+
 SDLBackend& GetBackend() {
     SDLBackend* backend = g_backend;
     if (!backend) {

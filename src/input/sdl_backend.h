@@ -137,4 +137,17 @@ SDLBackend& GetBackend();
 // with no page registered and no main object alive.
 void ResetBackendForTest();
 
+// Stops the test build at the first touch, from another thread while the
+// job runs, of what only the job's passes may touch (any thread may while it
+// does not run: start-up, the host's thread after the end).
+void AssertJobThread(const SDLBackend& job, const char* file, int line);
+
 }  // namespace Input
+
+// The DLL carries no check: a breach found in a test is a bug to mend, and
+// the host must never stop for one.
+#ifdef NDEBUG
+#define KVT_ASSERT_JOB_THREAD(job) ((void)0)
+#else
+#define KVT_ASSERT_JOB_THREAD(job) ::Input::AssertJobThread((job), __FILE__, __LINE__)
+#endif

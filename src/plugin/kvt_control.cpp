@@ -251,10 +251,6 @@ bool KVTControl::HandleMenuInput(int32_t* selected, char textKey, bool* up, bool
     return true;
 }
 
-void KVTControl::SetHoldProgress(const MenuItem* item, uint32_t elapsed) {
-    if (item) holdProgress.SetHoldProgress(item->id, item->name, item->holdTime, elapsed);
-}
-
 void KVTControl::DrawHoldProgress() {
     try {
         holdProgress.DrawHoldProgress(game, ReadGameMode() == host_modes::kMenus);

@@ -28,8 +28,7 @@ public:
     bool HandleMenuInput(int32_t* selected, char textKey, bool* up, bool* down, bool left, bool right,
                          bool select) override;
 
-    // From the RurAzu engine's thread while a held binding needs a bar.
-    void SetHoldProgress(const MenuItem* item, uint32_t elapsed);
+    HoldProgressOverlay* HoldOverlay() override { return &holdProgress; }
     // From the render hook, once per rendered frame.
     void DrawHoldProgress();
     // From the mode-store hook, after every store of the game mode.

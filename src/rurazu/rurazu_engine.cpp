@@ -8,7 +8,6 @@
 #include "config/setting_id.h"
 #include "core/host_locations.h"
 #include "core/host_messages.h"
-#include "plugin/kvt_control.h"
 #include "core/vr_bridge.h"
 #include "input/binding_text.h"
 #include "input/sdl_backend.h"
@@ -143,7 +142,7 @@ void KVTRurazuBase::KeyTap(uint16_t virtualKey) {
 }
 
 void KVTRurazuBase::ShowHold(const MenuItem& item, uint32_t elapsed) {
-    if (auto* root = dynamic_cast<KVTControl*>(Root())) root->SetHoldProgress(&item, elapsed);
+    if (HoldProgressOverlay* overlay = HoldOverlay()) overlay->SetHoldProgress(&item, elapsed);
 }
 
 void KVTRurazuBase::PressAction(PressState& record, MenuItem& item, bool fromKeyboard) {

@@ -14,14 +14,14 @@
 #include "config/setting.h"
 #include "config/setting_id.h"
 #include "core/host_locations.h"
-#include "plugin/kvt_control.h"
 #include "core/patch_bytes.h"
-#include "plugin/patch_hooks.h"
 #include "geargate/shifter_page.h"
 #include "input/sdl_backend.h"
 #include "platform/host_memory.h"
 #include "platform/sim/sim_code_memory.h"
 #include "platform/sim/sim_platform.h"
+#include "plugin/kvt_control.h"
+#include "plugin/patch_hooks.h"
 #include "test_support.h"
 
 using platform::sim::CodeCall;
@@ -379,11 +379,11 @@ TEST_F(CodePatch, HooksReachTheMainObject) {
 
     auto* item = MenuItem::OwnChoice(7, "Held", UNKNOWN, "");
     item->holdTime = 1000;
-    control->SetHoldProgress(item, 500);
+    control->holdProgress.SetHoldProgress(item, 500);
     game.Clear();
     kvt_render_hooked();
     EXPECT_EQ(game.TextsAt(250), (std::vector<std::string>{"Held"})) << "DrawHoldProgress ran";
-    control->SetHoldProgress(item, 0);
+    control->holdProgress.SetHoldProgress(item, 0);
     delete item;
 }
 

@@ -297,20 +297,20 @@ TEST_F(MainObject, HoldProgressUsesFiveSlotsAndDrawsBars) {
     KVTControl* control = Create();
     control->GetPluginName();
     MenuItem* never = HoldItem(7, 0);
-    control->SetHoldProgress(never, 500);
+    control->holdProgress.SetHoldProgress(never, 500);
     EXPECT_FALSE(control->holdProgress.Visible()) << "an instant binding never shows a bar";
 
     std::vector<MenuItem*> held;
     for (int32_t id = 10; id < 16; ++id) held.push_back(HoldItem(id, 1000));
-    for (MenuItem* item : held) control->SetHoldProgress(item, 250);
+    for (MenuItem* item : held) control->holdProgress.SetHoldProgress(item, 250);
     EXPECT_TRUE(control->holdProgress.Visible());
     auto slots = control->holdProgress.Slots();
     ASSERT_EQ(slots.size(), 5u);
     for (size_t i = 0; i < slots.size(); ++i) EXPECT_EQ(slots[i].actionId, held[i]->id);
 
-    control->SetHoldProgress(held[1], 0);
+    control->holdProgress.SetHoldProgress(held[1], 0);
     EXPECT_EQ(control->holdProgress.Slots()[1].actionId, 0);
-    control->SetHoldProgress(held[5], 1500);
+    control->holdProgress.SetHoldProgress(held[5], 1500);
     slots = control->holdProgress.Slots();
     EXPECT_EQ(slots[1].actionId, held[5]->id) << "the sixth action takes the freed slot";
     EXPECT_EQ(slots[1].caption, held[5]->name);
@@ -341,17 +341,17 @@ TEST_F(MainObject, HoldProgressUsesFiveSlotsAndDrawsBars) {
     EXPECT_FALSE(control->holdProgress.Visible()) << "entering mode 3 clears the overlay";
     for (const HoldProgressSlot& slot : control->holdProgress.Slots())
         EXPECT_EQ(slot.actionId, 0) << "and frees every slot, so five new actions fit";
-    for (size_t i = 0; i < 5; ++i) control->SetHoldProgress(held[i], 500);
+    for (size_t i = 0; i < 5; ++i) control->holdProgress.SetHoldProgress(held[i], 500);
     game.Clear();
     control->DrawHoldProgress();
     EXPECT_EQ(game.TextsAt(20), (std::vector<std::string>{"Action 10"})) << "mode 3 draws at the top";
     EXPECT_EQ(game.TextsAt(100), (std::vector<std::string>{"Action 14"}));
-    for (size_t i = 0; i < 4; ++i) control->SetHoldProgress(held[i], 0);
+    for (size_t i = 0; i < 4; ++i) control->holdProgress.SetHoldProgress(held[i], 0);
     game.Clear();
     control->DrawHoldProgress();
     EXPECT_EQ(game.Texts(), (std::vector<std::string>{"320,20:Action 14"})) << "free slots draw nothing";
 
-    for (MenuItem* item : held) control->SetHoldProgress(item, 0);
+    for (MenuItem* item : held) control->holdProgress.SetHoldProgress(item, 0);
     EXPECT_FALSE(control->holdProgress.Visible());
     game.Clear();
     control->DrawHoldProgress();
@@ -362,7 +362,7 @@ TEST_F(MainObject, RepeatedGameModeRunsItsReactionOnce) {
     KVTControl* control = Create();
     control->GetPluginName();
     StoreMode(control, 3);
-    control->SetHoldProgress(HoldItem(9, 1000), 100);
+    control->holdProgress.SetHoldProgress(HoldItem(9, 1000), 100);
     StoreMode(control, 3);
     EXPECT_TRUE(control->holdProgress.Visible()) << "the second store of mode 3 is not a change";
 }
