@@ -27,9 +27,11 @@ struct ShifterRig : BenchGame {
                 "#" + std::to_string(i) + " Bench Shifter");
         job.AddListener(shifter);
         StartJob();
-        shifter->driving = true;
-        shifter->currentType = 1;
-        shifter->clutchNeeded = 0;
+        shifter->engine.driving = true;
+        shifter->engine.ChangeState([&](GearState& s) {
+            s.currentType = 1;
+            s.clutchNeeded = 0;
+        });
     }
     SDL_Event Button(int button, bool down) const {
         SDL_Event event{};

@@ -1,5 +1,5 @@
 // The GearGate page: its rows, the menu's binding, unbinding and choices,
-// the capture's count-down, and the page's life with the sound bank.
+// the capture's count-down, and what it hands to its engine.
 #include "geargate/shifter_page.h"
 
 #include "config/setting.h"
@@ -75,37 +75,25 @@ KVTShifter::KVTShifter(IHostGame* game_, std::string name_, std::atomic<bool>* e
         items.push_back(MenuItem::Binding(row.id, row.label, std::string(kBindHint) + row.suffix, 0));
     firstBindingIndex = PositionOf(items, GEARGATE_GEAR_1);
     lastBindingIndex = PositionOf(items, GEARGATE_TOGGLE_MODE);
+    std::array<const MenuItem*, shifter_rows::kCount> rows{};
+    for (int i = 0; i < shifter_rows::kCount && firstBindingIndex >= 0; ++i)
+        if (firstBindingIndex + i <= lastBindingIndex)
+            rows[static_cast<size_t>(i)] = items[static_cast<size_t>(firstBindingIndex + i)];
+    engine.SetRows(rows);
 }
 
+// The sounds' own end releases them and the library, after the engine's.
 KVTShifter::~KVTShifter() {
     Input::GetBackend().RemoveListener(this);
-    // The bank's own end releases the sounds and the library.
-    delete g_soundBank;
-    g_soundBank = nullptr;
 }
 
 const char* KVT_THISCALL KVTShifter::GetPluginName() {
     if (!listenerRegistered) {
         listenerRegistered = true;
-        // The bank lives with the page that made it, so a page made after the
-        // host destroyed the first one gets its sounds again.
-        if (!g_soundBank) {
-            g_soundBank = new SoundBank();
-            if (PageEnabled()) g_soundBank->LoadSounds();
-        }
+        if (PageEnabled()) sounds.LoadSounds();
         Input::GetBackend().AddListener(this);
     }
     return "KVT H-Shifter";
-}
-
-MenuItem* KVTShifter::Row(int index) const {
-    const int32_t position = firstBindingIndex + index;
-    if (firstBindingIndex < 0 || position > lastBindingIndex) return nullptr;
-    return items[static_cast<size_t>(position)];
-}
-
-void KVTShifter::ClearPressed() {
-    for (auto& flag : pressedFlags) flag = 0;
 }
 
 float KVTShifter::DrawMenuItem(int32_t, MenuItem* item, int32_t, int32_t, float x, float y,
@@ -123,7 +111,7 @@ bool KVTShifter::HandleMenuInput(int32_t* selected, char textKey, bool* up, bool
     if (item->group == KEYBIND && textKey == 0 && !*up && !*down && !left && !right && !select) {
         if (!item->TextEquals("") && platform::AsyncKeyDown(kVkDelete)) {
             item->SetValue("");
-            ClearPressed();
+            engine.ClearPressed();
             if (g_settings) g_settings->unsavedChanges = true;
         }
         return true;
@@ -147,4 +135,39 @@ bool KVTShifter::IsDeviceBound(const std::string& deviceName) {
 
 bool KVTShifter::IsJoystickBound(SDL_JoystickID id) {
     return Input::PageBindsJoystick(*this, id);
+}
+
+bool KVTShifter::CaptureWaiting() const {
+    return capture.Waiting() != nullptr;
+}
+
+void KVTShifter::ShifterTypeToggled(int32_t type) {
+    if (MenuItem* row = FindItem(GEARGATE_SHIFTTYPE)) row->SelectOption(static_cast<size_t>(type));
+}
+
+void KVTShifter::OnInputEvent(const SDL_Event& event) {
+    if (!g_settings || !g_settings->gearGateEnabled) return;
+    if (!engine.OnInputEvent(event, Job())) capture.OnInputEvent(event, Job());
+}
+
+void KVTShifter::OnTick() {
+    engine.OnTick(Job());
+}
+
+void KVTShifter::OnDevicesDisconnected() {
+    engine.ReleaseAllRows(Job());
+}
+
+void KVTShifter::SetGearGateEnabled(bool on) {
+    if (!g_settings) return;
+    g_settings->gearGateEnabled = on;
+    Input::SDLBackend& job = Job();
+    if (on) {
+        sounds.LoadSounds();
+        job.ConnectBoundDevices(false, false);
+        return;
+    }
+    job.DisconnectAllDevices();
+    job.ConnectBoundDevices(false, false);
+    engine.SwitchedOff(job);
 }

@@ -162,16 +162,17 @@ void KVTControl::OnGameModeChange() {
             }
         }
         if (shifterPage) {
-            shifterPage->driving = mode == host_modes::kDriving;
+            GearGateEngine& gearbox = shifterPage->engine;
+            gearbox.driving = mode == host_modes::kDriving;
             if (mode == host_modes::kShiftReload) {
-                shifterPage->LoadShiftDeadzone();
+                gearbox.LoadShiftDeadzone();
             } else if (mode == host_modes::kCarSetup) {
                 // A state word of 1 means the host is not setting up a car after all.
                 const uint32_t state2 = Host().gameState2;
                 if (state2 != 0 && platform::HostRead<uint32_t>(state2 + host_offsets::kState2Field) != 1)
-                    shifterPage->SetupForCar();
+                    gearbox.SetupForCar(shifterPage->Job());
             } else if (mode == host_modes::kMenus) {
-                shifterPage->RestoreHostGearbox();
+                gearbox.RestoreHostGearbox();
             }
         }
         Once().lastGameMode = mode;

@@ -73,8 +73,8 @@ extern "C" KVT_FROM_HOST_CODE void kvt_hub_hooked() {
     RunForHost("ERROR. The hub hook failed.", [] {
         KVTControl* control = g_instance;
         if (control == nullptr || control->shifterPage == nullptr) return;
-        control->shifterPage->driving = false;
-        control->shifterPage->LoadShiftDeadzone();
+        control->shifterPage->engine.driving = false;
+        control->shifterPage->engine.LoadShiftDeadzone();
     });
 }
 

@@ -14,8 +14,6 @@
 #include "platform/modules.h"
 #include "platform/platform.h"
 
-SoundBank* g_soundBank = nullptr;
-
 namespace {
 namespace fs = std::filesystem;
 

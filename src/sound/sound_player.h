@@ -86,6 +86,3 @@ private:
     FMOD_SYSTEM* system_ KVT_GUARDED_BY(lock_) = nullptr;
     FmodEntries api_ KVT_GUARDED_BY(lock_);
 };
-
-// The process's bank, made by the GearGate page; null without it.
-extern SoundBank* g_soundBank;

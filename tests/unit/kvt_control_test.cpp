@@ -137,11 +137,11 @@ TEST_F(MainObject, FirstNameCallStartsUpOnceAndDefersTheInputJob) {
 
     StoreMode(control, 1);
     EXPECT_EQ(Input::GetBackend().startRequests(), requests);
-    EXPECT_TRUE(control->shifterPage->driving);
+    EXPECT_TRUE(control->shifterPage->engine.driving);
     StoreMode(control, 3);
     EXPECT_EQ(Input::GetBackend().startRequests(), requests + 1);
     EXPECT_EQ(Input::GetBackend().hostWindow(), kWindow);
-    EXPECT_FALSE(control->shifterPage->driving);
+    EXPECT_FALSE(control->shifterPage->engine.driving);
     ASSERT_TRUE(kvt_test::WaitFor([] { return Input::GetBackend().IsRunning(); }));
     StoreMode(control, 1);
     StoreMode(control, 3);
@@ -466,11 +466,11 @@ TEST_F(MainObject, ASecondMainObjectKeepsTheProcessState) {
     EXPECT_TRUE(static_cast<KVTRurazu*>(second->children[0])->listenerRegistered)
         << "the new pages still get their first call";
     EXPECT_EQ(Input::GetBackend().startRequests(), requests) << "no second start-up";
-    second->shifterPage->driving = true;
+    second->shifterPage->engine.driving = true;
     StoreMode(second, 3);
-    EXPECT_TRUE(second->shifterPage->driving) << "mode 3 was already the last mode seen";
+    EXPECT_TRUE(second->shifterPage->engine.driving) << "mode 3 was already the last mode seen";
     StoreMode(second, 1);
-    EXPECT_TRUE(second->shifterPage->driving);
+    EXPECT_TRUE(second->shifterPage->engine.driving);
     StoreMode(second, 3);
     EXPECT_EQ(Input::GetBackend().startRequests(), requests + 1) << "the stopped job is asked to start again";
 }

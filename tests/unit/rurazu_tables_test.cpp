@@ -6,8 +6,8 @@
 #include "config/setting.h"
 #include "config/setting_id.h"
 #include "core/host_locations.h"
-#include "plugin/kvt_control.h"
 #include "input/sdl_backend.h"
+#include "plugin/kvt_control.h"
 #include "rurazu/rurazu_pages.h"
 #include "test_support.h"
 

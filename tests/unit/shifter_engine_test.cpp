@@ -12,13 +12,13 @@
 #include "config/setting.h"
 #include "config/setting_id.h"
 #include "core/host_locations.h"
-#include "plugin/kvt_control.h"
 #include "geargate/shifter_page.h"
 #include "input/sdl_backend.h"
 #include "platform/modules.h"
 #include "platform/platform.h"
 #include "platform/sim/sim_messages.h"
 #include "platform/sim/sim_platform.h"
+#include "plugin/kvt_control.h"
 #include "sdl_test_support.h"
 #include "shared/fmod_standin.h"
 #include "sound/sound_player.h"
@@ -60,7 +60,7 @@ protected:
         job.AddListener(shifter);
         job.RequestStart(kWindow);
         Pass();
-        shifter->driving = true;
+        shifter->engine.driving = true;
     }
     void TearDown() override {
         job.RemoveListener(shifter);
@@ -99,8 +99,7 @@ protected:
         reinterpret_cast<kvt_test::FmodStandInConfigure>(
             platform::FindModuleExport(standIn, kvt_test::kFmodStandInConfigure))(0, 0, "");
         scratch.WriteFile(scratch.pluginFolder() / "Shifter_Error.wav", "RIFF");
-        if (!g_soundBank) g_soundBank = new SoundBank();
-        ASSERT_TRUE(g_soundBank->LoadSounds());
+        ASSERT_TRUE(shifter->sounds.LoadSounds());
     }
 
     // The car set-up waits for the job to run on its own thread.
@@ -125,8 +124,10 @@ protected:
 };
 
 TEST_F(ShifterEngine, TheLowestHeldGearWinsAndReverseOnlyAlone) {
-    shifter->currentType = 1;
-    shifter->clutchNeeded = 0;
+    shifter->engine.ChangeState([&](GearState& s) {
+        s.currentType = 1;
+        s.clutchNeeded = 0;
+    });
     SDL_SetJoystickVirtualButton(handle, 2, true);  // gear 3
     Button(0, true);                                // gear 1
     EXPECT_EQ(Gear(), 2);
@@ -149,8 +150,10 @@ TEST_F(ShifterEngine, TheLowestHeldGearWinsAndReverseOnlyAlone) {
 // A hat holds one position: sliding from first's direction to third's must
 // leave first, or the lowest held gear would keep the car in first.
 TEST_F(ShifterEngine, AHatSlidingToAnotherGearLeavesTheOneBefore) {
-    shifter->currentType = 1;
-    shifter->clutchNeeded = 0;
+    shifter->engine.ChangeState([&](GearState& s) {
+        s.currentType = 1;
+        s.clutchNeeded = 0;
+    });
     shifter->items[static_cast<size_t>(shifter->firstBindingIndex)]->SetValue("H0.1 Test Shifter");
     shifter->items[static_cast<size_t>(shifter->firstBindingIndex + 2)]->SetValue("H0.2 Test Shifter");
     for (const auto& [hat, gear] : std::vector<std::pair<uint8_t, int32_t>>{
@@ -162,11 +165,11 @@ TEST_F(ShifterEngine, AHatSlidingToAnotherGearLeavesTheOneBefore) {
 }
 
 TEST_F(ShifterEngine, TheClutchMustPassTheThresholdNotJustReachIt) {
-    shifter->currentType = 1;
+    shifter->engine.ChangeState([&](GearState& s) { s.currentType = 1; });
     Clutch(0.35f);
     Button(1, true);
     EXPECT_EQ(Gear(), 1) << "at the threshold: refused, and with no grind to play the miss is dropped";
-    EXPECT_EQ(shifter->appliedGear.load(), 3);
+    EXPECT_EQ(shifter->engine.State().appliedGear, 3);
     Clutch(0.36f);
     Pass(3);
     EXPECT_EQ(Gear(), 1) << "a dropped gear must be selected again";
@@ -177,33 +180,33 @@ TEST_F(ShifterEngine, TheClutchMustPassTheThresholdNotJustReachIt) {
 
 TEST_F(ShifterEngine, AMissedGearWaitsOnItsGrindAndEngagesWhenTheClutchComesIn) {
     WithGrindSound();
-    shifter->currentType = 1;
+    shifter->engine.ChangeState([&](GearState& s) { s.currentType = 1; });
     g_settings->autoNeutral = false;
     PutFloat(telemetry + 0x2B8, 1.0f);
     Clutch(0.0f);
     Button(0, true);
     EXPECT_EQ(Gear(), 1);
-    EXPECT_TRUE(shifter->grinding);
+    EXPECT_TRUE(shifter->engine.State().grinding);
     Button(0, false);
     Pass(2);
     EXPECT_EQ(Gear(), 1) << "still pending, button released, auto neutral off";
     Clutch(0.9f);
     Pass();
     EXPECT_EQ(Gear(), 2) << "the first tick after the clutch passes";
-    EXPECT_FALSE(shifter->grinding);
-    EXPECT_EQ(g_soundBank->Current(), sound_ids::kGrind) << "the grind fades, it is not cut";
+    EXPECT_FALSE(shifter->engine.State().grinding);
+    EXPECT_EQ(shifter->sounds.Current(), sound_ids::kGrind) << "the grind fades, it is not cut";
     Pass(8);
-    EXPECT_EQ(g_soundBank->Current(), sound_ids::kNone) << "faded out within 200 ms";
-    EXPECT_FALSE(shifter->fadePending);
+    EXPECT_EQ(shifter->sounds.Current(), sound_ids::kNone) << "faded out within 200 ms";
+    EXPECT_FALSE(shifter->engine.State().fadePending);
 }
 
 TEST_F(ShifterEngine, TheHostsHoldWordAtZeroDropsAMissEvenWhileItGrinds) {
     WithGrindSound();
-    shifter->currentType = 1;
+    shifter->engine.ChangeState([&](GearState& s) { s.currentType = 1; });
     g_settings->autoNeutral = false;
     PutFloat(telemetry + 0x2B8, 0.0f);
     Button(0, true);
-    EXPECT_EQ(shifter->appliedGear.load(), 2) << "dropped";
+    EXPECT_EQ(shifter->engine.State().appliedGear, 2) << "dropped";
     Clutch(0.9f);
     Pass(2);
     EXPECT_EQ(Gear(), 1);
@@ -211,12 +214,12 @@ TEST_F(ShifterEngine, TheHostsHoldWordAtZeroDropsAMissEvenWhileItGrinds) {
 
 TEST_F(ShifterEngine, LettingGoOfAMissedGearWithAutoNeutralEndsTheGrind) {
     WithGrindSound();
-    shifter->currentType = 1;
+    shifter->engine.ChangeState([&](GearState& s) { s.currentType = 1; });
     PutFloat(telemetry + 0x2B8, 1.0f);
     Button(0, true);
-    EXPECT_TRUE(shifter->grinding);
+    EXPECT_TRUE(shifter->engine.State().grinding);
     Button(0, false);
-    EXPECT_FALSE(shifter->grinding) << "neutral needs no clutch: the request is gone";
+    EXPECT_FALSE(shifter->engine.State().grinding) << "neutral needs no clutch: the request is gone";
     EXPECT_EQ(Gear(), 1);
     Clutch(0.9f);
     Pass(2);
@@ -224,12 +227,14 @@ TEST_F(ShifterEngine, LettingGoOfAMissedGearWithAutoNeutralEndsTheGrind) {
 }
 
 TEST_F(ShifterEngine, AGearTheCarLacksIsIgnoredAndItsReleaseGivesNeutral) {
-    shifter->currentType = 1;
-    shifter->clutchNeeded = 0;
+    shifter->engine.ChangeState([&](GearState& s) {
+        s.currentType = 1;
+        s.clutchNeeded = 0;
+    });
     Button(4, true);
     EXPECT_EQ(Gear(), 6);
     Button(4, false);
-    shifter->topGear = 6;
+    shifter->engine.ChangeState([&](GearState& s) { s.topGear = 6; });
     Button(5, true);  // gear 6: index 7 above the top
     EXPECT_EQ(Gear(), 1);
     Gear(3);
@@ -242,7 +247,7 @@ TEST_F(ShifterEngine, AGearTheCarLacksIsIgnoredAndItsReleaseGivesNeutral) {
 }
 
 TEST_F(ShifterEngine, SequentialShiftsStopAtTheEndsAndNeutralSitsBetweenReverseAndFirst) {
-    shifter->currentType = 0;
+    shifter->engine.ChangeState([&](GearState& s) { s.currentType = 0; });
     auto tap = [&](int row) {
         Button(row, true);
         Button(row, false);
@@ -267,8 +272,10 @@ TEST_F(ShifterEngine, SequentialShiftsStopAtTheEndsAndNeutralSitsBetweenReverseA
 }
 
 TEST_F(ShifterEngine, TheDeadzoneHoldsBackARepeatButNotTheOtherDirection) {
-    shifter->currentType = 0;
-    shifter->shiftDeadzoneMs = 30;
+    shifter->engine.ChangeState([&](GearState& s) {
+        s.currentType = 0;
+        s.shiftDeadzoneMs = 30;
+    });
     Gear(2);
     Button(shifter_rows::kSequentialUp, true);
     Button(shifter_rows::kSequentialUp, false);  // 25 ms later
@@ -287,7 +294,7 @@ TEST_F(ShifterEngine, TheDeadzoneHoldsBackARepeatButNotTheOtherDirection) {
 
     // A shift in one direction forgets the other's time: up, down, up, down
     // 50 ms apart all go through a 100 ms deadzone; a repeat does not.
-    shifter->shiftDeadzoneMs = 100;
+    shifter->engine.ChangeState([&](GearState& s) { s.shiftDeadzoneMs = 100; });
     Pass(5);
     const int32_t expected[] = {5, 4, 5, 4};
     for (int i = 0; i < 4; ++i) {
@@ -301,7 +308,7 @@ TEST_F(ShifterEngine, TheDeadzoneHoldsBackARepeatButNotTheOtherDirection) {
 }
 
 TEST_F(ShifterEngine, SequentialDownIsGuardedAtFirstAndAgainstOverRevving) {
-    shifter->currentType = 0;
+    shifter->engine.ChangeState([&](GearState& s) { s.currentType = 0; });
     Word(1, 1);
     PutFloat(telemetry + 0x0C, 3.5f);
     Gear(2);
@@ -319,7 +326,7 @@ TEST_F(ShifterEngine, SequentialDownIsGuardedAtFirstAndAgainstOverRevving) {
     Pass(2);
     Button(shifter_rows::kSequentialUp, true);  // to 5: the gear the guard looks at
     Button(shifter_rows::kSequentialUp, false);
-    shifter->upshiftTable[5] = 7000.0f;
+    shifter->engine.ChangeState([&](GearState& s) { s.upshiftTable[5] = 7000.0f; });
     PutFloat(telemetry + 0x10, 7200.0f);
     Pass(2);
     Button(shifter_rows::kSequentialDown, true);
@@ -329,7 +336,7 @@ TEST_F(ShifterEngine, SequentialDownIsGuardedAtFirstAndAgainstOverRevving) {
     Pass(2);
     Button(shifter_rows::kSequentialDown, true);
     EXPECT_EQ(Gear(), 4);
-    EXPECT_EQ(shifter->requestedGear.load(), 5)
+    EXPECT_EQ(shifter->engine.State().requestedGear, 5)
         << "the gear read before the shift is what the next guard uses";
     Button(shifter_rows::kSequentialDown, false);
     Gear(3);  // the host's own controls moved the gear meanwhile
@@ -337,7 +344,7 @@ TEST_F(ShifterEngine, SequentialDownIsGuardedAtFirstAndAgainstOverRevving) {
     Pass(2);
     Button(shifter_rows::kSequentialDown, true);
     EXPECT_EQ(Gear(), 2);
-    EXPECT_EQ(shifter->requestedGear.load(), 3) << "read from the car, not kept from the last shift";
+    EXPECT_EQ(shifter->engine.State().requestedGear, 3) << "read from the car, not kept from the last shift";
     Button(shifter_rows::kSequentialDown, false);
 
     // First gear has its upshift point too.
@@ -346,7 +353,7 @@ TEST_F(ShifterEngine, SequentialDownIsGuardedAtFirstAndAgainstOverRevving) {
     Pass(2);
     Button(shifter_rows::kSequentialUp, true);
     Button(shifter_rows::kSequentialUp, false);
-    shifter->upshiftTable[2] = 7000.0f;
+    shifter->engine.ChangeState([&](GearState& s) { s.upshiftTable[2] = 7000.0f; });
     PutFloat(telemetry + 0x10, 7200.0f);
     Pass(2);
     Button(shifter_rows::kSequentialDown, true);
@@ -354,7 +361,7 @@ TEST_F(ShifterEngine, SequentialDownIsGuardedAtFirstAndAgainstOverRevving) {
 }
 
 TEST_F(ShifterEngine, TheToggleStepsTheTypeOnItsReleaseAndSetsTheGearboxWordsOnce) {
-    shifter->driving = false;
+    shifter->engine.driving = false;
     for (int i = 0; i < 4; ++i) Word(i, 10 + i);
     g_settings->shifterType = 2;
     Button(shifter_rows::kToggleType, true);
@@ -362,29 +369,29 @@ TEST_F(ShifterEngine, TheToggleStepsTheTypeOnItsReleaseAndSetsTheGearboxWordsOnc
     Button(shifter_rows::kToggleType, false);
     EXPECT_EQ(g_settings->shifterType.load(), 0) << "stored Auto detected toggles to Sequential";
     EXPECT_EQ(g_settings->shifterTypeText, "Sequential");
-    EXPECT_EQ(shifter->SavedHostWords(), (std::vector<int32_t>{10, 11, 12, 13}));
+    EXPECT_EQ(shifter->engine.SavedHostWords(), (std::vector<int32_t>{10, 11, 12, 13}));
     EXPECT_EQ(Word(0), 1u);
     EXPECT_EQ(Word(1), 11u) << "sequential keeps the other words";
 
     Button(shifter_rows::kToggleType, true);
     Button(shifter_rows::kToggleType, false);
     EXPECT_EQ(g_settings->shifterType.load(), 1);
-    EXPECT_EQ(shifter->SavedHostWords(), (std::vector<int32_t>{10, 11, 12, 13})) << "saved once";
+    EXPECT_EQ(shifter->engine.SavedHostWords(), (std::vector<int32_t>{10, 11, 12, 13})) << "saved once";
     EXPECT_EQ((std::vector<uint32_t>{Word(0), Word(1), Word(2), Word(3)}),
               (std::vector<uint32_t>{1, 0, 0, 0}));
-    shifter->RestoreHostGearbox();
+    shifter->engine.RestoreHostGearbox();
     EXPECT_EQ((std::vector<uint32_t>{Word(0), Word(1), Word(2), Word(3)}),
               (std::vector<uint32_t>{10, 11, 12, 13}));
-    EXPECT_TRUE(shifter->SavedHostWords().empty());
+    EXPECT_TRUE(shifter->engine.SavedHostWords().empty());
 }
 
 TEST_F(ShifterEngine, AHeldToggleFiresOnceWhenDevicesCloseAndNeverDuringACapture) {
-    shifter->driving = false;
+    shifter->engine.driving = false;
     g_settings->shifterType = 0;
     SDL_SetJoystickVirtualButton(handle, 0, true);
     Button(shifter_rows::kToggleType, true);
     shifter->OnDevicesDisconnected();
-    for (const auto& flag : shifter->pressedFlags) EXPECT_EQ(flag.load(), 0) << "every row let go";
+    for (const auto& flag : shifter->engine.State().pressed) EXPECT_EQ(flag, 0) << "every row let go";
     shifter->OnDevicesDisconnected();
     EXPECT_EQ(g_settings->shifterType.load(), 1) << "once";
     Button(shifter_rows::kToggleType, false);
@@ -398,76 +405,81 @@ TEST_F(ShifterEngine, AHeldToggleFiresOnceWhenDevicesCloseAndNeverDuringACapture
 
 TEST_F(ShifterEngine, SwitchingGearGateOffGivesTheHostItsWordsAndLetsGo) {
     for (int i = 0; i < 4; ++i) Word(i, 20 + i);
-    shifter->ApplyHostGearbox(1);
+    shifter->engine.ApplyHostGearbox(1);
     SDL_SetJoystickVirtualButton(handle, 0, true);
     Pass();
     shifter->SetGearGateEnabled(false);
     EXPECT_FALSE(g_settings->gearGateEnabled);
     EXPECT_EQ((std::vector<uint32_t>{Word(0), Word(1), Word(2), Word(3)}),
               (std::vector<uint32_t>{20, 21, 22, 23}));
-    for (const auto& flag : shifter->pressedFlags) EXPECT_EQ(flag.load(), 0);
-    shifter->currentType = 1;
-    shifter->clutchNeeded = 0;
+    for (const auto& flag : shifter->engine.State().pressed) EXPECT_EQ(flag, 0);
+    shifter->engine.ChangeState([&](GearState& s) {
+        s.currentType = 1;
+        s.clutchNeeded = 0;
+    });
     Button(1, true);
     EXPECT_EQ(Gear(), 1) << "events do nothing while off";
-    shifter->ApplyHostGearbox(1);
-    EXPECT_TRUE(shifter->SavedHostWords().empty()) << "nothing set while off";
+    shifter->engine.ApplyHostGearbox(1);
+    EXPECT_TRUE(shifter->engine.SavedHostWords().empty()) << "nothing set while off";
 }
 
 TEST_F(ShifterEngine, TheShiftDeadzoneComesFromTheDistributionsFileOr30Ms) {
     for (int i = 0; i < 4; ++i) Word(i, 5);
     g_settings->shifterType = 1;
-    shifter->LoadShiftDeadzone();
-    EXPECT_EQ(shifter->shiftDeadzoneMs.load(), 30);
-    EXPECT_EQ(shifter->SavedHostWords().size(), 4u) << "the words set for the stored type";
+    shifter->engine.LoadShiftDeadzone();
+    EXPECT_EQ(shifter->engine.State().shiftDeadzoneMs, 30);
+    EXPECT_EQ(shifter->engine.SavedHostWords().size(), 4u) << "the words set for the stored type";
     EXPECT_EQ(Word(1), 0u);
     scratch.WriteFile(scratch.root() / "Plugins" / "TLZCarMenu.ini",
                       "[Default]\nDeadzoneByTimeMSecGearShift=45\n");
-    shifter->LoadShiftDeadzone();
-    EXPECT_EQ(shifter->shiftDeadzoneMs.load(), 45);
+    shifter->engine.LoadShiftDeadzone();
+    EXPECT_EQ(shifter->engine.State().shiftDeadzoneMs, 45);
     EXPECT_EQ(Word(1), 0u);
-    EXPECT_EQ(shifter->SavedHostWords(), (std::vector<int32_t>{5, 5, 5, 5}))
+    EXPECT_EQ(shifter->engine.SavedHostWords(), (std::vector<int32_t>{5, 5, 5, 5}))
         << "restored before saving again";
     for (const char* unusable : {"x", "-5"}) {
         scratch.WriteFile(scratch.root() / "Plugins" / "TLZCarMenu.ini",
                           std::string("[Default]\nDeadzoneByTimeMSecGearShift=") + unusable + "\n");
-        shifter->LoadShiftDeadzone();
-        EXPECT_EQ(shifter->shiftDeadzoneMs.load(), 30) << unusable;
+        shifter->engine.LoadShiftDeadzone();
+        EXPECT_EQ(shifter->engine.State().shiftDeadzoneMs, 30) << unusable;
     }
 }
 
 TEST_F(ShifterEngine, APauseOrSwitchingOffEndsAMissedGearWithoutEngagingIt) {
     WithGrindSound();
-    shifter->currentType = 1;
+    shifter->engine.ChangeState([&](GearState& s) { s.currentType = 1; });
     PutFloat(telemetry + 0x2B8, 1.0f);
     for (const bool switchOff : {false, true}) {
         Clutch(0.0f);
         Button(0, true);
-        ASSERT_TRUE(shifter->grinding);
-        shifter->driving = switchOff;  // a pause, or still driving with GearGate off
+        ASSERT_TRUE(shifter->engine.State().grinding);
+        shifter->engine.driving = switchOff;  // a pause, or still driving with GearGate off
         if (switchOff) shifter->SetGearGateEnabled(false);
         Clutch(0.9f);
         Pass(9);
         EXPECT_EQ(Gear(), 1) << "switched off: " << switchOff;
-        EXPECT_EQ(g_soundBank->Current(), sound_ids::kNone) << "the grind faded; switched off: " << switchOff;
+        EXPECT_EQ(shifter->sounds.Current(), sound_ids::kNone)
+            << "the grind faded; switched off: " << switchOff;
         Button(0, false);
         shifter->SetGearGateEnabled(true);
-        shifter->driving = true;
+        shifter->engine.driving = true;
     }
 }
 
 TEST_F(ShifterEngine, AGearLetGoWhereTheGameCouldNotSeeItGivesNeutralWhenDrivingResumes) {
-    shifter->currentType = 1;
-    shifter->clutchNeeded = 0;
+    shifter->engine.ChangeState([&](GearState& s) {
+        s.currentType = 1;
+        s.clutchNeeded = 0;
+    });
     for (const bool background : {false, true}) {
         Button(2, true);
-        shifter->driving = background;  // a pause menu, or driving behind another window
+        shifter->engine.driving = background;  // a pause menu, or driving behind another window
         platform::sim::SetForegroundWindow(background ? 0 : kWindow);
         Pass(41);  // the job looks at the window once a second
         Button(2, false);
         EXPECT_EQ(Gear(), 4) << "unseen, so unwritten";
         platform::sim::SetForegroundWindow(kWindow);
-        shifter->driving = true;
+        shifter->engine.driving = true;
         Pass(3);
         EXPECT_EQ(Gear(), 1) << "nothing held any more; in the background: " << background;
     }
@@ -483,7 +495,7 @@ TEST_F(ShifterEngine, UnpluggingAControllerWithToggleTypeHeldTogglesNothing) {
         hat ? SDL_SetJoystickVirtualHat(spareHandle, 0, SDL_HAT_UP)
             : SDL_SetJoystickVirtualButton(spareHandle, 0, true);
         Pass();
-        ASSERT_EQ(shifter->pressedFlags[shifter_rows::kToggleType].load(), 1);
+        ASSERT_EQ(shifter->engine.State().pressed[shifter_rows::kToggleType], 1);
         SDL_DetachVirtualJoystick(spare);
         Pass();
         EXPECT_EQ(g_settings->shifterType.load(), 0) << "hat: " << hat;
@@ -495,9 +507,9 @@ TEST_F(ShifterEngine, AToggleToAutoDetectedUsesTheCarTypeFoundWhenTheStageLoaded
     scratch.WriteFile(scratch.root() / "cars" / "cars.ini", "[Car05]\nVLMCarID=77\n");
     scratch.WriteFile(scratch.pluginFolder() / "CarInfo.ini", "[Car77]\nh_pattern=1\n");
     Word(1, 7);
-    shifter->driving = false;
+    shifter->engine.driving = false;
     g_settings->shifterType = 1;
-    shifter->LoadShiftDeadzone();
+    shifter->engine.LoadShiftDeadzone();
     std::filesystem::remove(scratch.root() / "cars" / "cars.ini");  // a toggle must not read car files
     Button(shifter_rows::kToggleType, true);
     Button(shifter_rows::kToggleType, false);
@@ -517,17 +529,19 @@ TEST_F(ShifterEngine, ACarSetUpTakesTheCarsGearsTypeAndClutchAndTellsTheHost) {
     g_settings->clutchRequired = 2;
     arena.WriteU32(Host().carSelection + 8, 3);
     auto setUpFrom = [&](int32_t type) {
-        shifter->currentType = type;
-        shifter->pressedFlags[0] = 1;
-        shifter->grinding = true;
-        shifter->fadePending = true;
-        shifter->appliedGear = 4;
-        shifter->SetupForCar();
+        shifter->engine.ChangeState([&](GearState& s) {
+            s.currentType = type;
+            s.pressed[0] = 1;
+            s.grinding = true;
+            s.fadePending = true;
+            s.appliedGear = 4;
+        });
+        shifter->engine.SetupForCar(shifter->Job());
     };
 
     setUpFrom(0);
-    EXPECT_EQ(shifter->topGear.load(), gears::kTop) << "nothing before the job runs";
-    EXPECT_EQ(shifter->pressedFlags[0].load(), 1);
+    EXPECT_EQ(shifter->engine.State().topGear, gears::kTop) << "nothing before the job runs";
+    EXPECT_EQ(shifter->engine.State().pressed[0], 1);
 
     StartJobThread();
     platform::sim::TakeSentMessages();
@@ -536,19 +550,19 @@ TEST_F(ShifterEngine, ACarSetUpTakesTheCarsGearsTypeAndClutchAndTellsTheHost) {
     const uint32_t selection = Host().carSelection;
     Host().carSelection = 0;
     setUpFrom(0);
-    EXPECT_EQ(shifter->topGear.load(), gears::kTop) << "nothing while the car selection is unknown";
+    EXPECT_EQ(shifter->engine.State().topGear, gears::kTop) << "nothing while the car selection is unknown";
     Host().carSelection = selection;
 
     setUpFrom(0);
-    EXPECT_EQ(shifter->topGear.load(), 4);
-    EXPECT_FALSE(shifter->fadePending);
-    EXPECT_EQ(shifter->upshiftTable[2].load(), 6500.0f);
-    EXPECT_EQ(shifter->currentType.load(), 1) << "the cached H-pattern car";
-    EXPECT_EQ(shifter->clutchNeeded.load(), 0) << "the cache says this car needs no clutch";
-    EXPECT_EQ(shifter->pressedFlags[0].load(), 0);
-    EXPECT_FALSE(shifter->grinding);
-    EXPECT_EQ(shifter->appliedGear.load(), gears::kNeutral);
-    EXPECT_EQ(shifter->requestedGear.load(), gears::kNeutral);
+    EXPECT_EQ(shifter->engine.State().topGear, 4);
+    EXPECT_FALSE(shifter->engine.State().fadePending);
+    EXPECT_EQ(shifter->engine.State().upshiftTable[2], 6500.0f);
+    EXPECT_EQ(shifter->engine.State().currentType, 1) << "the cached H-pattern car";
+    EXPECT_EQ(shifter->engine.State().clutchNeeded, 0) << "the cache says this car needs no clutch";
+    EXPECT_EQ(shifter->engine.State().pressed[0], 0);
+    EXPECT_FALSE(shifter->engine.State().grinding);
+    EXPECT_EQ(shifter->engine.State().appliedGear, gears::kNeutral);
+    EXPECT_EQ(shifter->engine.State().requestedGear, gears::kNeutral);
     std::vector<platform::sim::SentCopyData> sent = platform::sim::TakeSentMessages();
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0].code, 0x2000u);
@@ -557,10 +571,10 @@ TEST_F(ShifterEngine, ACarSetUpTakesTheCarsGearsTypeAndClutchAndTellsTheHost) {
     // A car nobody lists keeps the last type and needs the clutch.
     arena.WriteU32(Host().carSelection + 8, 4);
     setUpFrom(1);
-    EXPECT_EQ(shifter->topGear.load(), gears::kTop);
-    EXPECT_EQ(shifter->upshiftTable[2].load(), 0.0f);
-    EXPECT_EQ(shifter->currentType.load(), 1);
-    EXPECT_EQ(shifter->clutchNeeded.load(), 1);
+    EXPECT_EQ(shifter->engine.State().topGear, gears::kTop);
+    EXPECT_EQ(shifter->engine.State().upshiftTable[2], 0.0f);
+    EXPECT_EQ(shifter->engine.State().currentType, 1);
+    EXPECT_EQ(shifter->engine.State().clutchNeeded, 1);
     sent = platform::sim::TakeSentMessages();
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0].data, (std::vector<uint8_t>{0, 0, 0, 0}));
@@ -570,25 +584,26 @@ TEST_F(ShifterEngine, ACarSetUpTakesTheCarsGearsTypeAndClutchAndTellsTheHost) {
     g_settings->shifterType = 0;
     g_settings->clutchRequired = 1;
     setUpFrom(1);
-    EXPECT_EQ(shifter->currentType.load(), 0);
-    EXPECT_EQ(shifter->clutchNeeded.load(), 1);
-    EXPECT_FALSE(shifter->fadePending) << "nothing announced, still nothing left to fade";
+    EXPECT_EQ(shifter->engine.State().currentType, 0);
+    EXPECT_EQ(shifter->engine.State().clutchNeeded, 1);
+    EXPECT_FALSE(shifter->engine.State().fadePending) << "nothing announced, still nothing left to fade";
     sent = platform::sim::TakeSentMessages();
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0].data, (std::vector<uint8_t>{1, 0, 0, 0})) << "sequential";
     g_settings->shifterType = 1;
     setUpFrom(0);
-    EXPECT_EQ(shifter->clutchNeeded.load(), 1) << "H-pattern: the fixed setting, not the cache's no-clutch";
+    EXPECT_EQ(shifter->engine.State().clutchNeeded, 1)
+        << "H-pattern: the fixed setting, not the cache's no-clutch";
     platform::sim::TakeSentMessages();
 
     // Switched off, a set-up only lets go.
     g_settings->gearGateEnabled = false;
-    shifter->topGear = 6;
+    shifter->engine.ChangeState([&](GearState& s) { s.topGear = 6; });
     setUpFrom(1);
-    EXPECT_EQ(shifter->pressedFlags[0].load(), 0);
-    EXPECT_FALSE(shifter->grinding);
-    EXPECT_EQ(shifter->topGear.load(), 6);
-    EXPECT_EQ(shifter->appliedGear.load(), 4);
+    EXPECT_EQ(shifter->engine.State().pressed[0], 0);
+    EXPECT_FALSE(shifter->engine.State().grinding);
+    EXPECT_EQ(shifter->engine.State().topGear, 6);
+    EXPECT_EQ(shifter->engine.State().appliedGear, 4);
     EXPECT_TRUE(platform::sim::TakeSentMessages().empty());
     job.StopJob();
 }
@@ -598,7 +613,7 @@ TEST_F(ShifterEngine, ACarWhosePhysicsSaysTwelveGearsTopsOutAtSixth) {
     arena.WriteU32(Host().carSelection + 8, 5);
     g_settings->shifterType = 0;
     StartJobThread();
-    shifter->SetupForCar();
+    shifter->engine.SetupForCar(shifter->Job());
     job.StopJob();
     Gear(7);
     Button(shifter_rows::kSequentialUp, true);

@@ -6,13 +6,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <string>
 
 #include "config/setting.h"
 #include "config/setting_id.h"
 #include "core/host_locations.h"
-#include "plugin/kvt_control.h"
 #include "input/sdl_backend.h"
+#include "platform/modules.h"
 #include "platform/sim/sim_platform.h"
+#include "plugin/kvt_control.h"
+#include "shared/fmod_standin.h"
 #include "sound/sound_player.h"
 #include "test_support.h"
 
@@ -76,11 +80,11 @@ TEST_F(ShifterPage, EighteenLinesInOrderWithTheirHints) {
 TEST_F(ShifterPage, ChoicesStoreTheirPositionAndChangeNothingElse) {
     Input(3, 0, 1, 0);  // Type: Auto detected -> Sequential
     EXPECT_EQ(g_settings->shifterType.load(), 0);
-    EXPECT_EQ(shifter->currentType.load(), 0);
+    EXPECT_EQ(shifter->engine.State().currentType, 0);
     Input(3, 0, 1, 0);
     EXPECT_EQ(g_settings->shifterType.load(), 1);
-    EXPECT_EQ(shifter->currentType.load(), 0) << "the current type waits for the next car or toggle";
-    EXPECT_TRUE(shifter->SavedHostWords().empty()) << "the host is not touched";
+    EXPECT_EQ(shifter->engine.State().currentType, 0) << "the current type waits for the next car or toggle";
+    EXPECT_TRUE(shifter->engine.SavedHostWords().empty()) << "the host is not touched";
     Input(5, 1, 0, 0);  // Clutch Required: Required -> Not required
     EXPECT_EQ(g_settings->clutchRequired.load(), 0);
     Input(0, 0, 1, 0);  // GearGate off through its own switch
@@ -90,7 +94,7 @@ TEST_F(ShifterPage, ChoicesStoreTheirPositionAndChangeNothingElse) {
 TEST_F(ShifterPage, DeleteUnbindsABoundLineMarksTheChangeAndLetsGo) {
     MenuItem* gear2 = shifter->items[8];
     gear2->SetValue("#4 Wheel");
-    shifter->pressedFlags[1] = 1;
+    shifter->engine.ChangeState([&](GearState& s) { s.pressed[1] = 1; });
     g_settings->unsavedChanges = false;
     Input(8, 0, 0, 0);
     EXPECT_EQ(gear2->TextValue(), "#4 Wheel") << "Delete not held";
@@ -98,7 +102,7 @@ TEST_F(ShifterPage, DeleteUnbindsABoundLineMarksTheChangeAndLetsGo) {
     Input(8, 0, 0, 0);
     EXPECT_EQ(gear2->TextValue(), "");
     EXPECT_TRUE(g_settings->unsavedChanges);
-    EXPECT_EQ(shifter->pressedFlags[1].load(), 0);
+    EXPECT_EQ(shifter->engine.State().pressed[1], 0);
     g_settings->unsavedChanges = false;
     Input(8, 0, 0, 0);
     Input(1, 0, 0, 0);  // a decimal line
@@ -123,19 +127,30 @@ TEST_F(ShifterPage, SelectStartsACaptureOnlyOnABindingLineWithGearGateOn) {
 }
 
 TEST_F(ShifterPage, ItsFirstNameCallListensAndLoadsTheSoundsWithGearGateOnAndItsEndFreesThem) {
-    std::filesystem::copy_file(KVT_FMOD_STANDIN, scratch.pluginFolder() / "fmod.dll");
+    const std::filesystem::path library = scratch.pluginFolder() / "fmod.dll";
+    std::filesystem::copy_file(KVT_FMOD_STANDIN, library);
     scratch.WriteFile(scratch.pluginFolder() / "Shifter_Error.wav", "RIFF");
-    EXPECT_EQ(g_soundBank, nullptr);
+    EXPECT_FALSE(shifter->sounds.SystemExists());
     EXPECT_STREQ(shifter->GetPluginName(), "KVT H-Shifter");
-    ASSERT_NE(g_soundBank, nullptr);
-    EXPECT_TRUE(g_soundBank->SystemExists()) << "GearGate is on: the sounds are there before the first race";
-    EXPECT_EQ(g_soundBank->SoundCount(), 4u);
+    EXPECT_TRUE(shifter->sounds.SystemExists())
+        << "GearGate is on: the sounds are there before the first race";
+    EXPECT_EQ(shifter->sounds.SoundCount(), 4u);
     const auto& listeners = Input::GetBackend().Listeners();
     EXPECT_EQ(std::count(listeners.begin(), listeners.end(), shifter), 1) << "and it listens to the job";
     shifter->GetPluginName();
     EXPECT_EQ(std::count(listeners.begin(), listeners.end(), shifter), 1) << "once";
+    // Held open here, so its record of calls outlives the page's hold on it.
+    platform::ModuleHandle standIn = platform::OpenModule(library.string());
+    ASSERT_NE(standIn, nullptr);
+    auto takeCalls = reinterpret_cast<kvt_test::FmodStandInTakeCalls>(
+        platform::FindModuleExport(standIn, kvt_test::kFmodStandInTakeCalls));
+    char calls[4096];
+    takeCalls(calls, sizeof calls);
     g_instance->DeletingDestructor(1);
-    EXPECT_EQ(g_soundBank, nullptr) << "the page took its bank with it";
+    takeCalls(calls, sizeof calls);
+    EXPECT_NE(std::string(calls).find("System_Release"), std::string::npos)
+        << "the page took its sounds with it";
+    platform::ReleaseModule(standIn);
 }
 
 }  // namespace

@@ -11,11 +11,11 @@
 
 #include "config/setting.h"
 #include "core/host_locations.h"
-#include "plugin/kvt_control.h"
-#include "input/sdl_backend.h"
 #include "core/log.h"
 #include "core/paths.h"
+#include "input/sdl_backend.h"
 #include "platform/sim/sim_platform.h"
+#include "plugin/kvt_control.h"
 
 namespace kvt_test {
 
