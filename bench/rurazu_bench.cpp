@@ -7,7 +7,7 @@
 
 #include "alloc_counter.h"
 #include "bench_game.h"
-#include "config/setting_id.h"
+#include "core/setting_id.h"
 #include "platform/sim/sim_messages.h"
 #include "rurazu/rurazu_pages.h"
 

@@ -5,10 +5,10 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "config/setting_id.h"
 #include "core/log.h"
 #include "core/menu_item.h"
 #include "core/paths.h"
+#include "core/setting_id.h"
 #include "core/text.h"
 
 Config::Setting* g_settings = nullptr;
@@ -58,7 +58,7 @@ void PrepareCarInfo() {
 }
 }  // namespace
 
-Setting::Setting() = default;
+Setting::Setting() : bindingItems(TheMenuBook().bindingLines), unsavedChanges(TheMenuBook().unsavedChanges) {}
 Setting::~Setting() = default;
 
 void CreateSettingsOnce() {
@@ -70,6 +70,7 @@ void CreateSettingsOnce() {
 void ResetSettingsForTest() {
     delete g_settings;
     g_settings = nullptr;
+    TheMenuBook().unsavedChanges = false;
 }
 
 void Setting::LoadSettingsFile() {

@@ -28,8 +28,9 @@ public:
     // The document and the lists belong to the host's thread; the flags and
     // numbers below are read by the input job as well, hence atomics.
     IniFile ini;
-    std::vector<MenuItem*> bindingItems;
-    std::atomic<bool> unsavedChanges{false};
+    // The menu's, which the settings read, write and mark saved.
+    std::vector<MenuItem*>& bindingItems;
+    std::atomic<bool>& unsavedChanges;
     std::atomic<bool> delayedInitEnabled{true};
     std::atomic<bool> rurAzuEnabled{false};
     std::atomic<bool> gearGateEnabled{false};

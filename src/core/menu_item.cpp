@@ -5,18 +5,37 @@
 #include <cstdio>
 #include <cstring>
 
-#include "config/setting.h"
-#include "config/setting_id.h"
 #include "core/mutex.h"
+#include "core/setting_id.h"
 #include "core/text.h"
-#include "input/binding_text.h"
 
 namespace {
 // A line's text is changed by the menu on the host's thread and by a binding
 // capture on the input job's; both threads read it. One lock for all lines:
 // every access is a short copy or compare.
 kvt::Mutex g_textLock;
+std::atomic<KeyNamer> g_keyNamer{nullptr};
+
+// The key's name for a keyboard binding text, or null.
+const char* KeyName(std::string_view text) {
+    const KeyNamer namer = g_keyNamer;
+    return namer ? namer(text) : nullptr;
+}
 }  // namespace
+
+MenuBook& TheMenuBook() {
+    static MenuBook book;
+    return book;
+}
+
+void SetKeyNamer(KeyNamer namer) {
+    g_keyNamer = namer;
+}
+
+std::string_view DevicePart(std::string_view binding) {
+    const size_t space = binding.find(' ');
+    return space == std::string_view::npos ? std::string_view() : binding.substr(space + 1);
+}
 
 kvt::Mutex& MenuItem::TextLock() {
     return g_textLock;
@@ -24,17 +43,12 @@ kvt::Mutex& MenuItem::TextLock() {
 
 MenuItem::MenuItem(int32_t id_, const char* name_, int32_t group_, const std::string& description_)
     : name(name_ ? name_ : ""), description(description_), id(id_), group(group_) {
-    if (group == KEYBIND && g_settings) {
-        auto& list = g_settings->bindingItems;
-        if (std::find(list.begin(), list.end(), this) == list.end()) list.push_back(this);
-    }
+    if (group == KEYBIND) TheMenuBook().bindingLines.push_back(this);
 }
 
 MenuItem::~MenuItem() {
-    if (g_settings) {
-        auto& list = g_settings->bindingItems;
-        list.erase(std::remove(list.begin(), list.end(), this), list.end());
-    }
+    auto& list = TheMenuBook().bindingLines;
+    list.erase(std::remove(list.begin(), list.end(), this), list.end());
     if (ownsValue && HasText()) delete static_cast<std::string*>(value);
     delete options;
 }
@@ -161,13 +175,14 @@ bool MenuItem::TextOnDevice(std::string_view prefix, std::string_view device) co
     const std::string* mine = Text();
     if (!mine) return false;
     kvt::MutexLock lock(g_textLock);
-    return std::string_view(*mine).starts_with(prefix) && Input::DevicePart(*mine) == device;
+    return std::string_view(*mine).starts_with(prefix) && DevicePart(*mine) == device;
 }
 
 std::string MenuItem::DisplayText() const {
     if (!HasText()) return std::string();
     const std::string text = TextValue();
-    if (group == KEYBIND || type == ITEM_BINDING) return Input::BindingDisplayText(text);
+    if (group == KEYBIND || type == ITEM_BINDING)
+        if (const char* named = KeyName(text)) return named;
     return text;
 }
 
@@ -204,7 +219,7 @@ void MenuItem::WriteValueText(char* out) const {
                 CopyCut(shown, *text);
             }
             if (group == KEYBIND || type == ITEM_BINDING)
-                if (const char* named = Input::BindingKeyName(shown)) CopyCut(shown, named);
+                if (const char* named = KeyName(shown)) CopyCut(shown, named);
             if (shown[0] != '\0') {
                 const char* delay = DelayMarkText(delayMark);
                 // snprintf cuts an over-long binding at the buffer instead of overflowing.
@@ -212,8 +227,7 @@ void MenuItem::WriteValueText(char* out) const {
                               ContextMarkText(contextMark));
                 return;
             }
-            if (id == SAVE_SETTINGS && g_settings && g_settings->unsavedChanges)
-                CopyCut(out, "[PENDING CHANGES]");
+            if (id == SAVE_SETTINGS && TheMenuBook().unsavedChanges) CopyCut(out, "[PENDING CHANGES]");
             return;
         }
         default:

@@ -117,6 +117,29 @@ private:
     MenuItem(int32_t id, const char* name, int32_t group, const std::string& description);
 };
 
+// What the menu keeps for the settings object: every binding line alive, in
+// the order they were made (the settings read and write them in that order),
+// and whether a line changed since the last save. One per process, like the
+// settings object.
+struct MenuBook {
+    // The host's thread.
+    std::vector<MenuItem*> bindingLines;
+    // Read by the drawing of the save line; set by edits, cleared by a save.
+    std::atomic<bool> unsavedChanges{false};
+};
+MenuBook& TheMenuBook();
+
+// How a binding line's value names a keyboard key ("K30 Keyboard" as the
+// key's name): the input room's keyboard reader knows, and sets this when
+// the process's input job is made. Null (or a null answer) shows the text as
+// stored. Called on the host's thread only.
+using KeyNamer = const char* (*)(std::string_view bindingText);
+void SetKeyNamer(KeyNamer namer);
+
+// Everything after a binding text's first space (the device); empty when it
+// has none.
+std::string_view DevicePart(std::string_view binding);
+
 // The marks shown after a binding for its delay and its game-mode rule.
 const char* DelayMarkText(uint32_t index);
 const char* ContextMarkText(uint32_t index);

@@ -3,9 +3,8 @@
 
 #include <algorithm>
 
-#include "config/setting.h"
-#include "config/setting_id.h"
 #include "core/log.h"
+#include "core/setting_id.h"
 
 namespace {
 constexpr float kSeparatorHeight = 4.0f;
@@ -202,7 +201,6 @@ bool CPluginBase::HandleMenuInput(int32_t* selected, char, bool* up, bool* down,
         default:
             return false;
     }
-    if (item->id != MENUPAGE_SWITCH && item->id != SAVE_SETTINGS && g_settings)
-        g_settings->unsavedChanges = true;
+    if (item->id != MENUPAGE_SWITCH && item->id != SAVE_SETTINGS) TheMenuBook().unsavedChanges = true;
     return true;
 }

@@ -105,11 +105,6 @@ std::string GetJoystickNameById(SDL_JoystickID id) {
     return name ? name : "";
 }
 
-std::string_view DevicePart(std::string_view binding) {
-    const size_t space = binding.find(' ');
-    return space == std::string_view::npos ? std::string_view() : binding.substr(space + 1);
-}
-
 bool PageBindsDevice(const CPluginBase& page, const std::string& deviceName) {
     return page.PageEnabled() && page.UsesDevice(deviceName);
 }

@@ -42,9 +42,6 @@ BindingMatch MatchBinding(const MenuItem& binding, const SDL_Event& event);
 // SDL's name for a joystick, also before it is opened; empty when none.
 std::string GetJoystickNameById(SDL_JoystickID id);
 
-// Everything after the text's first space; empty when it has none.
-std::string_view DevicePart(std::string_view binding);
-
 // The pages' shared listener answers: nothing while the page is switched off,
 // otherwise whether one of its bindings names the device.
 bool PageBindsDevice(const CPluginBase& page, const std::string& deviceName);

@@ -9,6 +9,7 @@
 
 #include "core/host_locations.h"
 #include "core/log.h"
+#include "core/menu_item.h"
 #include "input/binding_text.h"
 #include "platform/modules.h"
 #include "platform/platform.h"
@@ -61,6 +62,7 @@ SDLBackend& GetBackend() {
     if (!backend) {
         backend = new SDLBackend();
         g_backend = backend;
+        SetKeyNamer(&BindingKeyName);
         Verbose("The backend job created");
     }
     return *backend;

@@ -3,7 +3,7 @@
 #include "plugin/kvt_control.h"
 
 #include "config/setting.h"
-#include "config/setting_id.h"
+#include "core/setting_id.h"
 #include "core/host_locations.h"
 #include "core/log.h"
 #include "geargate/shifter_page.h"

@@ -1,7 +1,7 @@
 // The three pages' action tables.
 #include "rurazu/action_tables.h"
 
-#include "config/setting_id.h"
+#include "core/setting_id.h"
 
 namespace {
 // Windows virtual-key codes of the keys the actions send.

@@ -5,7 +5,7 @@
 #include <atomic>
 #include <cstring>
 
-#include "config/setting_id.h"
+#include "core/setting_id.h"
 #include "core/host_locations.h"
 #include "core/host_messages.h"
 #include "core/vr_bridge.h"

@@ -2,7 +2,7 @@
 #include "rurazu/rurazu_pages.h"
 
 #include "config/setting.h"
-#include "config/setting_id.h"
+#include "core/setting_id.h"
 #include "input/binding_text.h"
 #include "input/sdl_backend.h"
 #include "platform/platform.h"

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "config/setting.h"
-#include "config/setting_id.h"
+#include "core/setting_id.h"
 #include "core/host_locations.h"
 #include "core/patch_bytes.h"
 #include "geargate/shifter_page.h"

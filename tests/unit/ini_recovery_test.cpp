@@ -8,7 +8,7 @@
 
 #include "config/ini_file.h"
 #include "config/setting.h"
-#include "config/setting_id.h"
+#include "core/setting_id.h"
 #include "core/menu_item.h"
 #include "core/text.h"
 #include "platform/sim/sim_platform.h"

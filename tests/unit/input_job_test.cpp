@@ -12,10 +12,10 @@
 #include <thread>
 
 #include "config/setting.h"
-#include "config/setting_id.h"
 #include "core/host_locations.h"
 #include "core/log.h"
 #include "core/menu_item.h"
+#include "core/setting_id.h"
 #include "input/binding_capture.h"
 #include "input/binding_text.h"
 #include "input/sdl_backend.h"
@@ -527,8 +527,8 @@ TEST(BindingText, FormatsEachKindAndCutsLongNames) {
     EXPECT_STREQ(Input::HatPrefixText(hat), "H0.");
     EXPECT_STREQ(Input::ControllerNameText(wheel), "Pro Rally Wheel");
     EXPECT_EQ(Input::GetJoystickNameById(wheel), "Pro Rally Wheel");
-    EXPECT_EQ(Input::DevicePart("#0 Pro Rally Wheel"), "Pro Rally Wheel") << "the name keeps its spaces";
-    EXPECT_EQ(Input::DevicePart("K30"), "");
+    EXPECT_EQ(DevicePart("#0 Pro Rally Wheel"), "Pro Rally Wheel") << "the name keeps its spaces";
+    EXPECT_EQ(DevicePart("K30"), "");
     SDL_CloseJoystick(wheelHandle);
     SDL_CloseJoystick(boxHandle);
     SDL_Quit();

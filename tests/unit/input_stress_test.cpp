@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "config/setting.h"
-#include "config/setting_id.h"
+#include "core/setting_id.h"
 #include "core/hold_progress.h"
 #include "core/host_locations.h"
 #include "core/menu_item.h"

@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "config/setting.h"
-#include "config/setting_id.h"
+#include "core/setting_id.h"
 #include "core/host_locations.h"
 #include "core/log.h"
 #include "core/paths.h"

@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "config/setting.h"
-#include "config/setting_id.h"
 #include "core/plugin_base.h"
+#include "core/setting_id.h"
 #include "test_support.h"
 
 using kvt_test::RecordingGame;
@@ -24,6 +24,7 @@ public:
 class MenuTree : public ::testing::Test {
 protected:
     void SetUp() override {
+        kvt_test::ForgetProcessState();
         settings = std::make_unique<Config::Setting>();
         g_settings = settings.get();
         root = std::make_unique<TestPage>(&game, "", nullptr, nullptr);

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "config/setting.h"
-#include "config/setting_id.h"
+#include "core/setting_id.h"
 #include "core/host_locations.h"
 #include "core/vr_bridge.h"
 #include "input/sdl_backend.h"

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "config/setting.h"
-#include "config/setting_id.h"
+#include "core/setting_id.h"
 #include "core/host_locations.h"
 #include "input/sdl_backend.h"
 #include "platform/platform.h"

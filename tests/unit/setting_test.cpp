@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "config/setting_id.h"
+#include "core/setting_id.h"
 #include "core/log.h"
 #include "core/menu_item.h"
 #include "test_support.h"

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "config/setting.h"
-#include "config/setting_id.h"
+#include "core/setting_id.h"
 #include "core/host_locations.h"
 #include "input/sdl_backend.h"
 #include "platform/modules.h"

@@ -13,9 +13,11 @@
 #include "core/host_locations.h"
 #include "core/log.h"
 #include "core/paths.h"
+#include "core/vr_bridge.h"
 #include "input/sdl_backend.h"
 #include "platform/sim/sim_platform.h"
 #include "plugin/kvt_control.h"
+#include "plugin/patch_hooks.h"
 
 namespace kvt_test {
 
@@ -53,9 +55,11 @@ uint32_t MakeGameState(platform::sim::HostArena& arena, int32_t mode) {
 
 void ForgetProcessState() {
     ResetCoreOnce();
+    ResetPatches();
     Config::ResetSettingsForTest();
     Input::ResetBackendForTest();
     ResetHostLocations();
+    ResetVrBridge();
 }
 
 bool WaitFor(const std::function<bool()>& condition) {

@@ -75,8 +75,9 @@ private:
 // published where the host keeps it, running, in the given game mode.
 uint32_t MakeGameState(platform::sim::HostArena& arena, int32_t mode);
 
-// Forgets what a process keeps once (the core's start-up, the settings
-// object, the input job, the host locations), as a new process would start.
+// Forgets everything the plug-in keeps per process (the core's start-up, the
+// code patches, the settings object and the menu's book, the input job, the
+// host locations, the VR bridge), as a new process would start.
 void ForgetProcessState();
 
 // Waits, in real time, until the condition holds or a generous limit passes

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "config/setting.h"
-#include "config/setting_id.h"
+#include "core/setting_id.h"
 #include "plugin/kvt_control.h"
 #include "core/log.h"
 #include "core/paths.h"

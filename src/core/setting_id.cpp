@@ -1,5 +1,5 @@
 // The name table of SettingId, indexed by value.
-#include "config/setting_id.h"
+#include "core/setting_id.h"
 
 namespace {
 constexpr const char* kSettingNames[NUM_OF_ITEMS + 1] = {
