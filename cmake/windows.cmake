@@ -17,7 +17,7 @@ target_compile_options(kvt_plugin_objects PRIVATE ${KVT_WARNINGS})
 target_link_libraries(kvt_plugin_objects PUBLIC SDL3::SDL3-static setupapi winmm imm32 version ole32 oleaut32
   uuid cfgmgr32 gdi32 user32 shell32 advapi32 dinput8 dxguid)
 
-add_library(KVTControls SHARED src/platform/win32/dll_main.cpp)
+add_library(KVTControls SHARED src/plugin/win32/dll_main.cpp)
 set_target_properties(KVTControls PROPERTIES PREFIX "" OUTPUT_NAME KVTControls)
 target_link_libraries(KVTControls PRIVATE kvt_plugin_objects kernel32 user32)
 target_compile_options(KVTControls PRIVATE ${KVT_WARNINGS})

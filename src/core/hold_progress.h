@@ -11,7 +11,7 @@
 
 #include "core/host_interface.h"
 #include "core/menu_item.h"
-#include "core/mutex.h"
+#include "platform/mutex.h"
 
 struct HoldProgressSlot {
     int32_t actionId = 0;  // greater than 0 while in use

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "core/mutex.h"
+#include "platform/mutex.h"
 #include "platform/platform.h"
 
 std::atomic<bool> g_verboseLog{false};

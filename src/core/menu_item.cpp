@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/mutex.h"
+#include "platform/mutex.h"
 #include "core/setting_id.h"
 #include "core/text.h"
 

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/mutex.h"
+#include "platform/mutex.h"
 
 enum MenuItemType : int32_t {
     ITEM_BOOLEAN = 1,

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "core/log.h"
-#include "core/mutex.h"
+#include "platform/mutex.h"
 #include "core/paths.h"
 #include "platform/modules.h"
 #include "platform/platform.h"

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/mutex.h"
+#include "platform/mutex.h"
 
 class MenuItem;
 class SoundBank;

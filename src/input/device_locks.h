@@ -5,7 +5,7 @@
 // code that takes them the other way round.
 #pragma once
 
-#include "core/mutex.h"
+#include "platform/mutex.h"
 
 namespace Input {
 

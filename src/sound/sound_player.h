@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/mutex.h"
+#include "platform/mutex.h"
 #include "sound/fmod_api.h"
 
 namespace sound_ids {

@@ -1,7 +1,7 @@
 // Compiled (never linked) by ctest with the native build's warning flags: as
 // written it must compile, and each fault switched on below must fail the
 // build with the analysis's message, or the lock annotations guard nothing.
-#include "core/mutex.h"
+#include "platform/mutex.h"
 #include "input/input_di.h"
 
 struct Shared {

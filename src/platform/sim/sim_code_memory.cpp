@@ -9,7 +9,7 @@
 #include <map>
 #include <set>
 
-#include "core/mutex.h"
+#include "platform/mutex.h"
 #include "platform/code_memory.h"
 #include "platform/host_memory.h"
 

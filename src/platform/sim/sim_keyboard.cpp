@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "core/mutex.h"
+#include "platform/mutex.h"
 
 // The opaque handles of the seam are the simulation's own records.
 struct platform::DirectInputObject {

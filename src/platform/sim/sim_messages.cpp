@@ -8,7 +8,7 @@
 #include <thread>
 #include <utility>
 
-#include "core/mutex.h"
+#include "platform/mutex.h"
 #include "platform/key_output.h"
 #include "platform/platform.h"
 #include "platform/window_messages.h"

@@ -14,7 +14,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "core/mutex.h"
+#include "platform/mutex.h"
 #include "platform/host_memory.h"
 #include "platform/platform.h"
 

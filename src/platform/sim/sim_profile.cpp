@@ -10,12 +10,31 @@
 #include <string>
 #include <string_view>
 
-#include "core/text.h"
 #include "platform/platform.h"
 #include "platform/sim/sim_platform.h"
 
 namespace platform {
 namespace {
+
+// The system's own reading of profile text, kept apart from the plug-in's
+// text helpers so that a fault in those is not mirrored here: blanks around
+// names and values go, names compare without regard to ASCII case.
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
+}
+
+std::string Trim(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+    return std::string(text);
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+        return lower(x) == lower(y);
+    });
+}
 
 // The system strips one pair of matching quotes, double or single, around a
 // value; a lone or mismatched quote stays.
