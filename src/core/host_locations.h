@@ -26,6 +26,28 @@ inline constexpr uint32_t kControlTableField = 0xCF8;
 // State word of gameState2.
 inline constexpr uint32_t kState2Field = 0x10;
 
+// Fields of the player's car (carObject): the gear word, the clutch pedal
+// (0.0 up to 1.0 down) and the car's position (three floats).
+inline constexpr uint32_t kCarGearField = 0x1100;
+inline constexpr uint32_t kCarClutchField = 0x86C;
+inline constexpr uint32_t kCarPositionField = 0x140;
+// Fields of the car selection: the slot of the car being set up, and the
+// gearbox option words A to D.
+inline constexpr uint32_t kSelectionSlotField = 0x8;
+inline constexpr uint32_t kGearboxWordFields[] = {0x69C, 0x6A0, 0x6A4, 0x6A8};
+// Telemetry floats of hostObject1: the speed that must be 0.0 for first to
+// neutral while word B is set, the revs held against the gear's upshift
+// value while word D is set, and the grind hold (0.0 drops a refused gear).
+inline constexpr uint32_t kSpeedToNeutralField = 0x0C;
+inline constexpr uint32_t kRevsField = 0x10;
+inline constexpr uint32_t kGrindHoldField = 0x2B8;
+// The camera: hostObject1's holder, the holder's record, the record's three
+// orientation rows and its position (three floats each).
+inline constexpr uint32_t kCameraHolderField = 0x758;
+inline constexpr uint32_t kCameraRecordField = 0x10;
+inline constexpr uint32_t kCameraRowFields[] = {0xCC, 0xD8, 0xE4};
+inline constexpr uint32_t kCameraPositionField = 0xF0;
+
 // The host's control table: its second word points to the control records,
 // 20 bytes each from byte 48 on; a record's first word is non-zero while a
 // button is bound to that control.

@@ -134,7 +134,19 @@ float CPluginBase::DrawMenuItem(int32_t, MenuItem*, int32_t, int32_t, float, flo
 
 bool CPluginBase::HandleMenuInput(int32_t* selected, char, bool* up, bool* down, bool left, bool right,
                                   bool) {
-    const int32_t step = *up ? -1 : (*down ? 1 : 0);
+    MoveSelection(selected, *up ? -1 : (*down ? 1 : 0));
+    *up = false;
+    *down = false;
+    if (!(left || right)) return false;
+    MenuItem* item = OwnItemAt(*selected);
+    if (!item || !item->enabled) return false;
+    if (item->id != PLUGIN_ENABLED && !PageEnabled()) return false;
+    if (!StepValue(*item, left ? -1 : 1)) return false;
+    if (item->id != MENUPAGE_SWITCH && item->id != SAVE_SETTINGS) TheMenuBook().unsavedChanges = true;
+    return true;
+}
+
+void CPluginBase::MoveSelection(int32_t* selected, int32_t step) const {
     const CPluginBase* root = Root();
     const CPluginBase* page = CurrentPage();
     const int32_t total = Count(root->items) + (page ? Count(page->items) : 0);
@@ -144,63 +156,54 @@ bool CPluginBase::HandleMenuInput(int32_t* selected, char, bool* up, bool* down,
     } else if (*selected >= total) {
         *selected = 0;
     }
+    // A separator is stepped over, in the direction of the move.
     MenuItem* landed = ItemAt(*selected);
     if (landed && landed->id == SEPARATOR) *selected += step;
-    *up = false;
-    *down = false;
+}
 
-    const int32_t parentCount = parent ? Count(parent->items) : 0;
-    const int32_t local = *selected - parentCount;
-    if (local < 0 || local >= Count(items) || !(left || right)) return false;
-    MenuItem* item = items[local];
-    if (!item || !item->enabled) return false;
-    if (item->id != PLUGIN_ENABLED && !PageEnabled()) return false;
+namespace {
+// The next index of a wrapping choice.
+int32_t Wrapped(int32_t index, int32_t count) {
+    return index < 0 ? count - 1 : (index >= count ? 0 : index);
+}
+}  // namespace
 
-    const int32_t delta = left ? -1 : 1;
-    switch (item->type) {
+bool CPluginBase::StepValue(MenuItem& item, int32_t delta) {
+    switch (item.type) {
         case ITEM_BOOLEAN:
         case ITEM_TOGGLE: {
-            std::atomic<bool>* flag = item->Flag();
+            std::atomic<bool>* flag = item.Flag();
             flag->store(!flag->load());
-            break;
+            return true;
         }
         case ITEM_INTEGER: {
-            std::atomic<int32_t>* number = item->Number();
+            std::atomic<int32_t>* number = item.Number();
             int64_t next = int64_t(number->load()) + delta;
-            if (next < item->intMin) {
-                next = item->intMin;
-            } else if (next > item->intMax) {
-                next = item->intMax;
+            if (next < item.intMin) {
+                next = item.intMin;
+            } else if (next > item.intMax) {
+                next = item.intMax;
             }
             number->store(static_cast<int32_t>(next));
-            break;
+            return true;
         }
         case ITEM_DECIMAL: {
-            std::atomic<float>* number = item->Decimal();
-            const double candidate = delta * item->step + double(number->load());
+            std::atomic<float>* number = item.Decimal();
+            const double candidate = delta * item.step + double(number->load());
             number->store(
-                static_cast<float>(item->min > candidate ? item->min : std::min(item->max, candidate)));
-            break;
+                static_cast<float>(item.min > candidate ? item.min : std::min(item.max, candidate)));
+            return true;
         }
         case ITEM_CHOICE:
         case ITEM_BINDING: {
-            if (item->options && !item->options->empty()) {
-                const int32_t count = static_cast<int32_t>(item->options->size());
-                int32_t index = item->OptionIndex(item->TextValue());
-                if (index < 0) index = 0;
-                index += delta;
-                if (index < 0) {
-                    index = count - 1;
-                } else if (index >= count) {
-                    index = 0;
-                }
-                item->SelectOption(static_cast<size_t>(index));
+            if (item.options && !item.options->empty()) {
+                const int32_t count = static_cast<int32_t>(item.options->size());
+                const int32_t index = std::max(item.OptionIndex(item.TextValue()), 0);
+                item.SelectOption(static_cast<size_t>(Wrapped(index + delta, count)));
             }
-            break;
+            return true;
         }
         default:
             return false;
     }
-    if (item->id != MENUPAGE_SWITCH && item->id != SAVE_SETTINGS) TheMenuBook().unsavedChanges = true;
-    return true;
 }

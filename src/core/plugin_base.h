@@ -40,6 +40,13 @@ public:
     virtual bool HandleMenuInput(int32_t* selected, char textKey, bool* up, bool* down, bool left, bool right,
                                  bool select);
 
+    // Moves the combined selection by step (-1, 0, 1), wrapping at both ends
+    // and stepping over a separator.
+    void MoveSelection(int32_t* selected, int32_t step) const;
+    // Changes the line's value one step (delta -1 or 1): flags flip, numbers
+    // stay in their bounds, choices wrap. False for a line with no value.
+    static bool StepValue(MenuItem& item, int32_t delta);
+
     CPluginBase* FindChildPage(const std::string& name) const;
     CPluginBase* CurrentPage() const;
     MenuItem* ItemAt(int32_t index) const;

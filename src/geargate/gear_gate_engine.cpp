@@ -21,16 +21,7 @@
 namespace {
 using platform::HostRead;
 using platform::HostWrite;
-
-// The player's car and the host's car telemetry.
-constexpr uint32_t kCarGear = 0x1100;
-constexpr uint32_t kCarClutch = 0x86C;
-constexpr uint32_t kSelectionSlot = 0x8;
-// Gearbox option words A to D of the car selection.
-constexpr uint32_t kGearboxWords[] = {0x69C, 0x6A0, 0x6A4, 0x6A8};
-constexpr uint32_t kSpeedToNeutral = 0x0C;  // must be 0.0 for first to neutral while word B is set
-constexpr uint32_t kRevs = 0x10;            // against the gear's upshift value while word D is set
-constexpr uint32_t kGrindHold = 0x2B8;      // 0.0 drops a refused gear
+using namespace host_offsets;
 
 constexpr int32_t kDefaultDeadzoneMs = 30;
 constexpr int32_t kAutoDetected = 2;
@@ -45,12 +36,12 @@ bool Enabled() {
 
 int32_t CarGear() {
     const uint32_t car = Host().carObject;
-    return car ? HostRead<int32_t>(car + kCarGear) : gears::kNeutral;
+    return car ? HostRead<int32_t>(car + kCarGearField) : gears::kNeutral;
 }
 
 void WriteCarGear(int32_t gear) {
     const uint32_t car = Host().carObject;
-    if (car) HostWrite<int32_t>(car + kCarGear, gear);
+    if (car) HostWrite<int32_t>(car + kCarGearField, gear);
 }
 
 float Telemetry(uint32_t field) {
@@ -60,12 +51,12 @@ float Telemetry(uint32_t field) {
 
 int32_t GearboxWord(int index) {
     const uint32_t selection = Host().carSelection;
-    return selection ? HostRead<int32_t>(selection + kGearboxWords[index]) : 0;
+    return selection ? HostRead<int32_t>(selection + kGearboxWordFields[index]) : 0;
 }
 
 void WriteGearboxWord(int index, int32_t value) {
     const uint32_t selection = Host().carSelection;
-    if (selection) HostWrite<int32_t>(selection + kGearboxWords[index], value);
+    if (selection) HostWrite<int32_t>(selection + kGearboxWordFields[index], value);
 }
 
 // Sent outside the engine's lock: the host's thread answers it.
@@ -224,12 +215,12 @@ void GearGateEngine::SequentialDownLocked(uint32_t now) {
     const int32_t previous = state_.requestedGear;
     if (GearboxWord(3) != 0 && previous >= gears::kFirst && previous <= gears::kTop) {
         const float upshift = state_.upshiftTable[static_cast<size_t>(previous)];
-        if (upshift != 0.0f && Telemetry(kRevs) >= upshift) return;
+        if (upshift != 0.0f && Telemetry(kRevsField) >= upshift) return;
     }
     const int32_t gear = CarGear();
     state_.requestedGear = gear;
     if (gear == gears::kFirst) {
-        if (GearboxWord(1) != 0 && Telemetry(kSpeedToNeutral) != 0.0f) return;
+        if (GearboxWord(1) != 0 && Telemetry(kSpeedToNeutralField) != 0.0f) return;
         WriteCarGear(gears::kNeutral);
     } else if (gear != gears::kReverse) {
         WriteCarGear(gear - 1);
@@ -245,7 +236,7 @@ void GearGateEngine::SequentialNeutralLocked() {
 void GearGateEngine::ApplyHPatternGearLocked() {
     const uint32_t car = Host().carObject;
     const bool clutchOk =
-        state_.clutchNeeded != 1 || (car && HostRead<float>(car + kCarClutch) > S().clutchThreshold);
+        state_.clutchNeeded != 1 || (car && HostRead<float>(car + kCarClutchField) > S().clutchThreshold);
     static constexpr int32_t kRowGears[] = {2, 3, 4, 5, 6, 7, gears::kReverse};
     bool chosen = false;
     for (int i = 0; i <= shifter_rows::kGearR && !chosen; ++i) {
@@ -273,7 +264,7 @@ void GearGateEngine::ApplyHPatternGearLocked() {
     state_.grinding = sounds_.PlayGrindSound();
     // Without a grind to hold it, or when the host says so, the miss is
     // dropped: the player selects the gear again with the clutch down.
-    if (Telemetry(kGrindHold) == 0.0f || !state_.grinding) state_.appliedGear = wanted;
+    if (Telemetry(kGrindHoldField) == 0.0f || !state_.grinding) state_.appliedGear = wanted;
 }
 
 void GearGateEngine::ToggleShifterType(Input::SDLBackend& job) {
@@ -305,7 +296,7 @@ void GearGateEngine::SetupForCar(Input::SDLBackend& job) {
     if (!g_settings || !job.IsRunning()) return;
     const uint32_t selection = Host().carSelection;
     if (selection == 0 || Host().gameState == 0) return;
-    const int32_t slot = HostRead<int32_t>(selection + kSelectionSlot);
+    const int32_t slot = HostRead<int32_t>(selection + kSelectionSlotField);
     {
         kvt::MutexLock lock(lock_);
         state_.pressed.fill(0);

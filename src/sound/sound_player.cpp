@@ -26,12 +26,6 @@ constexpr float kLowPassGain = 0.8f;
 constexpr float kNearScale = 0.45f;
 constexpr float kMinFarFactor = 0.1f;
 
-// Where the host keeps the car and the camera.
-constexpr uint32_t kCarPosition = 0x140;
-constexpr uint32_t kCameraHolder = 0x758;
-constexpr uint32_t kCameraRecord = 0x10;
-constexpr uint32_t kCameraRows[] = {0xCC, 0xD8, 0xE4};
-constexpr uint32_t kCameraPosition = 0xF0;
 constexpr int32_t kViewAtCar = 3;
 
 std::string Join(const std::string& folder, const char* name) {
@@ -240,16 +234,18 @@ void SoundBank::PlaceGrindSound(FMOD_CHANNEL* channel) {
     api_.setMode(channel, sound_lib::k3D | sound_lib::k3DHeadRelative);
 
     const uint32_t object1 = host.hostObject1;
-    const uint32_t holder = object1 ? platform::HostReadPointer(object1 + kCameraHolder) : 0;
-    const uint32_t camera = holder ? platform::HostReadPointer(holder + kCameraRecord) : 0;
+    const uint32_t holder =
+        object1 ? platform::HostReadPointer(object1 + host_offsets::kCameraHolderField) : 0;
+    const uint32_t camera = holder ? platform::HostReadPointer(holder + host_offsets::kCameraRecordField) : 0;
     const int32_t view = camera ? platform::HostRead<int32_t>(camera) : 0;
     FMOD_VECTOR position{0, 0, 0};
     if (view != kViewAtCar && camera) {
-        const FMOD_VECTOR carAt = ReadVector(car + kCarPosition);
-        const FMOD_VECTOR cameraAt = ReadVector(camera + kCameraPosition);
+        const FMOD_VECTOR carAt = ReadVector(car + host_offsets::kCarPositionField);
+        const FMOD_VECTOR cameraAt = ReadVector(camera + host_offsets::kCameraPositionField);
         const FMOD_VECTOR d{carAt.x - cameraAt.x, carAt.y - cameraAt.y, carAt.z - cameraAt.z};
-        position = {Dot(ReadVector(camera + kCameraRows[0]), d), Dot(ReadVector(camera + kCameraRows[2]), d),
-                    Dot(ReadVector(camera + kCameraRows[1]), d)};
+        position = {Dot(ReadVector(camera + host_offsets::kCameraRowFields[0]), d),
+                    Dot(ReadVector(camera + host_offsets::kCameraRowFields[2]), d),
+                    Dot(ReadVector(camera + host_offsets::kCameraRowFields[1]), d)};
     }
     const FMOD_VECTOR velocity{0, 0, 0};
     api_.set3DAttributes(channel, &position, &velocity);
