@@ -116,70 +116,104 @@ int Session::Run() {
     return failures_ == 0 ? kExitPassed : kExitFailed;
 }
 
+namespace {
+// One script command and the member that plays it.
+struct Command {
+    const char* name;
+    void (Session::*play)(const ScriptLine& line);
+};
+}  // namespace
+
 void Session::Play(const ScriptLine& line) {
+    static constexpr Command kCommands[] = {
+        {"expect", &Session::Expect},
+        {"create", &Session::Create},
+        {"name", &Session::Name},
+        {"frame", &Session::FrameWithPage},
+        {"render", &Session::RenderOnly},
+        {"key", &Session::Key},
+        {"keyboard", &Session::Keyboard},
+        {"vr-answers", &Session::VrAnswers},
+        {"mode", &Session::Mode},
+        {"abi", &Session::Abi},
+        {"destroy", &Session::Destroy},
+        {"messages", &Session::Messages},
+        {"set32", &Session::Set32},
+        {"setf", &Session::SetFloat},
+        {"load", &Session::Load},
+        {"hub", &Session::Hub},
+        {"site-bytes", &Session::SiteBytes},
+        {"foreign-jump", &Session::ForeignJump},
+        {"calls", &Session::Calls},
+        {"png", &Session::Png},
+        {"device", &Session::Device},
+        {"control", &Session::Control},
+        {"wait", &Session::Wait},
+        {"font", &Session::Font},
+        {"print", &Session::Print},
+        {"write-line", &Session::WriteLine},
+        {"copy", &Session::Copy},
+        {"remove", &Session::Remove},
+        {"lock", &Session::Lock},
+        {"unlock", &Session::Unlock},
+    };
     const std::string& command = line.tokens[0].text;
     if (line.tokens[0].quoted) return Fail(line, "a quoted text where a command was expected");
-    if (command == "expect") return Expect(line);
-    if (command == "create") return Create(line);
-    if (command == "name") return Name(line);
-    if (command == "frame") return Frame(line, true);
-    if (command == "render") return Frame(line, false);
-    if (command == "key") return Key(line);
-    if (command == "keyboard") return Keyboard(line);
-    if (command == "vr-answers") return VrAnswers(line);
-    if (command == "mode") return Mode(line);
-    if (command == "abi") return Abi(line);
-    if (command == "destroy") return Destroy(line);
-    if (command == "messages") return Messages(line);
-    if (command == "set32") return Set32(line);
-    if (command == "setf") return SetFloat(line);
-    if (command == "load") return Load(line);
-    if (command == "hub") return Hub(line);
-    if (command == "site-bytes") return SiteBytes(line);
-    if (command == "foreign-jump") return ForeignJump(line);
-    if (command == "calls") {
-        Say("calls of frame " + std::to_string(frames_) + ":");
-        for (const HostCall& call : lastFrame_) Say("  " + FormatCall(call));
-        return;
-    }
-    if (command == "png") {
-        if (line.tokens.size() != 2) return Usage(line, "png FILE");
-        return Picture(line, line.tokens[1].text);
-    }
-    if (command == "device") {
-        if (line.tokens.size() != 2 || (line.tokens[1].text != "on" && line.tokens[1].text != "off"))
-            return Usage(line, "device on|off");
-        layout_.SetDevicePresent(line.tokens[1].text == "on");
-        return Say("device " + line.tokens[1].text);
-    }
-    if (command == "control") {
-        uint32_t control = 0;
-        if (line.tokens.size() != 3 || !ParseNumber(line.tokens[1], control) ||
-            (line.tokens[2].text != "bound" && line.tokens[2].text != "unbound"))
-            return Usage(line, "control N bound|unbound");
-        layout_.SetControlBound(control, line.tokens[2].text == "bound");
-        return Say("control " + std::to_string(control) + " " + line.tokens[2].text);
-    }
-    if (command == "wait") {
-        uint32_t ms = 0;
-        if (line.tokens.size() != 2 || !ParseNumber(line.tokens[1], ms)) return Usage(line, "wait MS");
-        NoteCommand(line.number, JoinTokens(line.tokens, 0), ms);
-        WaitPumping(ms);
-        return Say("wait " + std::to_string(ms));
-    }
-    if (command == "font") {
-        if (line.tokens.size() != 2 || (line.tokens[1].text != "builtin" && line.tokens[1].text != "gdi"))
-            return Usage(line, "font builtin|gdi");
-        options_.builtinFont = line.tokens[1].text == "builtin";
-        return;
-    }
-    if (command == "print") return Say(JoinTokens(line.tokens, 1));
-    if (command == "write-line") return WriteLine(line);
-    if (command == "copy") return Copy(line);
-    if (command == "remove") return Remove(line);
-    if (command == "lock") return Lock(line);
-    if (command == "unlock") return Unlock(line);
+    for (const Command& entry : kCommands)
+        if (command == entry.name) return (this->*entry.play)(line);
     Fail(line, "unknown command \"" + command + "\"");
+}
+
+void Session::FrameWithPage(const ScriptLine& line) {
+    Frame(line, true);
+}
+
+void Session::RenderOnly(const ScriptLine& line) {
+    Frame(line, false);
+}
+
+void Session::Calls(const ScriptLine&) {
+    Say("calls of frame " + std::to_string(frames_) + ":");
+    for (const HostCall& call : lastFrame_) Say("  " + FormatCall(call));
+}
+
+void Session::Png(const ScriptLine& line) {
+    if (line.tokens.size() != 2) return Usage(line, "png FILE");
+    Picture(line, line.tokens[1].text);
+}
+
+void Session::Device(const ScriptLine& line) {
+    if (line.tokens.size() != 2 || (line.tokens[1].text != "on" && line.tokens[1].text != "off"))
+        return Usage(line, "device on|off");
+    layout_.SetDevicePresent(line.tokens[1].text == "on");
+    Say("device " + line.tokens[1].text);
+}
+
+void Session::Control(const ScriptLine& line) {
+    uint32_t control = 0;
+    if (line.tokens.size() != 3 || !ParseNumber(line.tokens[1], control) ||
+        (line.tokens[2].text != "bound" && line.tokens[2].text != "unbound"))
+        return Usage(line, "control N bound|unbound");
+    layout_.SetControlBound(control, line.tokens[2].text == "bound");
+    Say("control " + std::to_string(control) + " " + line.tokens[2].text);
+}
+
+void Session::Wait(const ScriptLine& line) {
+    uint32_t ms = 0;
+    if (line.tokens.size() != 2 || !ParseNumber(line.tokens[1], ms)) return Usage(line, "wait MS");
+    NoteCommand(line.number, JoinTokens(line.tokens, 0), ms);
+    WaitPumping(ms);
+    Say("wait " + std::to_string(ms));
+}
+
+void Session::Font(const ScriptLine& line) {
+    if (line.tokens.size() != 2 || (line.tokens[1].text != "builtin" && line.tokens[1].text != "gdi"))
+        return Usage(line, "font builtin|gdi");
+    options_.builtinFont = line.tokens[1].text == "builtin";
+}
+
+void Session::Print(const ScriptLine& line) {
+    Say(JoinTokens(line.tokens, 1));
 }
 
 bool Session::NeedPlugin(const ScriptLine& line) {

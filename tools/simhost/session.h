@@ -58,6 +58,8 @@ private:
     void Create(const ScriptLine& line);
     void Name(const ScriptLine& line);
     void Frame(const ScriptLine& line, bool withPage);
+    void FrameWithPage(const ScriptLine& line);
+    void RenderOnly(const ScriptLine& line);
     void Key(const ScriptLine& line);
     void Keyboard(const ScriptLine& line);
     void Mode(const ScriptLine& line);
@@ -69,6 +71,15 @@ private:
     void CollectMessages();
     void Set32(const ScriptLine& line);
     void SetFloat(const ScriptLine& line);
+    // The session's own: what the last frame called, a picture of it, the
+    // host's device and controls, waiting, the font, printing.
+    void Calls(const ScriptLine& line);
+    void Png(const ScriptLine& line);
+    void Device(const ScriptLine& line);
+    void Control(const ScriptLine& line);
+    void Wait(const ScriptLine& line);
+    void Font(const ScriptLine& line);
+    void Print(const ScriptLine& line);
 
     // The code sites and what else lives in the host's process (code_sites.cpp).
     void Load(const ScriptLine& line);
