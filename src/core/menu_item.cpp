@@ -5,15 +5,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/mutex.h"
 #include "core/setting_id.h"
 #include "core/text.h"
+#include "platform/mutex.h"
 
 namespace {
-// A line's text is changed by the menu on the host's thread and by a binding
-// capture on the input job's; both threads read it. One lock for all lines:
-// every access is a short copy or compare.
-kvt::Mutex g_textLock;
 std::atomic<KeyNamer> g_keyNamer{nullptr};
 
 // The key's name for a keyboard binding text, or null.
@@ -37,9 +33,7 @@ std::string_view DevicePart(std::string_view binding) {
     return space == std::string_view::npos ? std::string_view() : binding.substr(space + 1);
 }
 
-kvt::Mutex& MenuItem::TextLock() {
-    return g_textLock;
-}
+kvt::Mutex MenuItem::textLock_;
 
 MenuItem::MenuItem(int32_t id_, const char* name_, int32_t group_, const std::string& description_)
     : name(name_ ? name_ : ""), description(description_), id(id_), group(group_) {
@@ -49,7 +43,7 @@ MenuItem::MenuItem(int32_t id_, const char* name_, int32_t group_, const std::st
 MenuItem::~MenuItem() {
     auto& list = TheMenuBook().bindingLines;
     list.erase(std::remove(list.begin(), list.end(), this), list.end());
-    if (ownsValue && HasText()) delete static_cast<std::string*>(value);
+    if (ownsValue && HasText()) delete Text();
     delete options;
 }
 
@@ -92,7 +86,7 @@ MenuItem* MenuItem::Decimal(int32_t id, const char* name, int32_t group, const s
 MenuItem* MenuItem::OwnChoice(int32_t id, const char* name, int32_t group, const std::string& description) {
     auto* item = new MenuItem(id, name, group, description);
     item->type = ITEM_CHOICE;
-    item->value = new std::string();
+    item->value = item->text_ = new std::string();
     item->ownsValue = true;
     return item;
 }
@@ -101,14 +95,14 @@ MenuItem* MenuItem::TextChoice(int32_t id, const char* name, int32_t group, cons
                                std::string* value) {
     auto* item = new MenuItem(id, name, group, description);
     item->type = ITEM_CHOICE;
-    item->value = value;
+    item->value = item->text_ = value;
     return item;
 }
 
 MenuItem* MenuItem::Binding(int32_t id, const char* name, const std::string& description, int32_t extra) {
     auto* item = new MenuItem(id, name, KEYBIND, description);
     item->type = ITEM_BINDING;
-    item->value = new std::string();
+    item->value = item->text_ = new std::string();
     item->ownsValue = true;
     item->extra = extra;
     return item;
@@ -131,11 +125,10 @@ int MenuItem::AddOption(const std::string& text) {
 }
 
 void MenuItem::SetValue(const std::string& text) {
-    std::string* target = Text();
-    if (!target) return;
+    if (!text_) return;
     if (options && OptionIndex(text) < 0) return;
-    kvt::MutexLock lock(g_textLock);
-    *target = text;
+    kvt::MutexLock lock(textLock_);
+    *text_ = text;
 }
 
 void MenuItem::SetValue(const char* text) {
@@ -143,39 +136,33 @@ void MenuItem::SetValue(const char* text) {
 }
 
 void MenuItem::SelectOption(size_t index) {
-    std::string* target = Text();
-    if (!target || !options || index >= options->size()) return;
-    kvt::MutexLock lock(g_textLock);
-    *target = (*options)[index];
+    if (!text_ || !options || index >= options->size()) return;
+    kvt::MutexLock lock(textLock_);
+    *text_ = (*options)[index];
 }
 
 std::string MenuItem::TextValue() const {
-    const std::string* text = Text();
-    if (!text) return std::string();
-    kvt::MutexLock lock(g_textLock);
-    return *text;
+    if (!text_) return std::string();
+    kvt::MutexLock lock(textLock_);
+    return *text_;
 }
 
 bool MenuItem::TextEquals(std::string_view text) const {
-    const std::string* mine = Text();
-    if (!mine) return false;
-    kvt::MutexLock lock(g_textLock);
-    return *mine == text;
+    if (!text_) return false;
+    kvt::MutexLock lock(textLock_);
+    return *text_ == text;
 }
 
 bool MenuItem::SameBindingAs(const MenuItem& other) const {
-    const std::string* mine = Text();
-    const std::string* theirs = other.Text();
-    if (!mine || !theirs) return false;
-    kvt::MutexLock lock(g_textLock);
-    return !mine->empty() && *mine == *theirs;
+    if (!text_ || !other.text_) return false;
+    kvt::MutexLock lock(textLock_);
+    return !text_->empty() && *text_ == *other.text_;
 }
 
 bool MenuItem::TextOnDevice(std::string_view prefix, std::string_view device) const {
-    const std::string* mine = Text();
-    if (!mine) return false;
-    kvt::MutexLock lock(g_textLock);
-    return std::string_view(*mine).starts_with(prefix) && DevicePart(*mine) == device;
+    if (!text_) return false;
+    kvt::MutexLock lock(textLock_);
+    return std::string_view(*text_).starts_with(prefix) && DevicePart(*text_) == device;
 }
 
 std::string MenuItem::DisplayText() const {
@@ -214,9 +201,9 @@ void MenuItem::WriteValueText(char* out) const {
         case ITEM_CHOICE:
         case ITEM_BINDING: {
             char shown[kMaxValueText + 1] = {};
-            if (const std::string* text = Text()) {
-                kvt::MutexLock lock(g_textLock);
-                CopyCut(shown, *text);
+            if (text_) {
+                kvt::MutexLock lock(textLock_);
+                CopyCut(shown, *text_);
             }
             if (group == KEYBIND || type == ITEM_BINDING)
                 if (const char* named = KeyName(shown)) CopyCut(shown, named);

@@ -58,7 +58,7 @@ public:
     std::string TextValue() const;
     // The value by type, or null for items of other types. The text pointer
     // is for the host's thread while no capture can run (start-up, tests).
-    std::string* Text() const { return HasText() ? static_cast<std::string*>(value) : nullptr; }
+    std::string* Text() const { return text_; }
     std::atomic<bool>* Flag() const {
         return type == ITEM_BOOLEAN || type == ITEM_TOGGLE ? static_cast<std::atomic<bool>*>(value) : nullptr;
     }
@@ -73,10 +73,9 @@ public:
     // this way. read must be short and take no lock of its own.
     template <typename Read>
     auto WithText(Read&& read) const {
-        const std::string* text = Text();
-        if (!text) return read(std::string_view());
-        kvt::MutexLock lock(TextLock());
-        return read(std::string_view(*text));
+        if (!text_) return read(std::string_view());
+        kvt::MutexLock lock(textLock_);
+        return read(std::string_view(*text_));
     }
     // Whether the text value equals the text exactly; false for items
     // without text. No copy is made: the input job asks this per event.
@@ -113,7 +112,12 @@ public:
     void* value = nullptr;
 
 private:
-    static kvt::Mutex& TextLock();
+    // A line's text is changed by the menu on the host's thread and by a
+    // binding capture on the input job's; both threads read it. One lock for
+    // all lines: every access is a short copy or compare.
+    static kvt::Mutex textLock_;
+    // The text value of a choice or binding line (value, typed), else null.
+    std::string* text_ KVT_PT_GUARDED_BY(textLock_) = nullptr;
     MenuItem(int32_t id, const char* name, int32_t group, const std::string& description);
 };
 
