@@ -189,13 +189,18 @@ bool GearGateEngine::NoGearRowHeldLocked() const {
     return true;
 }
 
+bool GearGateEngine::OutsideDeadzoneLocked(uint32_t now, uint32_t& lastThisWay, uint32_t& lastOtherWay) {
+    if (state_.shiftDeadzoneMs == 0) return true;
+    if (now - lastThisWay <= static_cast<uint32_t>(state_.shiftDeadzoneMs)) return false;
+    // A shift one way lets the next shift the other way through at once.
+    lastThisWay = now;
+    lastOtherWay = 0;
+    return true;
+}
+
 void GearGateEngine::SequentialUpLocked(uint32_t now) {
     state_.pressed[shifter_rows::kSequentialUp] = 0;
-    if (state_.shiftDeadzoneMs != 0) {
-        if (now - state_.lastUpShiftTime <= static_cast<uint32_t>(state_.shiftDeadzoneMs)) return;
-        state_.lastUpShiftTime = now;
-        state_.lastDownShiftTime = 0;
-    }
+    if (!OutsideDeadzoneLocked(now, state_.lastUpShiftTime, state_.lastDownShiftTime)) return;
     const int32_t gear = CarGear();
     state_.requestedGear = gear;
     if (gear >= state_.topGear) return;
@@ -205,11 +210,7 @@ void GearGateEngine::SequentialUpLocked(uint32_t now) {
 
 void GearGateEngine::SequentialDownLocked(uint32_t now) {
     state_.pressed[shifter_rows::kSequentialDown] = 0;
-    if (state_.shiftDeadzoneMs != 0) {
-        if (now - state_.lastDownShiftTime <= static_cast<uint32_t>(state_.shiftDeadzoneMs)) return;
-        state_.lastDownShiftTime = now;
-        state_.lastUpShiftTime = 0;
-    }
+    if (!OutsideDeadzoneLocked(now, state_.lastDownShiftTime, state_.lastUpShiftTime)) return;
     // Shifting down at revs past the gear's upshift point would over-rev the
     // engine: the gear of the last shift decides, not a fresh read.
     const int32_t previous = state_.requestedGear;

@@ -127,6 +127,10 @@ private:
     int32_t ResolvedTypeLocked(int32_t type) const KVT_REQUIRES(lock_);
     bool StopOrFade(bool force);
     void ApplyHPatternGearLocked() KVT_REQUIRES(lock_);
+    // Whether a sequential shift at now is past the deadzone since the last
+    // shift the same way; if so, it becomes that last shift.
+    bool OutsideDeadzoneLocked(uint32_t now, uint32_t& lastThisWay, uint32_t& lastOtherWay)
+        KVT_REQUIRES(lock_);
     void SequentialUpLocked(uint32_t now) KVT_REQUIRES(lock_);
     void SequentialDownLocked(uint32_t now) KVT_REQUIRES(lock_);
     void SequentialNeutralLocked() KVT_REQUIRES(lock_);
