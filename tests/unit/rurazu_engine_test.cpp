@@ -15,13 +15,13 @@
 #include "config/setting.h"
 #include "config/setting_id.h"
 #include "core/host_locations.h"
-#include "plugin/kvt_control.h"
 #include "core/vr_bridge.h"
 #include "input/sdl_backend.h"
 #include "platform/modules.h"
 #include "platform/platform.h"
 #include "platform/sim/sim_messages.h"
 #include "platform/sim/sim_platform.h"
+#include "plugin/kvt_control.h"
 #include "rurazu/rurazu_pages.h"
 #include "sdl_test_support.h"
 #include "shared/vr_standin.h"
@@ -418,7 +418,7 @@ TEST_F(RurAzuEngine, CustomKeysSendTheirCodeAndNothingWithoutOne) {
     Pass();
     EXPECT_EQ(Keys(0), std::vector<std::string>{});
     KVTRurazuBase* page2 = Page(1);
-    for (const PressState& record : page2->pressStates) EXPECT_FALSE(record.pressed) << "disarmed";
+    for (const PressState& record : page2->engine.PressStates()) EXPECT_FALSE(record.pressed) << "disarmed";
     Button(0, false);
     Button(1, true);
     const uint32_t t0 = job.lastTick();
@@ -513,7 +513,7 @@ protected:
         MenuItem* item = control->FindItem(id);
         item->contextMark = rule;
         Mode(mode);
-        return KVTRurazuBase::IsGameModeAllowed(*item);
+        return ::RurAzuEngine::IsGameModeAllowed(*item);
     }
     void WriteStage(const char* name) {
         for (size_t i = 0; i <= std::strlen(name); ++i) {
