@@ -63,6 +63,10 @@ bool CanMatchBinding(uint32_t type) {
 }
 }  // namespace
 
+void ResetKeyHolders() {
+    for (std::atomic<uint32_t>& holders : g_keyHolders) holders = 0;
+}
+
 void RurAzuEngine::SetActions(std::span<MenuItem* const> actions,
                               [[maybe_unused]] const Input::SDLBackend& job) {
     KVT_ASSERT_JOB_THREAD(job);

@@ -98,3 +98,8 @@ private:
     // thread, the job takes it. A flag handed over needs no lock.
     std::atomic<bool> releaseRequested_{false};
 };
+
+// The count of press records of all engines holding each virtual key down is
+// process-wide, since two pages may hold one key. Forgets every holder, as a
+// new process starts (tests).
+void ResetKeyHolders();

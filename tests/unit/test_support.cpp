@@ -11,11 +11,12 @@
 
 #include "config/setting.h"
 #include "core/host_locations.h"
-#include "plugin/kvt_control.h"
-#include "input/sdl_backend.h"
 #include "core/log.h"
 #include "core/paths.h"
+#include "input/sdl_backend.h"
 #include "platform/sim/sim_platform.h"
+#include "plugin/kvt_control.h"
+#include "rurazu/rurazu_engine.h"
 
 namespace kvt_test {
 
@@ -56,6 +57,7 @@ void ForgetProcessState() {
     Config::ResetSettingsForTest();
     Input::ResetBackendForTest();
     ResetHostLocations();
+    ResetKeyHolders();
 }
 
 bool WaitFor(const std::function<bool()>& condition) {

@@ -76,7 +76,8 @@ private:
 uint32_t MakeGameState(platform::sim::HostArena& arena, int32_t mode);
 
 // Forgets what a process keeps once (the core's start-up, the settings
-// object, the input job, the host locations), as a new process would start.
+// object, the input job, the host locations, the keys RurAzu holds down), as
+// a new process would start.
 void ForgetProcessState();
 
 // Waits, in real time, until the condition holds or a generous limit passes
