@@ -117,6 +117,9 @@ void SDLBackend::AddListener(SDLListener* listener) {
 
 void SDLBackend::RemoveListener(SDLListener* listener) {
     listeners_.erase(std::remove(listeners_.begin(), listeners_.end(), listener), listeners_.end());
+    // A listener may outlive the job it left (a test's job ends first): its
+    // last calls, a page's letting go as it is destroyed, ask the process's.
+    if (listener && listener->backend == this) listener->backend = nullptr;
 }
 
 std::vector<SDL_JoystickID> SDLBackend::OpenJoystickIds() const {

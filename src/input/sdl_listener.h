@@ -31,8 +31,8 @@ public:
     // release will ever be read now.
     virtual void OnJobEnding() {}
 
-    // The job the listener is registered with (set by AddListener), or the
-    // process's job before that.
+    // The job the listener is registered with (set by AddListener, forgotten
+    // by RemoveListener), or the process's job before and after that.
     SDLBackend& Job();
     SDLBackend* backend = nullptr;
 };

@@ -1,20 +1,19 @@
-// The RurAzu engine: events of bound buttons, hats and keys become the host's
-// keys, host commands, the close request and VR calls, with hold delays,
-// auto-repeat, game-mode rules and hold bars. Runs on the input job's thread.
+// The RurAzu engine's rules (the room is described in rurazu_engine.h): what
+// a press, a release and a pass do to the press records, and what each action
+// sends. Everything here but ReleaseAll's hand-off runs on the job's thread.
+#include "rurazu/rurazu_engine.h"
+
 #include <array>
 #include <atomic>
-#include <cstring>
 
-#include "core/setting_id.h"
 #include "core/host_locations.h"
 #include "core/host_messages.h"
+#include "core/setting_id.h"
 #include "core/vr_bridge.h"
 #include "input/binding_text.h"
 #include "input/sdl_backend.h"
-#include "platform/host_memory.h"
 #include "platform/key_output.h"
 #include "platform/platform.h"
-#include "rurazu/rurazu_pages.h"
 
 using namespace rurazu_timing;
 
@@ -26,44 +25,11 @@ constexpr uint16_t kVkS = 0x53;
 constexpr uint16_t kVkDivide = 0x6F;
 constexpr uint16_t kVkLeftControl = 0xA2;
 
-// Game-mode rules of a binding.
-constexpr uint32_t kAnyTime = 0;
-constexpr uint32_t kRaceRule = 1;
-constexpr uint32_t kMenuRule = 2;
-
-// What the menu rule reads of the host in mode 1 (a car in the host's yard,
-// which is a menu to the player) and in modes 10 and 15.
-constexpr uint32_t kObject1Field = 8;
-constexpr uint32_t kObject2Field = 0x78;
-constexpr uint32_t kBlockField = 0x130;
-constexpr char kYardStage[] = "Rally Yard";
-constexpr size_t kYardStageLength = sizeof kYardStage - 1;
-
-// The stage name is a text of 16-bit characters.
-bool StageIsYard(uint32_t stageName) {
-    if (stageName == 0) return false;
-    for (size_t i = 0; i < kYardStageLength; ++i)
-        if (platform::HostRead<uint16_t>(stageName + 2 * static_cast<uint32_t>(i)) !=
-            static_cast<unsigned char>(kYardStage[i]))
-            return false;
-    return true;
-}
-
-bool InMenuMode1() {
-    const HostLocations& host = Host();
-    const uint32_t object1 = host.hostObject1;
-    const uint32_t object2 = host.hostObject2;
-    // A host object not yet there tells nothing: no menu.
-    if (object1 == 0 || object2 == 0) return false;
-    return platform::HostRead<uint32_t>(object1 + kObject1Field) == 0 &&
-           platform::HostRead<uint32_t>(object2 + kObject2Field) == 1 && StageIsYard(host.stageName);
-}
-
 bool IsSeatMove(int32_t id) {
     return id >= RURAZU_VR_MOVE_SEAT_FORWARD && id <= RURAZU_VR_MOVE_SEAT_DOWN;
 }
 
-// How many press records of all pages hold each virtual key down: two
+// How many press records of all engines hold each virtual key down: two
 // bindings may send the same key, and it comes up when the last lets go.
 std::array<std::atomic<uint32_t>, 256> g_keyHolders{};
 
@@ -89,67 +55,57 @@ bool AnyBinding(const MenuItem&) {
     return true;
 }
 
-// Actions that must not fire by accident start out needing a long hold, set
-// before the binding appears so nobody sees it bound without it.
-void LongHoldWhenFirstBound(MenuItem& item) {
-    const bool dangerous = item.id == RURAZU_RESTART_STAGE || item.id == RURAZU_CALLFORHELP ||
-                           item.id == RURAZU_RETIRE_STAGE || item.id == RURAZU_EXIT_KVT;
-    if (dangerous && item.TextEquals("")) item.delayMark = rurazu_timing::kMaxDelayMark;
+// Only these events can press or release a binding; the rest (axes above all,
+// the most frequent) cost no walk over the lines.
+bool CanMatchBinding(uint32_t type) {
+    return type == SDL_EVENT_KEY_DOWN || type == SDL_EVENT_KEY_UP || type == SDL_EVENT_JOYSTICK_BUTTON_DOWN ||
+           type == SDL_EVENT_JOYSTICK_BUTTON_UP || type == SDL_EVENT_JOYSTICK_HAT_MOTION;
 }
 }  // namespace
 
-bool KVTRurazuBase::IsGameModeAllowed(const MenuItem& item) {
-    const int32_t mode = ReadGameMode();
-    switch (item.contextMark) {
-        case kAnyTime:
-            return true;
-        case kRaceRule:
-            if (mode == 1 || mode == 10) return true;
-            if (item.id == RURAZU_RESTART_STAGE) return mode == 2;
-            if (item.id == RURAZU_RETIRE_STAGE) return mode == 2 || mode == 8;
-            return false;
-        case kMenuRule:
-            if (mode == 2 || mode == 3 || mode == 8 || mode == 9) return true;
-            if (mode == 1) return InMenuMode1();
-            if (mode == 10 || mode == 15) {
-                const uint32_t block = Host().hostBlock;
-                return block != 0 && platform::HostRead<uint32_t>(block + kBlockField) == 1;
-            }
-            return false;
-        default:
-            return true;
-    }
+void ResetKeyHolders() {
+    for (std::atomic<uint32_t>& holders : g_keyHolders) holders = 0;
 }
 
-bool KVTRurazuBase::InjectionAllowed() {
-    return !capture.Waiting() && Job().isForeground();
+void RurAzuEngine::SetActions(std::span<MenuItem* const> actions,
+                              [[maybe_unused]] const Input::SDLBackend& job) {
+    KVT_ASSERT_JOB_THREAD(job);
+    actions_.assign(actions.begin(), actions.end());
+    pressStates_.assign(actions_.size(), PressState{});
 }
 
-bool KVTRurazuBase::KeyDown(uint16_t virtualKey) {
-    if (!InjectionAllowed()) return false;
+void RurAzuEngine::SetPeers(std::span<const RurAzuEngine* const> peers,
+                            [[maybe_unused]] const Input::SDLBackend& job) {
+    KVT_ASSERT_JOB_THREAD(job);
+    peers_.assign(peers.begin(), peers.end());
+}
+
+bool RurAzuEngine::InjectionAllowed(const Input::SDLBackend& job) const {
+    return !reports_.CaptureWaiting() && job.isForeground();
+}
+
+bool RurAzuEngine::KeyDown(const Input::SDLBackend& job, uint16_t virtualKey) {
+    if (!InjectionAllowed(job)) return false;
     // The job looks at the foreground once a second: in between, a key must
     // not reach the window the player switched to.
-    if (platform::ForegroundWindow() != Job().hostWindow()) return false;
+    if (platform::ForegroundWindow() != job.hostWindow()) return false;
     platform::SendKey(virtualKey, false);
     return true;
 }
 
-void KVTRurazuBase::KeyTap(uint16_t virtualKey) {
-    const bool down = KeyDown(virtualKey);
+void RurAzuEngine::KeyTap(const Input::SDLBackend& job, uint16_t virtualKey) {
+    const bool down = KeyDown(job, virtualKey);
     platform::SleepMs(kTapMs);
     // A key that went down always comes up, allowed or not by now.
     if (down) platform::SendKey(virtualKey, true);
 }
 
-void KVTRurazuBase::ShowHold(const MenuItem& item, uint32_t elapsed) {
-    if (HoldProgressOverlay* overlay = HoldOverlay()) overlay->SetHoldProgress(&item, elapsed);
-}
-
-void KVTRurazuBase::PressAction(PressState& record, MenuItem& item, bool fromKeyboard) {
+void RurAzuEngine::PressAction(Input::SDLBackend& job, PressState& record, MenuItem& item,
+                               bool fromKeyboard) {
     if (record.pressed || !IsGameModeAllowed(item)) return;
     record.pressed = true;
     record.pendingFire = false;
-    record.lastSendTime = Job().lastTick();
+    record.lastSendTime = job.lastTick();
     record.repeatDelay = kFirstRepeatMs;
     record.sendCount = 0;
     const uint32_t delay = item.delayMark;
@@ -160,22 +116,22 @@ void KVTRurazuBase::PressAction(PressState& record, MenuItem& item, bool fromKey
     if (fromKeyboard) {
         record.pendingFire = true;
     } else {
-        SendActionDown(record, item);
+        SendActionDown(job, record, item);
     }
 }
 
-bool KVTRurazuBase::SendActionDown(PressState& record, MenuItem& item) {
+bool RurAzuEngine::SendActionDown(Input::SDLBackend& job, PressState& record, MenuItem& item) {
     if (item.extra > 0) {
         const auto key = static_cast<uint16_t>(item.extra);
-        if (KeyDown(key) && ++record.sendCount == 1) ++Holders(key);
-        record.lastSendTime = Job().lastTick();
-        if (item.extra == kVkBack && record.sendCount == 1 && ReadGameMode() == 2) KeyTap(kVkEscape);
+        if (KeyDown(job, key) && ++record.sendCount == 1) ++Holders(key);
+        record.lastSendTime = job.lastTick();
+        if (item.extra == kVkBack && record.sendCount == 1 && ReadGameMode() == 2) KeyTap(job, kVkEscape);
         return true;
     }
     switch (item.id) {
         case RURAZU_LCTRL_S: {
-            const bool control = KeyDown(kVkLeftControl);
-            const bool s = KeyDown(kVkS);
+            const bool control = KeyDown(job, kVkLeftControl);
+            const bool s = KeyDown(job, kVkS);
             platform::SleepMs(kTapMs);
             if (s) platform::SendKey(kVkS, true);
             if (control) platform::SendKey(kVkLeftControl, true);
@@ -201,7 +157,7 @@ bool KVTRurazuBase::SendActionDown(PressState& record, MenuItem& item) {
         case RURAZU_VR_TOGGLEDEBUG: {
             const bool reset = item.id == RURAZU_VR_RESETVIEW;
             const int32_t state = DetectVrPlugin();
-            if (state == vr_states::kConfigTool) KeyTap(reset ? kVkInsert : kVkDivide);
+            if (state == vr_states::kConfigTool) KeyTap(job, reset ? kVkInsert : kVkDivide);
             if (state == vr_states::kPlugin)
                 CallVr(reset ? vr_commands::kResetView : vr_commands::kDebugToggle);
             return true;
@@ -216,25 +172,25 @@ bool KVTRurazuBase::SendActionDown(PressState& record, MenuItem& item) {
     }
 }
 
-void KVTRurazuBase::ReleaseIdle(PressState& record, const MenuItem& item) {
+void RurAzuEngine::ReleaseIdle(PressState& record, const MenuItem& item) {
     record.twoPhaseRunning = false;
     if (item.id == RURAZU_IGNITION) SendHostCommand(host_commands::kIgnition, 0);
     if (IsSeatMove(item.id)) MoveVrSeat(seat_directions::kStop, 0);
 }
 
-void KVTRurazuBase::ReleaseAction(PressState& record, MenuItem& item) {
+void RurAzuEngine::ReleaseAction(Input::SDLBackend& job, PressState& record, MenuItem& item) {
     if (!record.pressed) {
         ReleaseIdle(record, item);
         return;
     }
     if (record.pendingFire) {
         record.pendingFire = false;
-        if (SendActionDown(record, item) && item.extra > 0) platform::SleepMs(kTapMs);
+        if (SendActionDown(job, record, item) && item.extra > 0) platform::SleepMs(kTapMs);
     }
     DropPressed(record, item);
 }
 
-void KVTRurazuBase::DropPressed(PressState& record, MenuItem& item) {
+void RurAzuEngine::DropPressed(PressState& record, const MenuItem& item) {
     record.pendingFire = false;
     if (!record.pressed) return;
     // Sent even where a key-down would not be (a capture started, the host
@@ -244,14 +200,14 @@ void KVTRurazuBase::DropPressed(PressState& record, MenuItem& item) {
         const auto key = static_cast<uint16_t>(item.extra);
         if (LastHolderLetsGo(key)) platform::SendKey(key, true);
     }
-    if (item.holdTime != 0) ShowHold(item, 0);
+    if (item.holdTime != 0) reports_.ShowHold(item, 0);
     record.pressed = false;
 }
 
-void KVTRurazuBase::ReleaseEverything() {
-    for (size_t i = 0; i < pressStates.size(); ++i) {
-        PressState& record = pressStates[i];
-        MenuItem& item = ActionItem(i);
+void RurAzuEngine::ReleaseEverything() {
+    for (size_t i = 0; i < pressStates_.size(); ++i) {
+        PressState& record = pressStates_[i];
+        const MenuItem& item = *actions_[i];
         if (record.pressed) {
             DropPressed(record, item);
         } else {
@@ -261,42 +217,45 @@ void KVTRurazuBase::ReleaseEverything() {
     }
 }
 
-void KVTRurazuBase::LetGoUnseen(bool (*stopRunning)(const MenuItem& item)) {
-    for (size_t i = 0; i < pressStates.size(); ++i) {
-        PressState& record = pressStates[i];
-        MenuItem& item = ActionItem(i);
+void RurAzuEngine::LetGoUnseen(bool (*stopRunning)(const MenuItem& item)) {
+    for (size_t i = 0; i < pressStates_.size(); ++i) {
+        PressState& record = pressStates_[i];
+        const MenuItem& item = *actions_[i];
         DropPressed(record, item);
         if (record.twoPhaseRunning && stopRunning(item)) ReleaseIdle(record, item);
     }
 }
 
-void KVTRurazuBase::OnJobEnding() {
+void RurAzuEngine::DropAll([[maybe_unused]] const Input::SDLBackend& job) {
+    KVT_ASSERT_JOB_THREAD(job);
+    for (size_t i = 0; i < pressStates_.size(); ++i) DropPressed(pressStates_[i], *actions_[i]);
+}
+
+void RurAzuEngine::OnJobEnding([[maybe_unused]] const Input::SDLBackend& job) {
+    KVT_ASSERT_JOB_THREAD(job);
     ServeReleaseRequest();
     LetGoUnseen(&AnyBinding);
 }
 
-void KVTRurazuBase::OnDevicesDisconnected() {
-    Input::SDLBackend& job = Job();
+void RurAzuEngine::ReleaseAll(const Input::SDLBackend& job) {
     if (job.IsRunning() && !job.OnJobThread()) {
         releaseRequested_ = true;
         return;
     }
+    KVT_ASSERT_JOB_THREAD(job);
     releaseRequested_ = false;
     ReleaseEverything();
 }
 
-void KVTRurazuBase::ServeReleaseRequest() {
+void RurAzuEngine::ServeReleaseRequest() {
     if (releaseRequested_.exchange(false)) ReleaseEverything();
 }
 
-bool KVTRurazuBase::Conflicts(const MenuItem& item) const {
-    const CPluginBase* root = Root();
-    for (size_t p = 0; p < 3 && p < root->children.size(); ++p) {
-        const auto* page = dynamic_cast<const KVTRurazuBase*>(root->children[p]);
-        if (!page) continue;
-        for (size_t i = 0; i < page->pressStates.size(); ++i) {
-            if (!page->pressStates[i].pressed) continue;
-            const MenuItem& other = *page->items[static_cast<size_t>(page->firstAction) + i];
+bool RurAzuEngine::Conflicts(const MenuItem& item) const {
+    for (const RurAzuEngine* peer : peers_) {
+        for (size_t i = 0; i < peer->pressStates_.size(); ++i) {
+            if (!peer->pressStates_[i].pressed) continue;
+            const MenuItem& other = *peer->actions_[i];
             const uint32_t delay = other.delayMark;
             if (&other != &item && delay != 0 && delay != item.delayMark && other.SameBindingAs(item))
                 return true;
@@ -305,61 +264,38 @@ bool KVTRurazuBase::Conflicts(const MenuItem& item) const {
     return false;
 }
 
-void KVTRurazuBase::OnInputEvent(const SDL_Event& event) {
-    if (!PageEnabled()) return;
+void RurAzuEngine::OnInputEvent(const SDL_Event& event, Input::SDLBackend& job) {
+    KVT_ASSERT_JOB_THREAD(job);
     ServeReleaseRequest();
-    switch (event.type) {
-        case SDL_EVENT_KEY_DOWN:
-        case SDL_EVENT_JOYSTICK_BUTTON_DOWN:
-        case SDL_EVENT_KEY_UP:
-        case SDL_EVENT_JOYSTICK_BUTTON_UP: {
-            const bool down =
-                event.type == SDL_EVENT_KEY_DOWN || event.type == SDL_EVENT_JOYSTICK_BUTTON_DOWN;
-            const bool fromKeyboard = event.type == SDL_EVENT_KEY_DOWN || event.type == SDL_EVENT_KEY_UP;
-            const char* text = Input::MakeBindingText(event);
-            for (size_t i = 0; i < pressStates.size(); ++i) {
-                MenuItem& item = ActionItem(i);
-                if (!item.TextEquals(text)) continue;
-                if (down) {
-                    PressAction(pressStates[i], item, fromKeyboard);
-                } else {
-                    ReleaseAction(pressStates[i], item);
-                }
-            }
-            break;
-        }
-        case SDL_EVENT_JOYSTICK_HAT_MOTION: {
-            // A hat holds one position at a time: centring releases every
-            // direction of it, and sliding to another releases the one left.
-            const bool centred = event.jhat.value == SDL_HAT_CENTERED;
-            const char* text = centred ? "" : Input::MakeBindingText(event);
-            const char* prefix = Input::HatPrefixText(event);
-            const char* device = Input::ControllerNameText(event.jhat.which);
-            for (size_t i = 0; i < pressStates.size(); ++i) {
-                PressState& record = pressStates[i];
-                MenuItem& item = ActionItem(i);
-                if (!centred && item.TextEquals(text)) {
-                    PressAction(record, item, false);
-                } else if ((centred || record.pressed || record.twoPhaseRunning) &&
-                           item.TextOnDevice(prefix, device)) {
-                    ReleaseAction(record, item);
-                }
-            }
-            break;
-        }
-        case SDL_EVENT_JOYSTICK_REMOVED:
-            ReleaseEverything();
-            break;
-        default:
-            break;
+    if (event.type == SDL_EVENT_JOYSTICK_REMOVED) {
+        ReleaseEverything();
+        return;
     }
-
-    capture.OnInputEvent(event, Job(), &LongHoldWhenFirstBound);
+    if (!CanMatchBinding(event.type)) return;
+    const bool fromKeyboard = event.type == SDL_EVENT_KEY_DOWN || event.type == SDL_EVENT_KEY_UP;
+    // A hat sliding to another position releases only what acts: the release
+    // of a record neither held nor running would send ignition off or a seat
+    // stop. Centring it releases every direction, as a button's up does.
+    const bool hatSlid = event.type == SDL_EVENT_JOYSTICK_HAT_MOTION && event.jhat.value != SDL_HAT_CENTERED;
+    for (size_t i = 0; i < pressStates_.size(); ++i) {
+        PressState& record = pressStates_[i];
+        MenuItem& item = *actions_[i];
+        switch (Input::MatchBinding(item, event)) {
+            case Input::BindingMatch::Press:
+                PressAction(job, record, item, fromKeyboard);
+                break;
+            case Input::BindingMatch::Release:
+                if (!hatSlid || record.pressed || record.twoPhaseRunning) ReleaseAction(job, record, item);
+                break;
+            case Input::BindingMatch::None:
+                break;
+        }
+    }
 }
 
-void KVTRurazuBase::OnTick() {
+void RurAzuEngine::OnTick(Input::SDLBackend& job) {
+    KVT_ASSERT_JOB_THREAD(job);
     ServeReleaseRequest();
-    Input::SDLBackend& job = Job();
     const bool front = job.isForeground();
     if (wasForeground_ && !front) {
         // The player switched away: nothing the plug-in holds may stay down
@@ -370,13 +306,13 @@ void KVTRurazuBase::OnTick() {
     wasForeground_ = front;
 
     const uint32_t now = job.lastTick();
-    for (size_t i = 0; i < pressStates.size(); ++i) {
-        PressState& record = pressStates[i];
+    for (size_t i = 0; i < pressStates_.size(); ++i) {
+        PressState& record = pressStates_[i];
         if (!record.pressed) continue;
-        MenuItem& item = ActionItem(i);
+        MenuItem& item = *actions_[i];
         if (!IsGameModeAllowed(item)) {
             record.pendingFire = false;
-            ReleaseAction(record, item);
+            ReleaseAction(job, record, item);
             continue;
         }
         const uint32_t hold = item.holdTime;
@@ -390,26 +326,26 @@ void KVTRurazuBase::OnTick() {
                     record.pendingFire = true;
                 } else {
                     record.pendingFire = false;
-                    ReleaseAction(record, item);
+                    ReleaseAction(job, record, item);
                 }
             }
             if (!fire) {
-                if (record.pressed && elapsed >= kBarFromMs) ShowHold(item, elapsed);
+                if (record.pressed && elapsed >= kBarFromMs) reports_.ShowHold(item, elapsed);
                 continue;
             }
         }
         if (item.extra <= 0) {
             // Fired once; a pending fire from a conflict must not fire it twice.
             record.pendingFire = false;
-            SendActionDown(record, item);
-            ReleaseAction(record, item);
+            SendActionDown(job, record, item);
+            ReleaseAction(job, record, item);
             continue;
         }
         if (now - record.lastSendTime < record.repeatDelay) continue;
-        SendActionDown(record, item);
+        SendActionDown(job, record, item);
         record.repeatDelay = kRepeatMs;
         if (hold == 0) continue;
         record.pendingFire = false;
-        ReleaseAction(record, item);
+        ReleaseAction(job, record, item);
     }
 }

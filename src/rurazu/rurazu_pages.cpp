@@ -1,5 +1,8 @@
-// The RurAzu pages' shared entries.
+// The RurAzu pages' shared entries: menu input, capture, the action lines
+// and the hand-over of the job's calls to the engine.
 #include "rurazu/rurazu_pages.h"
+
+#include <algorithm>
 
 #include "config/setting.h"
 #include "core/setting_id.h"
@@ -10,7 +13,7 @@
 KVTRurazuBase::~KVTRurazuBase() {
     // The main object stopped the job before its pages go, so this thread
     // is the only one left: a key still held when the game closes comes up.
-    for (size_t i = 0; i < pressStates.size(); ++i) DropPressed(pressStates[i], ActionItem(i));
+    engine.DropAll(Job());
     Input::GetBackend().RemoveListener(this);
 }
 
@@ -26,6 +29,14 @@ namespace {
 constexpr int32_t kVkDelete = 0x2E;
 // After a capture, the delay of a line changes only this much later.
 constexpr uint32_t kDelayChangeGapMs = 500;
+
+// Actions that must not fire by accident start out needing a long hold, set
+// before the binding appears so nobody sees it bound without it.
+void LongHoldWhenFirstBound(MenuItem& item) {
+    const bool dangerous = item.id == RURAZU_RESTART_STAGE || item.id == RURAZU_CALLFORHELP ||
+                           item.id == RURAZU_RETIRE_STAGE || item.id == RURAZU_EXIT_KVT;
+    if (dangerous && item.TextEquals("")) item.delayMark = rurazu_timing::kMaxDelayMark;
+}
 }  // namespace
 
 void KVTRurazuBase::StartCapture(MenuItem* item) {
@@ -76,6 +87,29 @@ float KVTRurazuBase::DrawMenuItem(int32_t, MenuItem* item, int32_t, int32_t, flo
     return capture.DrawCountdown(game, item, x, y, lineHeight, Job());
 }
 
+void KVTRurazuBase::OnTick() {
+    engine.OnTick(Job());
+}
+
+void KVTRurazuBase::OnInputEvent(const SDL_Event& event) {
+    if (!PageEnabled()) return;
+    Input::SDLBackend& job = Job();
+    engine.OnInputEvent(event, job);
+    capture.OnInputEvent(event, job, &LongHoldWhenFirstBound);
+}
+
+void KVTRurazuBase::OnDevicesDisconnected() {
+    engine.ReleaseAll(Job());
+}
+
+void KVTRurazuBase::OnJobEnding() {
+    engine.OnJobEnding(Job());
+}
+
+void KVTRurazuBase::ShowHold(const MenuItem& item, uint32_t elapsed) {
+    if (HoldProgressOverlay* overlay = HoldOverlay()) overlay->SetHoldProgress(&item, elapsed);
+}
+
 bool KVTRurazuBase::IsDeviceBound(const std::string& deviceName) {
     return Input::PageBindsDevice(*this, deviceName);
 }
@@ -104,7 +138,21 @@ void KVTRurazuBase::FindActionRange(int32_t firstId, int32_t lastId) {
     firstAction = position(firstId);
     lastAction = position(lastId);
     const int32_t count = firstAction < 0 || lastAction < firstAction ? 0 : lastAction - firstAction + 1;
-    pressStates.assign(static_cast<size_t>(count), PressState{});
+    engine.SetActions(
+        std::span(items).subspan(static_cast<size_t>(std::max(firstAction, 0)), static_cast<size_t>(count)),
+        Job());
+    LinkPeerEngines();
+}
+
+void KVTRurazuBase::LinkPeerEngines() {
+    std::vector<KVTRurazuBase*> pages;
+    const CPluginBase* root = Root();
+    for (size_t p = 0; p < 3 && p < root->children.size(); ++p)
+        if (auto* page = dynamic_cast<KVTRurazuBase*>(root->children[p])) pages.push_back(page);
+    std::vector<const RurAzuEngine*> engines;
+    for (const KVTRurazuBase* page : pages) engines.push_back(&page->engine);
+    for (KVTRurazuBase* page : pages) page->engine.SetPeers(engines, page->Job());
+    if (std::find(pages.begin(), pages.end(), this) == pages.end()) engine.SetPeers(engines, Job());
 }
 
 CPluginBase* KVTRurazu::BuildMenu() {

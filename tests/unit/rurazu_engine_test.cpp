@@ -418,7 +418,7 @@ TEST_F(RurAzuEngine, CustomKeysSendTheirCodeAndNothingWithoutOne) {
     Pass();
     EXPECT_EQ(Keys(0), std::vector<std::string>{});
     KVTRurazuBase* page2 = Page(1);
-    for (const PressState& record : page2->pressStates) EXPECT_FALSE(record.pressed) << "disarmed";
+    for (const PressState& record : page2->engine.PressStates()) EXPECT_FALSE(record.pressed) << "disarmed";
     Button(0, false);
     Button(1, true);
     const uint32_t t0 = job.lastTick();
@@ -513,7 +513,7 @@ protected:
         MenuItem* item = control->FindItem(id);
         item->contextMark = rule;
         Mode(mode);
-        return KVTRurazuBase::IsGameModeAllowed(*item);
+        return ::RurAzuEngine::IsGameModeAllowed(*item);
     }
     void WriteStage(const char* name) {
         for (size_t i = 0; i <= std::strlen(name); ++i) {

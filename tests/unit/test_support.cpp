@@ -18,6 +18,7 @@
 #include "platform/sim/sim_platform.h"
 #include "plugin/kvt_control.h"
 #include "plugin/patch_hooks.h"
+#include "rurazu/rurazu_engine.h"
 
 namespace kvt_test {
 
@@ -60,6 +61,7 @@ void ForgetProcessState() {
     Input::ResetBackendForTest();
     ResetHostLocations();
     ResetVrBridge();
+    ResetKeyHolders();
 }
 
 bool WaitFor(const std::function<bool()>& condition) {

@@ -77,7 +77,8 @@ uint32_t MakeGameState(platform::sim::HostArena& arena, int32_t mode);
 
 // Forgets everything the plug-in keeps per process (the core's start-up, the
 // code patches, the settings object and the menu's book, the input job, the
-// host locations, the VR bridge), as a new process would start.
+// host locations, the VR bridge, the keys RurAzu holds down), as a new
+// process would start.
 void ForgetProcessState();
 
 // Waits, in real time, until the condition holds or a generous limit passes
