@@ -48,6 +48,14 @@ inline constexpr uint32_t kCameraRecordField = 0x10;
 inline constexpr uint32_t kCameraRowFields[] = {0xCC, 0xD8, 0xE4};
 inline constexpr uint32_t kCameraPositionField = 0xF0;
 
+// What the menu rule reads: in mode 1 a car in the host's yard is a menu to
+// the player (hostObject1 + 8 is 0, hostObject2 + 0x78 is 1 and the stage
+// name, 16-bit characters, reads "Rally Yard"); in modes 10 and 15 the host
+// block's word at + 0x130 is 1 in a menu.
+inline constexpr uint32_t kYardObject1Field = 8;
+inline constexpr uint32_t kYardObject2Field = 0x78;
+inline constexpr uint32_t kBlockMenuField = 0x130;
+
 // The host's control table: its second word points to the control records,
 // 20 bytes each from byte 48 on; a record's first word is non-zero while a
 // button is bound to that control.
@@ -65,6 +73,13 @@ inline constexpr int32_t kDriving = 1;        // a car on a stage: the only mode
 inline constexpr int32_t kMenus = 3;          // the host's menus: the overlay sits at the top
 inline constexpr int32_t kCarSetup = 13;      // a car is being set up for a stage
 inline constexpr int32_t kShiftReload = 241;  // the host re-reads its shift settings
+// Modes only RurAzu's rules tell apart. What they are is the host's; the
+// names say how the rules treat them.
+inline constexpr int32_t kStageMenu = 2;   // a menu over a stage: restart and retire act, Backspace backs out
+inline constexpr int32_t kRetireMenu = 8;  // a menu where retiring still acts
+inline constexpr int32_t kOtherMenu = 9;   // a menu to the menu rule
+inline constexpr int32_t kRaceOverlay = 10;  // racing to the race rule; a menu while the host block says so
+inline constexpr int32_t kBlockMenu = 15;    // a menu while the host block says so
 }  // namespace host_modes
 
 // Written by the host's thread and the input job; each field is one machine

@@ -12,11 +12,9 @@ constexpr uint32_t kAnyTime = 0;
 constexpr uint32_t kRaceRule = 1;
 constexpr uint32_t kMenuRule = 2;
 
-// What the menu rule reads of the host in mode 1 (a car in the host's yard,
-// which is a menu to the player) and in modes 10 and 15.
-constexpr uint32_t kObject1Field = 8;
-constexpr uint32_t kObject2Field = 0x78;
-constexpr uint32_t kBlockField = 0x130;
+using namespace host_modes;
+using namespace host_offsets;
+
 constexpr char kYardStage[] = "Rally Yard";
 constexpr size_t kYardStageLength = sizeof kYardStage - 1;
 
@@ -36,8 +34,8 @@ bool InMenuMode1() {
     const uint32_t object2 = host.hostObject2;
     // A host object not yet there tells nothing: no menu.
     if (object1 == 0 || object2 == 0) return false;
-    return platform::HostRead<uint32_t>(object1 + kObject1Field) == 0 &&
-           platform::HostRead<uint32_t>(object2 + kObject2Field) == 1 && StageIsYard(host.stageName);
+    return platform::HostRead<uint32_t>(object1 + kYardObject1Field) == 0 &&
+           platform::HostRead<uint32_t>(object2 + kYardObject2Field) == 1 && StageIsYard(host.stageName);
 }
 }  // namespace
 
@@ -47,16 +45,17 @@ bool RurAzuEngine::IsGameModeAllowed(const MenuItem& item) {
         case kAnyTime:
             return true;
         case kRaceRule:
-            if (mode == 1 || mode == 10) return true;
-            if (item.id == RURAZU_RESTART_STAGE) return mode == 2;
-            if (item.id == RURAZU_RETIRE_STAGE) return mode == 2 || mode == 8;
+            if (mode == kDriving || mode == kRaceOverlay) return true;
+            if (item.id == RURAZU_RESTART_STAGE) return mode == kStageMenu;
+            if (item.id == RURAZU_RETIRE_STAGE) return mode == kStageMenu || mode == kRetireMenu;
             return false;
         case kMenuRule:
-            if (mode == 2 || mode == 3 || mode == 8 || mode == 9) return true;
-            if (mode == 1) return InMenuMode1();
-            if (mode == 10 || mode == 15) {
+            if (mode == kStageMenu || mode == kMenus || mode == kRetireMenu || mode == kOtherMenu)
+                return true;
+            if (mode == kDriving) return InMenuMode1();
+            if (mode == kRaceOverlay || mode == kBlockMenu) {
                 const uint32_t block = Host().hostBlock;
-                return block != 0 && platform::HostRead<uint32_t>(block + kBlockField) == 1;
+                return block != 0 && platform::HostRead<uint32_t>(block + kBlockMenuField) == 1;
             }
             return false;
         default:

@@ -67,15 +67,13 @@ void ResetKeyHolders() {
     for (std::atomic<uint32_t>& holders : g_keyHolders) holders = 0;
 }
 
-void RurAzuEngine::SetActions(std::span<MenuItem* const> actions,
-                              [[maybe_unused]] const Input::SDLBackend& job) {
+void RurAzuEngine::SetActions(std::span<MenuItem* const> actions, const Input::SDLBackend& job) {
     KVT_ASSERT_JOB_THREAD(job);
     actions_.assign(actions.begin(), actions.end());
     pressStates_.assign(actions_.size(), PressState{});
 }
 
-void RurAzuEngine::SetPeers(std::span<const RurAzuEngine* const> peers,
-                            [[maybe_unused]] const Input::SDLBackend& job) {
+void RurAzuEngine::SetPeers(std::span<const RurAzuEngine* const> peers, const Input::SDLBackend& job) {
     KVT_ASSERT_JOB_THREAD(job);
     peers_.assign(peers.begin(), peers.end());
 }
@@ -125,7 +123,8 @@ bool RurAzuEngine::SendActionDown(Input::SDLBackend& job, PressState& record, Me
         const auto key = static_cast<uint16_t>(item.extra);
         if (KeyDown(job, key) && ++record.sendCount == 1) ++Holders(key);
         record.lastSendTime = job.lastTick();
-        if (item.extra == kVkBack && record.sendCount == 1 && ReadGameMode() == 2) KeyTap(job, kVkEscape);
+        if (item.extra == kVkBack && record.sendCount == 1 && ReadGameMode() == host_modes::kStageMenu)
+            KeyTap(job, kVkEscape);
         return true;
     }
     switch (item.id) {
@@ -226,12 +225,12 @@ void RurAzuEngine::LetGoUnseen(bool (*stopRunning)(const MenuItem& item)) {
     }
 }
 
-void RurAzuEngine::DropAll([[maybe_unused]] const Input::SDLBackend& job) {
+void RurAzuEngine::DropAll(const Input::SDLBackend& job) {
     KVT_ASSERT_JOB_THREAD(job);
     for (size_t i = 0; i < pressStates_.size(); ++i) DropPressed(pressStates_[i], *actions_[i]);
 }
 
-void RurAzuEngine::OnJobEnding([[maybe_unused]] const Input::SDLBackend& job) {
+void RurAzuEngine::OnJobEnding(const Input::SDLBackend& job) {
     KVT_ASSERT_JOB_THREAD(job);
     ServeReleaseRequest();
     LetGoUnseen(&AnyBinding);
