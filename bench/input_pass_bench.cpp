@@ -28,7 +28,7 @@ public:
     explicit MatchingListener(std::vector<std::string> bindings) : bindings_(std::move(bindings)) {}
     void OnTick() override {}
     void OnInputEvent(const SDL_Event& event) override {
-        const char* text = Input::MakeBindingText(event);
+        const char* text = Job().Texts().Make(event);
         for (const std::string& binding : bindings_)
             if (std::strcmp(binding.c_str(), text) == 0) ++matches;
     }

@@ -108,13 +108,14 @@ bool GearGateEngine::OnInputEvent(const SDL_Event& event, Input::SDLBackend& job
     KVT_ASSERT_JOB_THREAD(job);
     bool matched = false;
     bool toggle = false;
+    Input::BindingTexts& texts = job.Texts();
     {
         kvt::MutexLock lock(lock_);
         if (event.type == SDL_EVENT_JOYSTICK_REMOVED) state_.pressed.fill(0);
         for (int i = 0; i < shifter_rows::kCount; ++i) {
             const MenuItem* row = rows_[static_cast<size_t>(i)];
             if (!row) continue;
-            switch (Input::MatchBinding(*row, event)) {
+            switch (texts.Match(*row, event)) {
                 case Input::BindingMatch::Press:
                     state_.pressed[static_cast<size_t>(i)] = 1;
                     matched = true;

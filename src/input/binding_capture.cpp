@@ -33,7 +33,7 @@ bool BindingCapture::OnInputEvent(const SDL_Event& event, SDLBackend& backend,
     if (!press) return false;
     // The text is taken before the end is claimed: a time-out in between
     // leaves the item as it was.
-    const std::string text = MakeBindingText(event);
+    const std::string text = backend.Texts().Make(event);
     if (!waiting_.compare_exchange_strong(item, nullptr)) return false;
     if (prepare) prepare(*item);
     item->SetValue(text);

@@ -4,36 +4,14 @@
 
 #include <cstdio>
 #include <cstring>
-#include <tuple>
 
+#include "core/menu_item.h"
 #include "core/plugin_base.h"
 #include "input/sdl_backend.h"
 
 namespace Input {
 namespace {
 constexpr size_t kBufferSize = kMaxBindingText + 1;
-
-// Each kind keeps its last text and what it was made from, so a repeated
-// input costs a comparison.
-template <typename... Parts>
-struct TextCache {
-    std::tuple<Parts...> parts{};
-    bool made = false;
-    char text[kBufferSize] = {};
-    // True when the text has to be made for these parts (they are kept).
-    bool Renew(Parts... now) {
-        const std::tuple<Parts...> wanted{now...};
-        if (made && wanted == parts) return false;
-        made = true;
-        parts = wanted;
-        return true;
-    }
-};
-TextCache<SDL_JoystickID, int> g_button;
-TextCache<SDL_JoystickID, int, int> g_hat;
-TextCache<int> g_key;
-TextCache<SDL_JoystickID, int> g_hatPrefix;
-TextCache<SDL_JoystickID> g_name;
 
 // The opened joystick's name, as the binding texts use it.
 const char* OpenedName(SDL_JoystickID id) {
@@ -43,52 +21,74 @@ const char* OpenedName(SDL_JoystickID id) {
 }
 }  // namespace
 
-const char* MakeBindingText(const SDL_Event& event) {
+template <typename... Parts>
+bool BindingTexts::Cache<Parts...>::Renew(Parts... now) {
+    const std::tuple<Parts...> wanted{now...};
+    if (made && wanted == parts) return false;
+    made = true;
+    parts = wanted;
+    return true;
+}
+
+const char* BindingTexts::Make(const SDL_Event& event) {
     if (event.type == SDL_EVENT_JOYSTICK_HAT_MOTION) {
         const SDL_JoyHatEvent& hat = event.jhat;
-        if (g_hat.Renew(hat.which, hat.hat, hat.value))
-            std::snprintf(g_hat.text, kBufferSize, "H%d.%d %s", hat.hat, hat.value, OpenedName(hat.which));
-        return g_hat.text;
+        if (hat_.Renew(hat.which, hat.hat, hat.value))
+            std::snprintf(hat_.text, kBufferSize, "H%d.%d %s", hat.hat, hat.value, OpenedName(hat.which));
+        return hat_.text;
     }
     if (event.type == SDL_EVENT_KEY_DOWN || event.type == SDL_EVENT_KEY_UP) {
         const int key = static_cast<int>(event.key.scancode);
-        if (g_key.Renew(key)) std::snprintf(g_key.text, kBufferSize, "K%d Keyboard", key);
-        return g_key.text;
+        if (key_.Renew(key)) std::snprintf(key_.text, kBufferSize, "K%d Keyboard", key);
+        return key_.text;
     }
     if (event.type >= SDL_EVENT_JOYSTICK_BUTTON_DOWN) {
         const SDL_JoyButtonEvent& button = event.jbutton;
-        if (g_button.Renew(button.which, button.button))
-            std::snprintf(g_button.text, kBufferSize, "#%d %s", button.button, OpenedName(button.which));
-        return g_button.text;
+        if (button_.Renew(button.which, button.button))
+            std::snprintf(button_.text, kBufferSize, "#%d %s", button.button, OpenedName(button.which));
+        return button_.text;
     }
     return "";
 }
 
-const char* HatPrefixText(const SDL_Event& event) {
+const char* BindingTexts::HatPrefix(const SDL_Event& event) {
     const SDL_JoyHatEvent& hat = event.jhat;
-    if (g_hatPrefix.Renew(hat.which, hat.hat)) std::snprintf(g_hatPrefix.text, kBufferSize, "H%d.", hat.hat);
-    return g_hatPrefix.text;
+    if (hatPrefix_.Renew(hat.which, hat.hat)) std::snprintf(hatPrefix_.text, kBufferSize, "H%d.", hat.hat);
+    return hatPrefix_.text;
 }
 
-const char* ControllerNameText(SDL_JoystickID id) {
-    if (g_name.Renew(id)) std::snprintf(g_name.text, kBufferSize, "%s", OpenedName(id));
-    return g_name.text;
+const char* BindingTexts::ControllerName(SDL_JoystickID id) {
+    if (name_.Renew(id)) std::snprintf(name_.text, kBufferSize, "%s", OpenedName(id));
+    return name_.text;
 }
 
-BindingMatch MatchBinding(std::string_view binding, const SDL_Event& event) {
-    if (binding.empty()) return BindingMatch::None;
+BindingTexts::EventTexts BindingTexts::TextsOf(const SDL_Event& event) {
     switch (event.type) {
         case SDL_EVENT_JOYSTICK_BUTTON_DOWN:
         case SDL_EVENT_KEY_DOWN:
-            return binding == MakeBindingText(event) ? BindingMatch::Press : BindingMatch::None;
         case SDL_EVENT_JOYSTICK_BUTTON_UP:
         case SDL_EVENT_KEY_UP:
-            return binding == MakeBindingText(event) ? BindingMatch::Release : BindingMatch::None;
+            return {Make(event), nullptr, nullptr};
         case SDL_EVENT_JOYSTICK_HAT_MOTION:
-            if (event.jhat.value != SDL_HAT_CENTERED && binding == MakeBindingText(event))
-                return BindingMatch::Press;
-            return binding.rfind(HatPrefixText(event), 0) == 0 &&
-                           DevicePart(binding) == ControllerNameText(event.jhat.which)
+            return {Make(event), HatPrefix(event), ControllerName(event.jhat.which)};
+        default:
+            return {nullptr, nullptr, nullptr};
+    }
+}
+
+BindingMatch BindingTexts::Compare(std::string_view binding, const SDL_Event& event,
+                                   const EventTexts& texts) {
+    if (binding.empty() || !texts.text) return BindingMatch::None;
+    switch (event.type) {
+        case SDL_EVENT_JOYSTICK_BUTTON_DOWN:
+        case SDL_EVENT_KEY_DOWN:
+            return binding == texts.text ? BindingMatch::Press : BindingMatch::None;
+        case SDL_EVENT_JOYSTICK_BUTTON_UP:
+        case SDL_EVENT_KEY_UP:
+            return binding == texts.text ? BindingMatch::Release : BindingMatch::None;
+        case SDL_EVENT_JOYSTICK_HAT_MOTION:
+            if (event.jhat.value != SDL_HAT_CENTERED && binding == texts.text) return BindingMatch::Press;
+            return binding.starts_with(texts.hatPrefix) && DevicePart(binding) == texts.hatDevice
                        ? BindingMatch::Release
                        : BindingMatch::None;
         default:
@@ -96,8 +96,14 @@ BindingMatch MatchBinding(std::string_view binding, const SDL_Event& event) {
     }
 }
 
-BindingMatch MatchBinding(const MenuItem& binding, const SDL_Event& event) {
-    return binding.WithText([&](std::string_view text) { return MatchBinding(text, event); });
+BindingMatch BindingTexts::Match(std::string_view binding, const SDL_Event& event) {
+    return Compare(binding, event, TextsOf(event));
+}
+
+BindingMatch BindingTexts::Match(const MenuItem& binding, const SDL_Event& event) {
+    const EventTexts texts = TextsOf(event);
+    if (!texts.text) return BindingMatch::None;
+    return binding.WithText([&](std::string_view text) { return Compare(text, event, texts); });
 }
 
 std::string GetJoystickNameById(SDL_JoystickID id) {

@@ -9,6 +9,7 @@
 
 #include <string>
 #include <string_view>
+#include <tuple>
 
 class CPluginBase;
 class MenuItem;
@@ -19,25 +20,56 @@ namespace Input {
 inline constexpr size_t kMaxBindingText = 127;
 inline constexpr const char* kKeyboardDevice = "Keyboard";
 
-// The event's binding text (empty for axes and anything unbindable). The
-// texts live in per-kind buffers that are reformatted only when the input
-// differs from the last one: the job's thread only.
-const char* MakeBindingText(const SDL_Event& event);
-// For a centred hat: the prefix "H<hat>." every binding of that hat starts
-// with, and the controller's name alone. The job's thread only.
-const char* HatPrefixText(const SDL_Event& event);
-const char* ControllerNameText(SDL_JoystickID id);
-
 // What an event does to one binding: a down (or a hat pushed to exactly that
 // position) presses it, an up releases it, and a hat leaving a position
 // releases it: centred, a hat releases every binding of it on that
 // controller; moved to another position, every binding of another position.
-// Axes never match. The job's thread only (the texts' caches).
+// Axes never match.
 enum class BindingMatch { None, Press, Release };
-BindingMatch MatchBinding(std::string_view binding, const SDL_Event& event);
-// The same for a binding line's text, read in place under its lock: the
-// one rule both engines press and release by.
-BindingMatch MatchBinding(const MenuItem& binding, const SDL_Event& event);
+
+// The texts events make and the one matcher both engines press and release
+// by. Each kind of text keeps the last one made and what it was made from,
+// so a repeated input costs a comparison; the texts handed out live until
+// the next call. The input job owns one, for its thread (SDLBackend::Texts).
+class BindingTexts {
+public:
+    // The event's binding text (empty for axes and anything unbindable).
+    const char* Make(const SDL_Event& event);
+    // For a hat: the prefix "H<hat>." every binding of that hat starts with,
+    // and the controller's name alone.
+    const char* HatPrefix(const SDL_Event& event);
+    const char* ControllerName(SDL_JoystickID id);
+
+    BindingMatch Match(std::string_view binding, const SDL_Event& event);
+    // The same for a binding line's text, read in place under its lock; the
+    // event's texts are made before the lock is taken.
+    BindingMatch Match(const MenuItem& binding, const SDL_Event& event);
+
+private:
+    template <typename... Parts>
+    struct Cache {
+        std::tuple<Parts...> parts{};
+        bool made = false;
+        char text[kMaxBindingText + 1] = {};
+        // True when the text has to be made for these parts (they are kept).
+        bool Renew(Parts... now);
+    };
+    // The texts an event is matched by: its own, and for a hat its prefix and
+    // controller (null for other events).
+    struct EventTexts {
+        const char* text;
+        const char* hatPrefix;
+        const char* hatDevice;
+    };
+    EventTexts TextsOf(const SDL_Event& event);
+    static BindingMatch Compare(std::string_view binding, const SDL_Event& event, const EventTexts& texts);
+
+    Cache<SDL_JoystickID, int> button_;
+    Cache<SDL_JoystickID, int, int> hat_;
+    Cache<int> key_;
+    Cache<SDL_JoystickID, int> hatPrefix_;
+    Cache<SDL_JoystickID> name_;
+};
 
 // SDL's name for a joystick, also before it is opened; empty when none.
 std::string GetJoystickNameById(SDL_JoystickID id);

@@ -283,13 +283,18 @@ void SDLBackend::HoldBackUntilReleased(const char* bindingText) {
     std::snprintf(heldBack_, sizeof heldBack_, "%s", bindingText);
 }
 
+BindingTexts& SDLBackend::Texts() {
+    KVT_ASSERT_JOB_THREAD(*this);
+    return texts_;
+}
+
 bool SDLBackend::HeldBack(const SDL_Event& event) {
     if (heldBack_[0] == '\0') return false;
     if (event.type == SDL_EVENT_JOYSTICK_REMOVED) {
         heldBack_[0] = '\0';  // its release will never come
         return false;
     }
-    switch (MatchBinding(heldBack_, event)) {
+    switch (texts_.Match(heldBack_, event)) {
         case BindingMatch::Press:
             return true;
         case BindingMatch::Release:

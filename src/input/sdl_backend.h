@@ -70,6 +70,9 @@ public:
     // benchmark running passes itself): listener work from any other thread
     // must not touch what the passes touch.
     bool OnJobThread() const { return passThread_ == SDL_GetCurrentThreadID(); }
+    // The texts events make and the binding matcher: the job's thread only
+    // (checked in the test build).
+    BindingTexts& Texts();
     // The keyboard reader, null until the first RequestStart.
     InputDI* Keyboard() const { return keyboard_; }
     // The joysticks the job holds open, in the order it opened them.
@@ -121,6 +124,7 @@ private:
     bool passesRan_ = false;
     // The binding text of the input that ended the last capture, while held.
     char heldBack_[kMaxBindingText + 1] = {};
+    BindingTexts texts_;
     uint32_t captureEnds_ = 0;
 
     std::atomic<InputDI*> keyboard_{nullptr};

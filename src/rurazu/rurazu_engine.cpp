@@ -276,10 +276,11 @@ void RurAzuEngine::OnInputEvent(const SDL_Event& event, Input::SDLBackend& job) 
     // of a record neither held nor running would send ignition off or a seat
     // stop. Centring it releases every direction, as a button's up does.
     const bool hatSlid = event.type == SDL_EVENT_JOYSTICK_HAT_MOTION && event.jhat.value != SDL_HAT_CENTERED;
+    Input::BindingTexts& texts = job.Texts();
     for (size_t i = 0; i < pressStates_.size(); ++i) {
         PressState& record = pressStates_[i];
         MenuItem& item = *actions_[i];
-        switch (Input::MatchBinding(item, event)) {
+        switch (texts.Match(item, event)) {
             case Input::BindingMatch::Press:
                 PressAction(job, record, item, fromKeyboard);
                 break;

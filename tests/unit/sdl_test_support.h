@@ -28,7 +28,7 @@ public:
         ticks.push_back(backend ? backend->lastTick() : 0);
     }
     void OnInputEvent(const SDL_Event& event) override {
-        const std::string text = Input::MakeBindingText(event);
+        const std::string text = backend ? backend->Texts().Make(event) : texts_.Make(event);
         std::lock_guard<std::mutex> lock(mutex_);
         if (event.type == SDL_EVENT_JOYSTICK_BUTTON_DOWN) texts.push_back("down " + text);
         if (event.type == SDL_EVENT_JOYSTICK_BUTTON_UP) texts.push_back("up " + text);
@@ -71,6 +71,7 @@ public:
     int disconnects = 0;
 
 private:
+    Input::BindingTexts texts_;
     std::mutex mutex_;
 };
 
