@@ -609,6 +609,14 @@ TEST_F(ShifterEngine, ACarSetUpTakesTheCarsGearsTypeAndClutchAndTellsTheHost) {
         << "H-pattern: the fixed setting, not the cache's no-clutch";
     platform::sim::TakeSentMessages();
 
+    // A toggle tells the host too.
+    shifter->engine.driving = false;
+    g_settings->shifterType = 0;
+    shifter->engine.ToggleShifterType(job);
+    sent = platform::sim::TakeSentMessages();
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].data, (std::vector<uint8_t>{0, 0, 0, 0})) << "toggled to H-pattern";
+
     // Switched off, a set-up only lets go.
     g_settings->gearGateEnabled = false;
     shifter->engine.ChangeState([&](GearState& s) { s.topGear = 6; });
