@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "config/setting.h"
-#include "core/setting_id.h"
 #include "core/host_locations.h"
+#include "core/setting_id.h"
 #include "core/vr_bridge.h"
 #include "input/sdl_backend.h"
 #include "platform/modules.h"
@@ -227,6 +227,15 @@ TEST_F(RurAzuEngine, ShortAndLongOnOneButtonAreToldApartByTheHoldLength) {
     while (job.lastTick() - t0 < 2000) Pass();
     Button(2, false);
     EXPECT_EQ(Keys(t0), (std::vector<std::string>{"+1B@1525", "-1B@1525"}));
+    // The same for a Short action on the first page and a Long one on the second.
+    Bind(RURAZU_SPACE, "#4 Test Pad", 1);
+    Bind(RURAZU_F1, "#4 Test Pad", 2);
+    Pass(40);
+    Button(4, true);
+    t0 = job.lastTick();
+    while (job.lastTick() - t0 < 2000) Pass();
+    Button(4, false);
+    EXPECT_EQ(Keys(t0), (std::vector<std::string>{"+70@1525", "-70@1525"}));
     // An Instant action on the same button holds no delayed one back.
     Bind(RURAZU_UP, "#3 Test Pad", 0);
     Bind(RURAZU_DOWN, "#3 Test Pad", 1);
