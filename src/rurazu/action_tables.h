@@ -15,7 +15,10 @@ struct RurAzuAction {
 
 // What a special action's line keeps as its key code.
 inline constexpr int32_t kSpecialAction = -1;
-inline constexpr const char* kActionHint = "[ENTER] Bind [DEL] Unbind [< >] Delay Instant/=Short/==Long";
+inline constexpr const char* kActionHint =
+    "[ENTER] Bind [DEL] Unbind [< >] Delay Instant/=Short/==Long [R] Rule any/race/menu";
+// The typed key that steps a bound row's game-mode rule.
+inline constexpr char kRuleKey = 'R';
 inline constexpr const char* kSwitchLabel = "RurAzu";
 inline constexpr const char* kSwitchDescription = "[< >] Enable/Disable control mapping";
 

@@ -18,6 +18,8 @@ namespace rurazu_timing {
 // Delays by a binding's delay mark: Instant, Short, Long.
 inline constexpr uint32_t kHoldTimes[] = {0, 750, 1500};
 inline constexpr uint32_t kMaxDelayMark = 2;
+// Game-mode rules: 0 any time, 1 in a race, 2 in a menu.
+inline constexpr uint32_t kMaxRuleMark = 2;
 inline constexpr uint32_t kFirstRepeatMs = 500;
 inline constexpr uint32_t kRepeatMs = 25;
 // A delayed action fires this long after its hold time.

@@ -53,6 +53,10 @@ bool KVTRurazuBase::HandleMenuInput(int32_t* selected, char textKey, bool* up, b
     if (!item) return false;
 
     if (!left && !right) {
+        if (item->group == KEYBIND && (textKey == kRuleKey || textKey == kRuleKey + ('a' - 'A'))) {
+            StepRule(*item);
+            return true;
+        }
         if (item->group == KEYBIND && textKey == 0 && !*up && !*down && !select) {
             // Clearing is no change the player has to save.
             if (!item->TextValue().empty() && platform::AsyncKeyDown(kVkDelete)) {
@@ -80,6 +84,13 @@ bool KVTRurazuBase::HandleMenuInput(int32_t* selected, char textKey, bool* up, b
     }
     if (select) StartCapture(item);
     return true;
+}
+
+void KVTRurazuBase::StepRule(MenuItem& item) {
+    // Like the delay, a rule belongs to a binding: an unbound row shows none.
+    if (!item.enabled || !PageEnabled() || item.TextValue().empty()) return;
+    item.contextMark = (item.contextMark + 1) % (rurazu_timing::kMaxRuleMark + 1);
+    TheMenuBook().unsavedChanges = true;
 }
 
 float KVTRurazuBase::DrawMenuItem(int32_t, MenuItem* item, int32_t, int32_t, float x, float y,

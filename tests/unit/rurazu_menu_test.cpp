@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "config/setting.h"
-#include "core/setting_id.h"
 #include "core/host_locations.h"
+#include "core/setting_id.h"
 #include "input/sdl_backend.h"
 #include "platform/platform.h"
 #include "platform/sim/sim_keyboard.h"
@@ -214,6 +214,32 @@ TEST_F(RurAzuMenu, RightRaisesTheDelayOfABoundLineUpToLong) {
         control->HandlePluginInput(0, 0, 0, 1, 0, 0);
         EXPECT_EQ(up->delayMark, expected) << "Left lowers to Instant and stays";
     }
+}
+
+TEST_F(RurAzuMenu, TypingROnABoundRowStepsItsRuleAndShowsIt) {
+    MenuItem* up = Line(kUpLine);
+    control->selectedIndex = kUpLine;
+    control->HandlePluginInput('r', 0, 0, 0, 0, 0);
+    EXPECT_EQ(up->contextMark, 0u) << "an unbound row has no rule to change";
+    EXPECT_FALSE(g_settings->unsavedChanges);
+    up->SetValue("#1 KVT Wheel");
+    const struct {
+        char typed;
+        uint32_t rule;
+        const char* shown;
+    } steps[] = {{'r', 1, "#1 KVT Wheel [race]"},
+                 {'R', 2, "#1 KVT Wheel [menu]"},
+                 {'x', 2, "#1 KVT Wheel [menu]"},
+                 {'r', 0, "#1 KVT Wheel "}};
+    for (const auto& step : steps) {
+        control->HandlePluginInput(static_cast<uint8_t>(step.typed), 0, 0, 0, 0, 0);
+        EXPECT_EQ(up->contextMark, step.rule) << step.typed;
+        EXPECT_EQ(Row(92), (std::vector<std::string>{"Up", step.shown})) << step.typed;
+    }
+    EXPECT_TRUE(g_settings->unsavedChanges);
+    control->HandlePluginInput('r', 0, 0, 0, 0, 0);
+    g_settings->SaveAllSettings();
+    EXPECT_EQ(g_settings->ini.GetInt("KeyBind", "RURAZU_UP_GAMEMODE", -1), 1) << "saved with the rest";
 }
 
 TEST_F(RurAzuMenu, SaveSettingsStillSavesWhileARurAzuPageIsShown) {

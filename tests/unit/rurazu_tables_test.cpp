@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "config/setting.h"
-#include "core/setting_id.h"
 #include "core/host_locations.h"
+#include "core/setting_id.h"
 #include "input/sdl_backend.h"
 #include "plugin/kvt_control.h"
 #include "rurazu/rurazu_pages.h"
@@ -87,7 +87,8 @@ TEST_F(RurAzuPages, KeyActionsCarryTheirKeyAndSpecialOnesDoNot) {
     EXPECT_EQ(onOff->description, "[< >] Enable/Disable control mapping");
     EXPECT_NE(onOff->group, KEYBIND);
 
-    const std::string hint = "[ENTER] Bind [DEL] Unbind [< >] Delay Instant/=Short/==Long";
+    const std::string hint =
+        "[ENTER] Bind [DEL] Unbind [< >] Delay Instant/=Short/==Long [R] Rule any/race/menu";
     struct Expected {
         int32_t id;
         int32_t type;
