@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "core/log.h"
+#include "core/version.h"
 #include "platform/platform.h"
 
 namespace {
@@ -33,9 +34,15 @@ std::string HostPath(std::string relative) {
     return g_paths.hostDirectory + relative;
 }
 
+void OpenPluginLog() {
+    OpenLog(Paths().logFile);
+    // Whatever a player sends in, the log says which build wrote it.
+    LogLine("KVT Controls " KVT_VERSION);
+}
+
 void OnLibraryLoad() {
     ComputePaths();
-    OpenLog(Paths().logFile);
+    OpenPluginLog();
 }
 
 void OnLibraryUnload() {

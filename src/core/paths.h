@@ -20,5 +20,8 @@ void ComputePaths();
 std::string HostPath(std::string relative);
 
 // Library load and unload: paths, then the log (truncated).
+// Opens (and truncates) KVTControls.log in the plug-in folder; its first line
+// names the plug-in's version.
+void OpenPluginLog();
 void OnLibraryLoad();
 void OnLibraryUnload();

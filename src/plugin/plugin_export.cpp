@@ -18,7 +18,7 @@ extern "C" IPlugin* KVT_CreatePlugin(IHostGame* game) {
     }
     // On the very first start the folder did not exist when the library was
     // loaded, so the log could not be opened then; this start is logged too.
-    if (!LogIsOpen()) OpenLog(Paths().logFile);
+    if (!LogIsOpen()) OpenPluginLog();
     try {
         g_instance = new KVTControl(game);
     } catch (...) {

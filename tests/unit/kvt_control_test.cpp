@@ -9,10 +9,10 @@
 #include <memory>
 
 #include "config/setting.h"
-#include "core/setting_id.h"
 #include "core/host_locations.h"
 #include "core/log.h"
 #include "core/paths.h"
+#include "core/setting_id.h"
 #include "geargate/shifter_page.h"
 #include "input/sdl_backend.h"
 #include "platform/sim/sim_platform.h"
@@ -105,7 +105,10 @@ TEST_F(MainObject, FirstStartInANewGameFolderIsLoggedToo) {
     OnLibraryLoad();  // the folder is missing, so the log cannot open here
     scratch.WriteFile(scratch.pluginFolder() / "KVTControls.ini", "[Main]\nVerboseLogEnabled = true\n");
     ASSERT_NE(Create(), nullptr);
-    EXPECT_NE(scratch.LogText().find("] KVTControl 5.2.26.0 created\r\n"), std::string::npos);
+    const std::string log = scratch.LogText();
+    EXPECT_EQ(log.substr(0, log.find("\r\n")).substr(log.find("] ") + 2), "KVT Controls 5.2.26.0")
+        << "the first line names the version";
+    EXPECT_NE(log.find("] KVTControl 5.2.26.0 created\r\n"), std::string::npos);
 }
 
 TEST_F(MainObject, ExportFailsCleanlyWhenThePluginFolderCannotBeMade) {

@@ -81,6 +81,9 @@ ScratchGame::ScratchGame() {
     std::filesystem::create_directories(root_ / "Plugins" / "KVTControls");
     platform::sim::SetHostExecutablePath((root_ / "game.exe").string());
     OnLibraryLoad();
+    // Opened again without the version line, so a test's log holds only the
+    // lines the test caused.
+    OpenLog(Paths().logFile);
     g_verboseLog = false;
 }
 

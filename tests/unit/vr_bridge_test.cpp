@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "core/log.h"
 #include "core/paths.h"
 #include "platform/modules.h"
 #include "shared/vr_standin.h"
@@ -92,7 +93,7 @@ TEST_F(VrBridge, UnusablePluginFileIsLoggedOnceAndCountsAsNeither) {
     scratch.WriteFile(Plugins() / "KVTvrConfig.dll", "tool");
     for (bool library : {true, false}) {
         ResetVrBridge();
-        OnLibraryLoad();  // a fresh log
+        OpenLog(Paths().logFile);  // a fresh log
         if (library) {
             Install(KVT_VR_STANDIN_NO_ENTRY, "openKVTVR.dll");
         } else {
