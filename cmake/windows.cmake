@@ -2,7 +2,6 @@
 # system DLLs. Also the simulated host that loads it and the tests of the Win32
 # side that run under Wine.
 file(GLOB KVT_WIN32_SOURCES CONFIGURE_DEPENDS src/platform/win32/*.cpp)
-list(FILTER KVT_WIN32_SOURCES EXCLUDE REGEX "dll_main\\.cpp$")
 
 # The plug-in's code once, for the DLL and for the Win32 tests.
 add_library(kvt_plugin_objects OBJECT ${KVT_PLUGIN_SOURCES} ${KVT_WIN32_SOURCES})
@@ -17,7 +16,9 @@ target_compile_options(kvt_plugin_objects PRIVATE ${KVT_WARNINGS})
 target_link_libraries(kvt_plugin_objects PUBLIC SDL3::SDL3-static setupapi winmm imm32 version ole32 oleaut32
   uuid cfgmgr32 gdi32 user32 shell32 advapi32 dinput8 dxguid)
 
-add_library(KVTControls SHARED src/plugin/win32/dll_main.cpp)
+enable_language(RC)
+configure_file(src/plugin/win32/version.rc.in "${CMAKE_BINARY_DIR}/version.rc" @ONLY)
+add_library(KVTControls SHARED src/plugin/win32/dll_main.cpp "${CMAKE_BINARY_DIR}/version.rc")
 set_target_properties(KVTControls PROPERTIES PREFIX "" OUTPUT_NAME KVTControls)
 target_link_libraries(KVTControls PRIVATE kvt_plugin_objects kernel32 user32)
 target_compile_options(KVTControls PRIVATE ${KVT_WARNINGS})

@@ -28,6 +28,9 @@ for sound in Shifter_Sequential Shifter_HPattern Shifter_AutoDetect Shifter_Erro
   cp "$repo/package/sounds/$sound.wav" "$folder/$sound.wav.sample"
 done
 cp "$repo/docs/guide.md" "$folder/Guide/"
+# The DLL links these libraries in: their notices travel with it, as does ours.
+cp "$repo/LICENSE" "$folder/LICENSE.txt"
+cp "$repo/package/THIRD-PARTY-NOTICES.txt" "$folder/"
 for page in 1 2 3 4; do
   cp "$pictures/page$page.png" "$folder/Guide/pictures/"
 done

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """The player's zip holds exactly the game folder's layout: the DLL, the
-plug-in folder's samples and the guide with its pictures, nothing else; the
-DLL is the one the build made and the sounds are mono 16-bit PCM WAV."""
+plug-in folder's samples, the guide with its pictures, the licence and the
+linked libraries' notices, nothing else; the DLL is the one the build made,
+the sounds are mono 16-bit PCM WAV and the notices name every library."""
 import io
 import sys
 import wave
@@ -15,11 +16,15 @@ EXPECTED = [
     "Plugins/KVTControls/Guide/pictures/page2.png",
     "Plugins/KVTControls/Guide/pictures/page3.png",
     "Plugins/KVTControls/Guide/pictures/page4.png",
+    "Plugins/KVTControls/LICENSE.txt",
     "Plugins/KVTControls/Shifter_AutoDetect.wav.sample",
     "Plugins/KVTControls/Shifter_Error.wav.sample",
     "Plugins/KVTControls/Shifter_HPattern.wav.sample",
     "Plugins/KVTControls/Shifter_Sequential.wav.sample",
+    "Plugins/KVTControls/THIRD-PARTY-NOTICES.txt",
 ]
+# What the notices must say of each library linked into the DLL.
+NOTICES = ["Sam Lantinga", "Brodie Thiesfield", "Niels Lohmann"]
 
 
 def main(zip_path, dll_path):
@@ -45,6 +50,12 @@ def main(zip_path, dll_path):
                     failures.append(f"{name}: {sound.getnchannels()} channels, {8 * sound.getsampwidth()} bits")
         except wave.Error as error:
             failures.append(f"{name}: not a PCM WAV file ({error})")
+    if "Plugins/KVTControls/THIRD-PARTY-NOTICES.txt" in files:
+        notices = archive.read("Plugins/KVTControls/THIRD-PARTY-NOTICES.txt").decode("utf-8", "replace")
+        failures += [f"the notices lack {holder}" for holder in NOTICES if holder not in notices]
+    if "Plugins/KVTControls/LICENSE.txt" in files:
+        if "MIT License" not in archive.read("Plugins/KVTControls/LICENSE.txt").decode("utf-8", "replace"):
+            failures.append("LICENSE.txt is not the project's MIT licence")
     for name in (n for n in files if n.endswith(".png")):
         if not archive.read(name).startswith(b"\x89PNG\r\n\x1a\n"):
             failures.append(f"{name} is not a PNG picture")
