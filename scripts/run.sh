@@ -7,7 +7,19 @@
 # Extra arguments go to the simulated host's runner (e.g. --png frame.png).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# A fresh machine spends minutes here: say what is going on.
+echo "run: installing what the project needs and building SDL3 once (scripts/setup.sh; minutes on a fresh machine)..."
 scripts/setup.sh >/dev/null
+echo "run: building KVTControls.dll and the simulated host (cmake --preset windows)..."
 cmake --preset windows >/dev/null
 cmake --build --preset windows >/dev/null
-exec scripts/run_simhost.sh tools/simhost/demo.kvts "$@"
+echo "run: playing the demo session tools/simhost/demo.kvts in the simulated host..."
+status=0
+scripts/run_simhost.sh tools/simhost/demo.kvts "$@" || status=$?
+game=build/run
+if [ -d "$game" ]; then
+  echo "run: the game folder the demo played in: $game/"
+  echo "run:   the plug-in's log:       $game/Plugins/KVTControls/KVTControls.log"
+  echo "run:   the settings it saved:   $game/Plugins/KVTControls/KVTControls.ini"
+fi
+exit "$status"
