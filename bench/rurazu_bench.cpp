@@ -1,6 +1,7 @@
 // What the RurAzu pages cost the game: the per-pass tick of the three pages
 // with every action bound and a few held (bars moving, one key repeating),
-// and the drawing of a full RurAzu menu page, each with its heap allocations.
+// the drawing of a full RurAzu menu page and of the pages' status line, each
+// with its heap allocations.
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -8,6 +9,7 @@
 #include "alloc_counter.h"
 #include "bench_game.h"
 #include "core/setting_id.h"
+#include "input/input_status.h"
 #include "platform/sim/sim_messages.h"
 #include "rurazu/rurazu_pages.h"
 
@@ -73,5 +75,28 @@ void BM_DrawRurAzuPage(benchmark::State& state) {
     state.counters["allocs/frame"] = double(allocations) / double(state.iterations());
 }
 BENCHMARK(BM_DrawRurAzuPage);
+
+// The pages' status line as each frame writes it: the last input, and every
+// binding line asked whether its controller is connected (one is not).
+void BM_StatusLine(benchmark::State& state) {
+    RurAzuRig rig;
+    Input::InputStatus status;
+    status.RefreshControllers();
+    status.NoteInput("#3 Bench Wheel");
+    rig.control->FindItem(RURAZU_F9)->SetValue("#0 Missing Box");
+    char line[256];
+    Input::WriteStatusLine(status, line, sizeof line);
+    if (std::string(line) != "Last input: #3 Bench Wheel   Not connected: Missing Box")
+        state.SkipWithError(line);
+    uint64_t allocations = 0;
+    for (auto _ : state) {
+        const uint64_t before = AllocationCount();
+        Input::WriteStatusLine(status, line, sizeof line);
+        benchmark::DoNotOptimize(line);
+        allocations += AllocationCount() - before;
+    }
+    state.counters["allocs/frame"] = double(allocations) / double(state.iterations());
+}
+BENCHMARK(BM_StatusLine);
 
 }  // namespace

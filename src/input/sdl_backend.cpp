@@ -172,6 +172,7 @@ int SDLBackend::Run() {
     SDL_SetJoystickEventsEnabled(true);
     RefreshHostLocations();
     ConnectBoundDevices(false, true);
+    status_.RefreshControllers();
 
     while (!stopping_ && ReadGameMode() != host_modes::kMenus) platform::SleepMs(kMenuWaitStepMs);
     platform::SleepMs(kSettleMs);
@@ -207,6 +208,7 @@ void SDLBackend::LetListenersGo() {
 
 void SDLBackend::CloseSdl() {
     stopping_ = true;
+    status_.Forget();
     if (!sdlStarted_) return;
     sdlStarted_ = false;
     Verbose("SDL subsystems closing...");
@@ -250,6 +252,8 @@ bool SDLBackend::RunPass() {
                 }
             }
         }
+        if (event.type == SDL_EVENT_JOYSTICK_ADDED || event.type == SDL_EVENT_JOYSTICK_REMOVED)
+            status_.RefreshControllers();
         Deliver(event);
     }
 
@@ -269,6 +273,9 @@ bool SDLBackend::RunPass() {
 }
 
 void SDLBackend::Deliver(const SDL_Event& event) {
+    const bool press = event.type == SDL_EVENT_JOYSTICK_BUTTON_DOWN || event.type == SDL_EVENT_KEY_DOWN ||
+                       (event.type == SDL_EVENT_JOYSTICK_HAT_MOTION && event.jhat.value != SDL_HAT_CENTERED);
+    if (press) status_.NoteInput(texts_.Make(event));
     if (HeldBack(event)) return;
     const uint32_t captureEnds = captureEnds_;
     for (SDLListener* listener : listeners_) {

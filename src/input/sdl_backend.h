@@ -18,6 +18,7 @@
 #include "input/binding_text.h"
 #include "input/device_locks.h"
 #include "input/input_di.h"
+#include "input/input_status.h"
 #include "input/sdl_listener.h"
 
 namespace Input {
@@ -73,6 +74,8 @@ public:
     // The texts events make and the binding matcher: the job's thread only
     // (checked in the test build).
     BindingTexts& Texts();
+    // What the job has seen, for the pages' status line and the log.
+    const InputStatus& Status() const { return status_; }
     // The keyboard reader, null until the first RequestStart.
     InputDI* Keyboard() const { return keyboard_; }
     // The joysticks the job holds open, in the order it opened them.
@@ -125,6 +128,7 @@ private:
     // The binding text of the input that ended the last capture, while held.
     char heldBack_[kMaxBindingText + 1] = {};
     BindingTexts texts_;
+    InputStatus status_;
     uint32_t captureEnds_ = 0;
 
     std::atomic<InputDI*> keyboard_{nullptr};

@@ -3,9 +3,9 @@
 #include "plugin/kvt_control.h"
 
 #include "config/setting.h"
-#include "core/setting_id.h"
 #include "core/host_locations.h"
 #include "core/log.h"
+#include "core/setting_id.h"
 #include "geargate/shifter_page.h"
 #include "input/sdl_backend.h"
 #include "platform/host_memory.h"
@@ -24,6 +24,8 @@ constexpr float kDescriptionGap = 3.0f;
 constexpr float kCreditsGap = 4.0f;
 // The host-binding warning flips between its two colours this often.
 constexpr uint32_t kWarningBlinkMs = 1500;
+// Room for the status line: the last input and a few missing controllers.
+constexpr size_t kStatusLineSize = 256;
 constexpr const char* kPluginCredits =
     "KVT Controls: RurAzu controller keys and GearGate shifter by the KVT Controls team";
 constexpr const char* kGearGateCredits =
@@ -151,6 +153,12 @@ void KVTControl::OnGameModeChange() {
     try {
         RefreshHostLocations();
         RefreshCarObject();
+        const Input::InputStatus& status = Input::GetBackend().Status();
+        if (!missingLogged_ && status.ControllersKnown()) {
+            // Once a start, as soon as the job has read the controllers.
+            missingLogged_ = true;
+            Input::LogMissingControllers(status);
+        }
         const int32_t mode = ReadGameMode();
         if (mode == Once().lastGameMode) return;
         if (mode == host_modes::kMenus) {
@@ -205,8 +213,11 @@ void KVT_THISCALL KVTControl::DrawPluginPage() {
             warned = true;
         }
         const bool gearGateShown = page && page == shifterPage;
-        game->WriteText(kMenuX, y + (warned ? kMenuLineHeight : kCreditsGap),
-                        gearGateShown ? kGearGateCredits : kPluginCredits);
+        const float creditsY = y + (warned ? kMenuLineHeight : kCreditsGap);
+        game->WriteText(kMenuX, creditsY, gearGateShown ? kGearGateCredits : kPluginCredits);
+        char status[kStatusLineSize];
+        Input::WriteStatusLine(Input::GetBackend().Status(), status, sizeof status);
+        game->WriteText(kMenuX, creditsY + kMenuLineHeight, status);
     } catch (...) {
         LogException("ERROR. DrawPluginPage failed.");
     }
@@ -249,6 +260,7 @@ bool KVTControl::HandleMenuInput(int32_t* selected, char textKey, bool* up, bool
     if (*selected < 0 || *selected >= static_cast<int32_t>(items.size()) || !select) return false;
     if (items[*selected]->group != SAVE_SETTINGS) return false;
     g_settings->SaveAllSettings();
+    Input::LogMissingControllers(Input::GetBackend().Status());
     return true;
 }
 

@@ -44,6 +44,8 @@ private:
 
     // This object's pages have had their first name call.
     bool pagesStarted_ = false;
+    // The missing bound controllers were logged for this start.
+    bool missingLogged_ = false;
     int warningColour_ = 0;
     uint32_t warningFlipTime_ = 0;
 };

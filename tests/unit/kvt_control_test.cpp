@@ -188,7 +188,8 @@ TEST_F(MainObject, FirstFrameDrawsTitleRootLinesDescriptionAndCredits) {
     ASSERT_EQ(game.TextsAt(description + 21).size(), 1u) << "credits four units under the description";
     const auto& last = game.calls.back();
     EXPECT_EQ(last.entry, "WriteText");
-    EXPECT_EQ(last.numbers[1], description + 21);
+    EXPECT_EQ(last.numbers[1], description + 21 + 17) << "the status line last, a line under the credits";
+    EXPECT_EQ(last.text, "Last input: none yet");
 }
 
 TEST_F(MainObject, HostHPatternBindingSwitchesGearGateOffAndWarns) {
@@ -219,18 +220,21 @@ TEST_F(MainObject, HostHPatternBindingSwitchesGearGateOffAndWarns) {
         "enabling GearGate here";
     EXPECT_NE(std::find(texts.begin(), texts.end(), warning), texts.end());
     // Under the GearGate page's eighteen lines and the description.
-    EXPECT_EQ(game.calls.back().numbers[1], 401 + 17) << "credits a full line under the warning";
+    // The credits come just before the status line, the last call.
+    EXPECT_EQ(game.calls[game.calls.size() - 2].numbers[1], 401 + 17)
+        << "credits a full line under the warning";
 }
 
 TEST_F(MainObject, WarningBlinksEveryOneAndAHalfSecondsAndGearGateHasItsOwnCredits) {
     KVTControl* control = Create();
     control->GetPluginName();
     control->DrawPluginPage();
-    const std::string pluginCredits = game.calls.back().text;
+    // The credits come just before the status line, the last call.
+    const std::string pluginCredits = game.calls[game.calls.size() - 2].text;
     control->items[0]->SetValue("[3/4] GearGate");
     game.Clear();
     control->DrawPluginPage();
-    const std::string gearGateCredits = game.calls.back().text;
+    const std::string gearGateCredits = game.calls[game.calls.size() - 2].text;
     EXPECT_NE(gearGateCredits, pluginCredits);
     EXPECT_FALSE(gearGateCredits.empty());
 
@@ -253,7 +257,8 @@ TEST_F(MainObject, WarningBlinksEveryOneAndAHalfSecondsAndGearGateHasItsOwnCredi
     EXPECT_EQ(warningColour(11501), red);
     EXPECT_EQ(warningColour(12000), red);
     EXPECT_EQ(warningColour(13002), yellow);
-    EXPECT_EQ(game.calls.back().text, gearGateCredits) << "the credits stay under the warning";
+    EXPECT_EQ(game.calls[game.calls.size() - 2].text, gearGateCredits)
+        << "the credits stay under the warning";
     platform::sim::SetTickCount(0);
 }
 

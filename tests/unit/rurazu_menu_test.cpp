@@ -242,6 +242,29 @@ TEST_F(RurAzuMenu, TypingROnABoundRowStepsItsRuleAndShowsIt) {
     EXPECT_EQ(g_settings->ini.GetInt("KeyBind", "RURAZU_UP_GAMEMODE", -1), 1) << "saved with the rest";
 }
 
+TEST_F(RurAzuMenu, TheStatusLineNamesTheLastInputAndTheMissingControllers) {
+    auto status = [&] {
+        game.Clear();
+        control->DrawPluginPage();
+        return game.calls.back().text;
+    };
+    EXPECT_EQ(status(), "Last input: none yet");
+    SDL_SetJoystickVirtualButton(handle, 2, true);
+    ASSERT_TRUE(kvt_test::WaitFor([&] { return status() == "Last input: #2 KVT Wheel"; })) << status();
+    SDL_SetJoystickVirtualButton(handle, 2, false);
+
+    Line(kUpLine)->SetValue("#1 Gone Pad");
+    Line(kUpLine + 1)->SetValue("H0.1 Gone Pad");
+    Line(kEnterLine)->SetValue("#1 KVT Wheel");
+    EXPECT_EQ(status(), "Last input: #2 KVT Wheel   Not connected: Gone Pad") << "each missing one once";
+    control->selectedIndex = 1;
+    control->HandlePluginInput(0, 0, 0, 0, 0, 1);
+    const std::string log = scratch.LogText();
+    const std::string warning = "Warning. The bound controller \"Gone Pad\" is not connected";
+    EXPECT_NE(log.find(warning), std::string::npos) << "a save names it in the log";
+    EXPECT_EQ(log.find(warning), log.rfind(warning)) << "once";
+}
+
 TEST_F(RurAzuMenu, SaveSettingsStillSavesWhileARurAzuPageIsShown) {
     Line(kUpLine)->SetValue("#1 KVT Wheel");
     Select(1);

@@ -1,0 +1,120 @@
+// The job's record of what it has seen, and the status line and log lines
+// made from it.
+#include "input/input_status.h"
+
+#include <SDL3/SDL_joystick.h>
+#include <SDL3/SDL_stdinc.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "core/log.h"
+#include "core/menu_item.h"
+
+namespace Input {
+namespace {
+template <size_t N>
+void CopyCut(std::array<char, N>& out, std::string_view text) {
+    const size_t length = std::min(text.size(), N - 1);
+    std::memcpy(out.data(), text.data(), length);
+    out[length] = '\0';
+}
+
+// A controller binding ("#3 Wheel", "H0.1 Wheel") names its device after the
+// first space; a keyboard binding names none.
+bool IsControllerBinding(std::string_view text) {
+    return !text.empty() && (text[0] == '#' || text[0] == 'H') && !DevicePart(text).empty();
+}
+}  // namespace
+
+void InputStatus::NoteInput(const char* bindingText) {
+    kvt::MutexLock lock(lock_);
+    CopyCut(lastInput_, bindingText ? bindingText : "");
+}
+
+void InputStatus::RefreshControllers() {
+    // Read before the lock: SDL takes its own.
+    std::array<Name, kMaxControllers> names{};
+    size_t count = 0;
+    int total = 0;
+    SDL_JoystickID* ids = SDL_GetJoysticks(&total);
+    for (int i = 0; ids && i < total && count < kMaxControllers; ++i) {
+        const char* name = SDL_GetJoystickNameForID(ids[i]);
+        CopyCut(names[count++], name ? name : "");
+    }
+    SDL_free(ids);
+    kvt::MutexLock lock(lock_);
+    connected_ = names;
+    connectedCount_ = count;
+    known_ = true;
+}
+
+void InputStatus::Forget() {
+    kvt::MutexLock lock(lock_);
+    lastInput_[0] = '\0';
+    connectedCount_ = 0;
+    known_ = false;
+}
+
+void InputStatus::LastInput(char* out) const {
+    kvt::MutexLock lock(lock_);
+    std::memcpy(out, lastInput_.data(), lastInput_.size());
+}
+
+bool InputStatus::ControllersKnown() const {
+    kvt::MutexLock lock(lock_);
+    return known_;
+}
+
+bool InputStatus::Connected(std::string_view controllerName) const {
+    kvt::MutexLock lock(lock_);
+    for (size_t i = 0; i < connectedCount_; ++i)
+        if (controllerName == connected_[i].data()) return true;
+    return false;
+}
+
+MissingControllers FindMissingControllers(const InputStatus& status) {
+    MissingControllers missing;
+    // Before the job has read the controllers, none is known to be missing.
+    if (!status.ControllersKnown()) return missing;
+    for (const MenuItem* line : TheMenuBook().bindingLines) {
+        std::array<char, kMaxBindingText + 1> device{};
+        const bool named = line->WithText([&](std::string_view text) {
+            if (!IsControllerBinding(text)) return false;
+            CopyCut(device, DevicePart(text));
+            return true;
+        });
+        if (!named || status.Connected(device.data())) continue;
+        const auto listed = missing.names.begin() + static_cast<std::ptrdiff_t>(missing.count);
+        if (std::find_if(missing.names.begin(), listed, [&](const auto& name) {
+                return std::strcmp(name.data(), device.data()) == 0;
+            }) != listed)
+            continue;
+        if (missing.count < MissingControllers::kMax) missing.names[missing.count++] = device;
+    }
+    return missing;
+}
+
+void WriteStatusLine(const InputStatus& status, char* out, size_t size) {
+    if (size == 0) return;
+    char last[kMaxBindingText + 1];
+    status.LastInput(last);
+    const char* named = last[0] != '\0' ? BindingKeyName(last) : nullptr;
+    const char* shown = named ? named : (last[0] != '\0' ? last : "none yet");
+    int used = std::snprintf(out, size, "Last input: %s", shown);
+    const MissingControllers missing = FindMissingControllers(status);
+    for (size_t i = 0; i < missing.count && used >= 0 && static_cast<size_t>(used) < size; ++i)
+        used += std::snprintf(out + used, size - static_cast<size_t>(used), "%s%s",
+                              i == 0 ? "   Not connected: " : ", ", missing.names[i].data());
+}
+
+void LogMissingControllers(const InputStatus& status) {
+    const MissingControllers missing = FindMissingControllers(status);
+    for (size_t i = 0; i < missing.count; ++i)
+        LogLine(std::string("Warning. The bound controller \"") + missing.names[i].data() +
+                "\" is not connected: its bindings do nothing until it is");
+}
+
+}  // namespace Input

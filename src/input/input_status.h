@@ -1,0 +1,59 @@
+// What the input job has seen, for the player: the last input as its binding
+// text, and the controllers connected now, so the pages can say which bound
+// controller is missing. The job writes it; the menu reads it every frame.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string_view>
+
+#include "input/binding_text.h"
+#include "platform/mutex.h"
+
+namespace Input {
+
+class InputStatus {
+public:
+    static constexpr size_t kMaxControllers = 16;
+
+    // The job's thread: a press of a button, hat or key.
+    void NoteInput(const char* bindingText) KVT_EXCLUDES(lock_);
+    // The job's thread (its start, every controller added or removed): SDL's
+    // controllers now.
+    void RefreshControllers() KVT_EXCLUDES(lock_);
+    // Nothing seen: the job ended.
+    void Forget() KVT_EXCLUDES(lock_);
+
+    // Into out (kMaxBindingText + 1 bytes): the last input's text, or empty.
+    void LastInput(char* out) const KVT_EXCLUDES(lock_);
+    // Whether the controllers were read since the job started.
+    bool ControllersKnown() const KVT_EXCLUDES(lock_);
+    bool Connected(std::string_view controllerName) const KVT_EXCLUDES(lock_);
+
+private:
+    using Name = std::array<char, kMaxBindingText + 1>;
+    mutable kvt::Mutex lock_;
+    Name lastInput_ KVT_GUARDED_BY(lock_){};
+    std::array<Name, kMaxControllers> connected_ KVT_GUARDED_BY(lock_){};
+    size_t connectedCount_ KVT_GUARDED_BY(lock_) = 0;
+    bool known_ KVT_GUARDED_BY(lock_) = false;
+};
+
+// The bound controllers (named by any binding line) that are not connected,
+// each once, in the order the lines name them. Allocates nothing.
+struct MissingControllers {
+    static constexpr size_t kMax = 8;
+    std::array<std::array<char, kMaxBindingText + 1>, kMax> names{};
+    size_t count = 0;
+};
+MissingControllers FindMissingControllers(const InputStatus& status);
+
+// The pages' status line, "Last input: <text>" and, when a bound controller
+// is missing, "  Not connected: <names>", into out (size bytes, cut to fit).
+// Allocates nothing: the menu draws it every frame. The host's thread.
+void WriteStatusLine(const InputStatus& status, char* out, size_t size);
+
+// One warning line in the log per bound controller that is not connected.
+void LogMissingControllers(const InputStatus& status);
+
+}  // namespace Input
