@@ -227,15 +227,16 @@ TEST_F(RurAzuEngine, ShortAndLongOnOneButtonAreToldApartByTheHoldLength) {
     while (job.lastTick() - t0 < 2000) Pass();
     Button(2, false);
     EXPECT_EQ(Keys(t0), (std::vector<std::string>{"+1B@1525", "-1B@1525"}));
-    // The same for a Short action on the first page and a Long one on the second.
-    Bind(RURAZU_SPACE, "#4 Test Pad", 1);
-    Bind(RURAZU_F1, "#4 Test Pad", 2);
+    // The same for a Long action on the first page (its first line) and a
+    // Short one on the second.
+    Bind(RURAZU_UP, "#4 Test Pad", 2);
+    Bind(RURAZU_F1, "#4 Test Pad", 1);
     Pass(40);
     Button(4, true);
     t0 = job.lastTick();
     while (job.lastTick() - t0 < 2000) Pass();
     Button(4, false);
-    EXPECT_EQ(Keys(t0), (std::vector<std::string>{"+70@1525", "-70@1525"}));
+    EXPECT_EQ(Keys(t0), (std::vector<std::string>{"+26@1525", "-26@1525"}));
     // An Instant action on the same button holds no delayed one back.
     Bind(RURAZU_UP, "#3 Test Pad", 0);
     Bind(RURAZU_DOWN, "#3 Test Pad", 1);
@@ -476,7 +477,7 @@ TEST_F(RurAzuEngine, AShortActionWaitingOnALongOneFiresOnceWhenTheLongOneLetsGo)
     EXPECT_EQ(Commands(), (std::vector<Command>{{4, -1}}));
 }
 
-TEST_F(RurAzuEngine, SeatMovesAskTheApiLevelOnceThenMoveWhileHeld) {
+TEST_F(RurAzuEngine, SeatMovesAskTheApiLevelOnceThenMoveWhileHeldAndViewActionsCallThePlugin) {
     const std::filesystem::path plugins = scratch.root() / "Plugins";
     std::filesystem::copy_file(KVT_VR_STANDIN, plugins / "openKVTVR.dll");
     ASSERT_EQ(DetectVrPlugin(), vr_states::kPlugin);
@@ -497,6 +498,16 @@ TEST_F(RurAzuEngine, SeatMovesAskTheApiLevelOnceThenMoveWhileHeld) {
     const int32_t count = takeCalls(calls, 8);
     EXPECT_EQ(std::vector<kvt_test::VrCall>(calls, calls + std::min(count, 8)),
               (std::vector<kvt_test::VrCall>{{0, 0, 0, 0}, {32, 0, 4, 0}, {32, 0, 0, 0}}));
+    Bind(RURAZU_VR_RESETVIEW, "#1 Test Pad");
+    Bind(RURAZU_VR_TOGGLEDEBUG, "#2 Test Pad");
+    for (int button : {1, 2}) {
+        Button(button, true);
+        Button(button, false);
+    }
+    const int32_t viewCount = takeCalls(calls, 8);
+    EXPECT_EQ(std::vector<kvt_test::VrCall>(calls, calls + std::min(viewCount, 8)),
+              (std::vector<kvt_test::VrCall>{{1, 0, 0, 0}, {2, 0, 0, 0}}))
+        << "reset view, then the debug toggle, through the plug-in";
     platform::ReleaseModule(standIn);
 }
 
