@@ -78,6 +78,12 @@ void Setting::LoadSettingsFile() {
     ini.Load();
     g_verboseLog = ini.GetBool("Main", "VerboseLogEnabled", false);
     delayedInitEnabled = ini.GetBool("Main", "DelayedInitEnabled", delayedInitEnabled);
+    const int32_t poll = ini.GetInt("Main", "PollIntervalMs", kMaxPollIntervalMs);
+    if (poll < 1 || poll > kMaxPollIntervalMs) {
+        LogLine("Warning. PollIntervalMs = " + std::to_string(poll) + " is not 1 to " +
+                std::to_string(kMaxPollIntervalMs) + "; " + std::to_string(kMaxPollIntervalMs) + " is used");
+    }
+    pollIntervalMs = poll < 1 || poll > kMaxPollIntervalMs ? kMaxPollIntervalMs : poll;
 }
 
 void Setting::ReadAllSettings() {

@@ -13,6 +13,8 @@ class MenuItem;
 
 namespace Config {
 
+inline constexpr int32_t kMaxPollIntervalMs = 25;
+
 class Setting {
 public:
     Setting();
@@ -32,6 +34,10 @@ public:
     std::vector<MenuItem*>& bindingItems;
     std::atomic<bool>& unsavedChanges;
     std::atomic<bool> delayedInitEnabled{true};
+    // How long the input job sleeps between passes while the game is in
+    // front: 1 to kMaxPollIntervalMs. Lower is quicker to react and costs
+    // more passes.
+    std::atomic<int32_t> pollIntervalMs{kMaxPollIntervalMs};
     std::atomic<bool> rurAzuEnabled{false};
     std::atomic<bool> gearGateEnabled{false};
     std::atomic<float> soundVolume{1.0f};

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "config/setting.h"
 #include "core/host_locations.h"
 #include "core/log.h"
 #include "core/menu_item.h"
@@ -148,6 +149,12 @@ int SDLCALL SDLBackend::JobMain(void* backend) {
     return status;
 }
 
+uint32_t SDLBackend::ForegroundSleepMs() {
+    const int32_t chosen = g_settings ? g_settings->pollIntervalMs.load() : Config::kMaxPollIntervalMs;
+    return chosen >= 1 && chosen <= Config::kMaxPollIntervalMs ? static_cast<uint32_t>(chosen)
+                                                               : kForegroundSleepMs;
+}
+
 int SDLBackend::Run() {
     Verbose("Waiting the initialization event");
     SDL_WaitSemaphore(startSignal_);
@@ -179,7 +186,7 @@ int SDLBackend::Run() {
 
     Verbose("SDL subsystems initialized");
     foregroundCheck_ = 0;
-    sleepMs_ = kForegroundSleepMs;
+    sleepMs_ = ForegroundSleepMs();
     RefreshHostLocations();
     initialized_ = true;
 
@@ -234,7 +241,7 @@ bool SDLBackend::RunPass() {
     lastTick_ = now;
     if (now - foregroundCheck_ >= kForegroundCheckMs) {
         isForeground_ = platform::ForegroundWindow() == hostWindow_;
-        sleepMs_ = isForeground_ ? kForegroundSleepMs : kBackgroundSleepMs;
+        sleepMs_ = isForeground_ ? ForegroundSleepMs() : kBackgroundSleepMs;
         foregroundCheck_ = now;
     }
 

@@ -27,6 +27,8 @@ class SDLBackend {
 public:
     // Room for keyboard changes per pass, allocated once.
     static constexpr int kKeyChangeRoom = 8;
+    // The pass's sleep while the game is in front, unless the settings ask
+    // for less ([Main] PollIntervalMs).
     static constexpr uint32_t kForegroundSleepMs = 25;
     static constexpr uint32_t kBackgroundSleepMs = 500;
     static constexpr uint32_t kForegroundCheckMs = 1000;
@@ -95,6 +97,7 @@ public:
 private:
     static int SDLCALL JobMain(void* backend);
     int Run();
+    static uint32_t ForegroundSleepMs();
     // Ends the job and shuts down what it started of SDL, once.
     void CloseSdl();
     void Deliver(const SDL_Event& event);

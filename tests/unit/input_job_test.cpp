@@ -58,6 +58,8 @@ protected:
         arena.WriteU32(gameState + offs::kGameModeField, static_cast<uint32_t>(mode));
     }
     SDL_JoystickID Attach(const char* name) { return kvt_test::AttachVirtualJoystick(name); }
+    // Settings a test may hand the job; they outlive it (TearDown stops it).
+    Config::Setting shorterPolls;
     // The test's own handle to drive a virtual controller's inputs.
     SDL_Joystick* Handle(SDL_JoystickID id) {
         SDL_Joystick* handle = SDL_OpenJoystick(id);
@@ -210,7 +212,7 @@ TEST_F(InputJob, PolicyForcesEverythingOpenForACaptureAndDisconnectsAll) {
     EXPECT_TRUE(alone.OpenJoystickIds().empty());
 }
 
-TEST_F(InputJob, BackgroundPassesComeEveryHalfSecond) {
+TEST_F(InputJob, BackgroundPassesComeEveryHalfSecondAndForegroundOnesAsTheSettingsSay) {
     StartAndWait();
     ASSERT_TRUE(kvt_test::WaitFor([&] { return listener.TickCount() > 5; }));
     platform::sim::SetForegroundWindow(0x999);
@@ -226,6 +228,19 @@ TEST_F(InputJob, BackgroundPassesComeEveryHalfSecond) {
     ASSERT_TRUE(kvt_test::WaitFor([&] { return listener.TickCount() > back + 4; }));
     ticks = listener.Ticks();
     for (size_t i = back + 1; i < ticks.size(); ++i) EXPECT_EQ(ticks[i] - ticks[i - 1], 25u) << i;
+
+    // A player's shorter [Main] PollIntervalMs takes over at the next
+    // foreground check.
+    shorterPolls.pollIntervalMs = 5;
+    g_settings = &shorterPolls;
+    ASSERT_TRUE(kvt_test::WaitFor([&] {
+        ticks = listener.Ticks();
+        return ticks.size() > 2 && ticks.back() - ticks[ticks.size() - 2] == 5;
+    }));
+    const size_t shorter = listener.TickCount();
+    ASSERT_TRUE(kvt_test::WaitFor([&] { return listener.TickCount() > shorter + 4; }));
+    ticks = listener.Ticks();
+    for (size_t i = shorter; i < ticks.size(); ++i) EXPECT_EQ(ticks[i] - ticks[i - 1], 5u) << i;
 }
 
 TEST_F(InputJob, TheHostShuttingDownEndsTheJobWithoutAStop) {

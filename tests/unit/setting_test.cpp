@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <memory>
 
-#include "core/setting_id.h"
 #include "core/log.h"
 #include "core/menu_item.h"
+#include "core/setting_id.h"
 #include "test_support.h"
 
 namespace {
@@ -193,6 +193,19 @@ TEST_F(Settings, ClutchRequiredReadsWordsAndNumbers) {
         fresh.LoadSettingsFile();
         fresh.ReadAllSettings();
         EXPECT_EQ(fresh.clutchRequired, expected) << text;
+    }
+}
+
+TEST_F(Settings, PollIntervalTakesOneTo25AndWarnsOfAnythingElse) {
+    for (auto [text, expected] : std::vector<std::pair<std::string, int32_t>>{
+             {"", 25}, {"5", 5}, {"1", 1}, {"25", 25}, {"0", 25}, {"26", 25}, {"-3", 25}}) {
+        WriteIni(text.empty() ? "[Main]\n" : "[Main]\nPollIntervalMs = " + text + "\n");
+        Config::Setting fresh;
+        fresh.LoadSettingsFile();
+        EXPECT_EQ(fresh.pollIntervalMs, expected) << text;
+        const bool warned = scratch.LogText().find("Warning. PollIntervalMs = " + text +
+                                                   " is not 1 to 25; 25 is used") != std::string::npos;
+        EXPECT_EQ(warned, !text.empty() && expected != std::stoi(text)) << text;
     }
 }
 

@@ -17,12 +17,12 @@
 #include <vector>
 
 #include "config/setting.h"
-#include "core/setting_id.h"
-#include "plugin/kvt_control.h"
 #include "core/log.h"
 #include "core/paths.h"
+#include "core/setting_id.h"
 #include "geargate/shifter_page.h"
 #include "platform/sim/sim_platform.h"
+#include "plugin/kvt_control.h"
 #include "rurazu/press_state.h"
 #include "shared/null_game.h"
 
@@ -130,6 +130,7 @@ std::string MakeTable() {
     auto* control = static_cast<KVTControl*>(KVT_CreatePlugin(&game));
     const bool verbose = g_verboseLog;
     const bool delayed = g_settings->delayedInitEnabled;
+    const int32_t poll = g_settings->pollIntervalMs;
     const std::string soundPath = g_settings->soundFilePath;
     g_settings->SaveAllSettings();
     const std::vector<Entry> entries = ReadEntries(Paths().settingsFile);
@@ -143,6 +144,10 @@ std::string MakeTable() {
     out << "| Main | DelayedInitEnabled | " << (delayed ? "true" : "false")
         << " | true starts reading controllers when the game first shows its menus rather than when it "
            "loads the plug-in. Read when the game starts; not on the menu. |\n";
+    out << "| Main | PollIntervalMs | " << poll
+        << " | How often, in milliseconds, controllers and the keyboard are read while the game is in "
+           "front: 1 to 25; lower reacts sooner and costs more. Read when the game starts; not on the menu. "
+           "|\n";
     out << "| GearGate | SoundFilePath | " << (soundPath.empty() ? "(empty)" : soundPath)
         << " | The folder of the four shifter sounds: empty for Plugins\\KVTControls, a full path, or a "
            "path inside the game folder. Not on the menu. |\n";
