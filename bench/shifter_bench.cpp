@@ -1,6 +1,7 @@
-// What one shifter event costs on the job's thread: a bound gear button
+// What one shifter event costs on the job's thread (a bound gear button
 // pressed and released in an H-pattern car with auto neutral, each event
-// writing the car's gear word, with its heap allocations.
+// writing the car's gear word) and what a frame of the GearGate page costs,
+// each with its heap allocations.
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -69,5 +70,23 @@ void BM_ShifterEvent(benchmark::State& state) {
         double(state.iterations() * 2), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_ShifterEvent);
+
+// A frame of the GearGate menu page with its status lines (the last input,
+// the clutch and gear, the car's type and clutch and where they came from).
+void BM_DrawGearGatePage(benchmark::State& state) {
+    ShifterRig rig;
+    rig.control->items[0]->SetValue("[3/4] GearGate");
+    rig.control->selectedIndex = 5;
+    rig.control->DrawPluginPage();  // warm: the first frame may fill caches
+    if (rig.control->CurrentPage() != rig.shifter) state.SkipWithError("not the GearGate page");
+    uint64_t allocations = 0;
+    for (auto _ : state) {
+        const uint64_t before = AllocationCount();
+        rig.control->DrawPluginPage();
+        allocations += AllocationCount() - before;
+    }
+    state.counters["allocs/frame"] = double(allocations) / double(state.iterations());
+}
+BENCHMARK(BM_DrawGearGatePage);
 
 }  // namespace

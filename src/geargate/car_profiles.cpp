@@ -202,7 +202,8 @@ std::string OneLine(std::string text) {
     return text;
 }
 
-int32_t LookUpType(int32_t carId) {
+int32_t LookUpType(int32_t carId, CarSource& source) {
+    source = CarSource::kNone;
     const std::string& cache = Paths().carInfoFile;
     const std::string section = "Car" + std::to_string(carId);
     int32_t value = kNoCarId;
@@ -212,17 +213,21 @@ int32_t LookUpType(int32_t carId) {
         LogLine("Failed to read shifter mode from " + cache);
         return shifter_types::kUnknown;
     }
+    source = CarSource::kCache;
     if (value == kNoCarId) {
+        source = CarSource::kCarFiles;
         const std::string name = OneLine(CarNameFromJson(carId));
         value = TypeFromJson(carId);
         if (!platform::WriteProfileValue(section.c_str(), "car_name", name.c_str(), cache.c_str()) ||
             !platform::WriteProfileValue(section.c_str(), "h_pattern", std::to_string(value).c_str(),
                                          cache.c_str())) {
             LogLine("Failed to read shifter mode from " + cache);
+            source = CarSource::kNone;
             return shifter_types::kUnknown;
         }
     }
     if (value == shifter_types::kSequential || value == shifter_types::kHPattern) return value;
+    source = CarSource::kNone;
     return shifter_types::kUnknown;
 }
 
@@ -254,30 +259,57 @@ int32_t ConfiguredSlot() {
     });
 }
 
-int32_t TypeForCarId(int32_t carId) {
-    return Guarded(shifter_types::kUnknown, "Reading the shifter mode.", [&] { return LookUpType(carId); });
+const char* CarSourceText(CarSource source) {
+    switch (source) {
+        case CarSource::kCache:
+            return "CarInfo.ini";
+        case CarSource::kCarFiles:
+            return "car files";
+        case CarSource::kDefault:
+            return "default";
+        case CarSource::kChosen:
+            return "your choice";
+        default:
+            return "not found";
+    }
 }
 
-int32_t DetectTypeForSlot(int32_t slot) {
-    if (!SlotInRange(slot)) return shifter_types::kUnknown;
-    return Guarded(shifter_types::kUnknown, "Detecting the shifter type.", [&] {
-        int32_t carId = kNoCarId;
+int32_t TypeForCarId(int32_t carId, CarSource* source) {
+    CarSource found = CarSource::kNone;
+    const int32_t type = Guarded(shifter_types::kUnknown, "Reading the shifter mode.",
+                                 [&] { return LookUpType(carId, found); });
+    if (source) *source = type == shifter_types::kUnknown ? CarSource::kNone : found;
+    return type;
+}
+
+int32_t CarIdForSlot(int32_t slot) {
+    if (!SlotInRange(slot)) return kNoCarId;
+    return Guarded(kNoCarId, "Reading the car id.", [&] {
         try {
-            carId = CarIdInSlot(slot);
+            return CarIdInSlot(slot);
         } catch (const std::exception&) {
             LogLine("Failed to read " + CarsIni());
+            return kNoCarId;
         }
-        return TypeForCarId(carId);
     });
 }
 
-int32_t ClutchRequiredForSlot(int32_t slot) {
+int32_t DetectTypeForSlot(int32_t slot, CarSource* source) {
+    if (source) *source = CarSource::kNone;
+    if (!SlotInRange(slot)) return shifter_types::kUnknown;
+    return Guarded(shifter_types::kUnknown, "Detecting the shifter type.",
+                   [&] { return TypeForCarId(CarIdForSlot(slot), source); });
+}
+
+int32_t ClutchRequiredForSlot(int32_t slot, CarSource* source) {
+    if (source) *source = CarSource::kNone;
     if (!SlotInRange(slot)) return 0;
     return Guarded(1, "Reading the clutch requirement.", [&] {
         try {
             const int32_t carId = CarIdInSlot(slot);
             const int32_t required = Config::ReadProfileInt("Car" + std::to_string(carId), "clutch_required",
-                                                            1, Paths().carInfoFile);
+                                                            kNoCarId, Paths().carInfoFile);
+            if (source) *source = required == kNoCarId ? CarSource::kDefault : CarSource::kCache;
             return required != 0 ? 1 : 0;
         } catch (const std::exception&) {
             LogLine("Failed to read " + CarsIni());

@@ -11,6 +11,7 @@
 #include "config/setting.h"
 #include "core/host_locations.h"
 #include "core/host_messages.h"
+#include "core/log.h"
 #include "core/paths.h"
 #include "geargate/car_profiles.h"
 #include "input/binding_text.h"
@@ -64,6 +65,15 @@ void SendGearboxMessage(int32_t type) {
     SendHostCommand(host_commands::kGearGateMode, type != shifter_types::kHPattern ? 1 : 0);
 }
 
+// What a car set-up found and where from, for a player who asks why a car
+// shifts as it does (the car's name costs a read of the car lists).
+void LogCarSetUp(int32_t slot, int32_t type, CarSource typeSource, int32_t clutch, CarSource clutchSource) {
+    const int32_t carId = CarIdForSlot(slot);
+    LogLine("Car set-up: slot " + std::to_string(slot) + ", car " + std::to_string(carId) + " \"" +
+            CarNameFromJson(carId) + "\": " + ShifterTypeText(type) + " (" + CarSourceText(typeSource) +
+            "), " + ClutchText(clutch) + " (" + CarSourceText(clutchSource) + ")");
+}
+
 // SDL re-centres a controller that goes away (its buttons up, its hats
 // centred) after it has marked it detached: such a release is no player's.
 bool FromUnpluggedController(const SDL_Event* release) {
@@ -73,6 +83,26 @@ bool FromUnpluggedController(const SDL_Event* release) {
     return id != 0 && !SDL_JoystickConnected(SDL_GetJoystickFromID(id));
 }
 }  // namespace
+
+const char* ShifterTypeText(int32_t type) {
+    switch (type) {
+        case shifter_types::kSequential:
+            return "Sequential";
+        case shifter_types::kHPattern:
+            return "H-Pattern";
+        default:
+            return "type unknown";
+    }
+}
+
+const char* ClutchText(int32_t clutchNeeded) {
+    return clutchNeeded == 1 ? "clutch required" : "no clutch needed";
+}
+
+const char* GearText(int32_t gear) {
+    static constexpr const char* kNames[] = {"R", "N", "1", "2", "3", "4", "5", "6"};
+    return gear >= 0 && gear <= gears::kTop ? kNames[gear] : "?";
+}
 
 GearGateEngine::GearGateEngine(GearGateReports& reports, SoundBank& sounds)
     : reports_(reports), sounds_(sounds) {}
@@ -314,11 +344,13 @@ void GearGateEngine::SetupForCar(Input::SDLBackend& job) {
     // A later toggle to Auto detected uses the configured car's type, found
     // here once (and not again when that car is the one being set up).
     const int32_t configuredSlot = ConfiguredSlot();
-    const int32_t configuredType = DetectTypeForSlot(configuredSlot);
+    CarSource typeSource = CarSource::kNone;
+    const int32_t configuredType = DetectTypeForSlot(configuredSlot, &typeSource);
     const bool autoType = S().shifterType == kAutoDetected;
     const int32_t detected = !autoType                ? 0
                              : slot == configuredSlot ? configuredType
-                                                      : DetectTypeForSlot(slot);
+                                                      : DetectTypeForSlot(slot, &typeSource);
+    if (!autoType) typeSource = CarSource::kChosen;
     int32_t type = 0;
     {
         kvt::MutexLock lock(lock_);
@@ -337,13 +369,18 @@ void GearGateEngine::SetupForCar(Input::SDLBackend& job) {
         }
         type = state_.currentType;
     }
-    const int32_t clutch = type == shifter_types::kHPattern && S().clutchRequired == kAutoDetected
-                               ? ClutchRequiredForSlot(slot)
-                               : S().clutchRequired.load();
+    const bool clutchFromCar = type == shifter_types::kHPattern && S().clutchRequired == kAutoDetected;
+    CarSource clutchSource = clutchFromCar ? CarSource::kNone : CarSource::kChosen;
+    const int32_t clutch =
+        clutchFromCar ? ClutchRequiredForSlot(slot, &clutchSource) : S().clutchRequired.load();
     {
         kvt::MutexLock lock(lock_);
         state_.clutchNeeded = clutch;
+        state_.carSlot = slot;
+        state_.typeSource = typeSource;
+        state_.clutchSource = clutchSource;
     }
+    if (g_verboseLog) LogCarSetUp(slot, type, typeSource, clutch, clutchSource);
     SendGearboxMessage(type);
 }
 

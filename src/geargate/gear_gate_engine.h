@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "geargate/car_profiles.h"
 #include "platform/mutex.h"
 
 class MenuItem;
@@ -68,10 +69,21 @@ struct GearState {
     // set-up, so a toggle to Auto detected on the job's thread never waits on
     // car files.
     int32_t configuredCarType = 3;
+    // The last car set up, for the player's status lines: its slot (-1:
+    // none yet) and where its type and clutch requirement came from.
+    int32_t carSlot = -1;
+    CarSource typeSource = CarSource::kNone;
+    CarSource clutchSource = CarSource::kNone;
     // The last accepted sequential shifts, against the shift deadzone.
     uint32_t lastUpShiftTime = 0;
     uint32_t lastDownShiftTime = 0;
 };
+
+// The player's words for a shifter type, a clutch requirement and a gear
+// word ("R", "N", "1" to "6").
+const char* ShifterTypeText(int32_t type);
+const char* ClutchText(int32_t clutchNeeded);
+const char* GearText(int32_t gear);
 
 class GearGateEngine {
 public:

@@ -2,10 +2,14 @@
 // the capture's count-down, and what it hands to its engine.
 #include "geargate/shifter_page.h"
 
+#include <cstdio>
+
 #include "config/setting.h"
+#include "core/host_locations.h"
 #include "core/setting_id.h"
 #include "input/binding_text.h"
 #include "input/sdl_backend.h"
+#include "platform/host_memory.h"
 #include "platform/platform.h"
 #include "sound/sound_player.h"
 
@@ -135,6 +139,31 @@ bool KVTShifter::IsDeviceBound(const std::string& deviceName) {
 
 bool KVTShifter::IsJoystickBound(SDL_JoystickID id) {
     return Input::PageBindsJoystick(*this, id);
+}
+
+void KVTShifter::DrawStatusLines(float x, float y) {
+    const GearState state = engine.State();
+    const uint32_t car = Host().carObject;
+    char line[160];
+    if (car != 0) {
+        const float clutch = platform::HostRead<float>(car + host_offsets::kCarClutchField);
+        const int32_t gear = platform::HostRead<int32_t>(car + host_offsets::kCarGearField);
+        std::snprintf(
+            line, sizeof line, "Clutch %.2f, bites past %.2f   Gear %s", static_cast<double>(clutch),
+            static_cast<double>(g_settings ? g_settings->clutchThreshold.load() : 0.0f), GearText(gear));
+    } else {
+        std::snprintf(line, sizeof line, "Clutch -, bites past %.2f   Gear -",
+                      static_cast<double>(g_settings ? g_settings->clutchThreshold.load() : 0.0f));
+    }
+    game->WriteText(x, y, line);
+    if (state.carSlot < 0) {
+        std::snprintf(line, sizeof line, "This car: none set up yet");
+    } else {
+        std::snprintf(line, sizeof line, "This car: %s (%s), %s (%s)", ShifterTypeText(state.currentType),
+                      CarSourceText(state.typeSource), ClutchText(state.clutchNeeded),
+                      CarSourceText(state.clutchSource));
+    }
+    game->WriteText(x, y + kMenuLineHeight, line);
 }
 
 bool KVTShifter::CaptureWaiting() const {

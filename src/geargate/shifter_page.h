@@ -27,6 +27,11 @@ public:
     // and switched off the host's gearbox is given back.
     void SetGearGateEnabled(bool on);
 
+    // The page's own status lines under the menu, from y on: the clutch
+    // pedal against its threshold with the car's gear, and what the last car
+    // set-up found and where from. Allocates nothing.
+    void DrawStatusLines(float x, float y);
+
     // The job's calls, handed to the engine.
     void OnTick() override;
     void OnInputEvent(const SDL_Event& event) override;

@@ -218,6 +218,7 @@ void KVT_THISCALL KVTControl::DrawPluginPage() {
         char status[kStatusLineSize];
         Input::WriteStatusLine(Input::GetBackend().Status(), status, sizeof status);
         game->WriteText(kMenuX, creditsY + kMenuLineHeight, status);
+        if (gearGateShown) shifterPage->DrawStatusLines(kMenuX, creditsY + 2 * kMenuLineHeight);
     } catch (...) {
         LogException("ERROR. DrawPluginPage failed.");
     }

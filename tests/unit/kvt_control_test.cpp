@@ -30,6 +30,13 @@ constexpr uint32_t kWindow = 0x1234;
 
 class MainObject : public ::testing::Test {
 protected:
+    // The credits: the line just above the status line, which every page has.
+    kvt_test::DrawCall Credits() const {
+        for (size_t i = 1; i < game.calls.size(); ++i)
+            if (game.calls[i].text.rfind("Last input: ", 0) == 0) return game.calls[i - 1];
+        ADD_FAILURE() << "no status line";
+        return {};
+    }
     void SetUp() override {
         ResetHostLocations();
         ResetCoreOnce();
@@ -220,21 +227,18 @@ TEST_F(MainObject, HostHPatternBindingSwitchesGearGateOffAndWarns) {
         "enabling GearGate here";
     EXPECT_NE(std::find(texts.begin(), texts.end(), warning), texts.end());
     // Under the GearGate page's eighteen lines and the description.
-    // The credits come just before the status line, the last call.
-    EXPECT_EQ(game.calls[game.calls.size() - 2].numbers[1], 401 + 17)
-        << "credits a full line under the warning";
+    EXPECT_EQ(Credits().numbers[1], 401 + 17) << "credits a full line under the warning";
 }
 
 TEST_F(MainObject, WarningBlinksEveryOneAndAHalfSecondsAndGearGateHasItsOwnCredits) {
     KVTControl* control = Create();
     control->GetPluginName();
     control->DrawPluginPage();
-    // The credits come just before the status line, the last call.
-    const std::string pluginCredits = game.calls[game.calls.size() - 2].text;
+    const std::string pluginCredits = Credits().text;
     control->items[0]->SetValue("[3/4] GearGate");
     game.Clear();
     control->DrawPluginPage();
-    const std::string gearGateCredits = game.calls[game.calls.size() - 2].text;
+    const std::string gearGateCredits = Credits().text;
     EXPECT_NE(gearGateCredits, pluginCredits);
     EXPECT_FALSE(gearGateCredits.empty());
 
@@ -257,8 +261,7 @@ TEST_F(MainObject, WarningBlinksEveryOneAndAHalfSecondsAndGearGateHasItsOwnCredi
     EXPECT_EQ(warningColour(11501), red);
     EXPECT_EQ(warningColour(12000), red);
     EXPECT_EQ(warningColour(13002), yellow);
-    EXPECT_EQ(game.calls[game.calls.size() - 2].text, gearGateCredits)
-        << "the credits stay under the warning";
+    EXPECT_EQ(Credits().text, gearGateCredits) << "the credits stay under the warning";
     platform::sim::SetTickCount(0);
 }
 

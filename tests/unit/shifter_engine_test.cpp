@@ -552,9 +552,18 @@ TEST_F(ShifterEngine, ACarSetUpTakesTheCarsGearsTypeAndClutchAndTellsTheHost) {
         shifter->engine.SetupForCar(shifter->Job());
     };
 
+    // The GearGate page's own two lines under the menu.
+    auto carLines = [&] {
+        control->items[0]->SetValue("[3/4] GearGate");
+        game.Clear();
+        control->DrawPluginPage();
+        const std::vector<std::string> texts = game.Texts();
+        return std::vector<std::string>(texts.end() - 2, texts.end());
+    };
     setUpFrom(0);
     EXPECT_EQ(shifter->engine.State().topGear, gears::kTop) << "nothing before the job runs";
     EXPECT_EQ(shifter->engine.State().pressed[0], 1);
+    EXPECT_EQ(carLines()[1].substr(carLines()[1].find(':') + 1), "This car: none set up yet");
 
     StartJobThread();
     platform::sim::TakeSentMessages();
@@ -580,6 +589,13 @@ TEST_F(ShifterEngine, ACarSetUpTakesTheCarsGearsTypeAndClutchAndTellsTheHost) {
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0].code, 0x2000u);
     EXPECT_EQ(sent[0].data, (std::vector<uint8_t>{0, 0, 0, 0})) << "H-pattern";
+    Clutch(0.5f);
+    Gear(4);
+    EXPECT_EQ(carLines(),
+              (std::vector<std::string>{"65,439:Clutch 0.50, bites past 0.35   Gear 3",
+                                        "65,456:This car: H-Pattern (CarInfo.ini), no clutch needed "
+                                        "(CarInfo.ini)"}));
+    Gear(1);
 
     // A car nobody lists keeps the last type and needs the clutch.
     arena.WriteU32(Host().carSelection + 8, 4);
@@ -588,6 +604,7 @@ TEST_F(ShifterEngine, ACarSetUpTakesTheCarsGearsTypeAndClutchAndTellsTheHost) {
     EXPECT_EQ(shifter->engine.State().upshiftTable[2], 0.0f);
     EXPECT_EQ(shifter->engine.State().currentType, 1);
     EXPECT_EQ(shifter->engine.State().clutchNeeded, 1);
+    EXPECT_EQ(carLines()[1], "65,456:This car: H-Pattern (not found), clutch required (default)");
     sent = platform::sim::TakeSentMessages();
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0].data, (std::vector<uint8_t>{0, 0, 0, 0}));
@@ -600,6 +617,7 @@ TEST_F(ShifterEngine, ACarSetUpTakesTheCarsGearsTypeAndClutchAndTellsTheHost) {
     EXPECT_EQ(shifter->engine.State().currentType, 0);
     EXPECT_EQ(shifter->engine.State().clutchNeeded, 1);
     EXPECT_FALSE(shifter->engine.State().fadePending) << "nothing announced, still nothing left to fade";
+    EXPECT_EQ(carLines()[1], "65,456:This car: Sequential (your choice), clutch required (your choice)");
     sent = platform::sim::TakeSentMessages();
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0].data, (std::vector<uint8_t>{1, 0, 0, 0})) << "sequential";
