@@ -269,6 +269,11 @@ TEST_F(ShifterEngine, SequentialShiftsStopAtTheEndsAndNeutralSitsBetweenReverseA
     Gear(5);
     tap(shifter_rows::kSequentialNeutral);
     EXPECT_EQ(Gear(), 1);
+    // A held row shifts once: another row pressed meanwhile does its own.
+    Gear(5);
+    Button(shifter_rows::kSequentialDown, true);
+    Button(shifter_rows::kSequentialNeutral, true);
+    EXPECT_EQ(Gear(), 1) << "neutral, not a second down-shift";
 }
 
 TEST_F(ShifterEngine, TheDeadzoneHoldsBackARepeatButNotTheOtherDirection) {
@@ -363,7 +368,7 @@ TEST_F(ShifterEngine, SequentialDownIsGuardedAtFirstAndAgainstOverRevving) {
 }
 
 TEST_F(ShifterEngine, TheToggleStepsTheTypeOnItsReleaseAndSetsTheGearboxWordsOnce) {
-    for (const char* file : {"Shifter_Sequential.wav", "Shifter_HPattern.wav"})
+    for (const char* file : {"Shifter_Sequential.wav", "Shifter_HPattern.wav", "Shifter_AutoDetect.wav"})
         scratch.WriteFile(scratch.pluginFolder() / file, "RIFF");
     WithGrindSound();
     shifter->engine.driving = false;
@@ -390,6 +395,9 @@ TEST_F(ShifterEngine, TheToggleStepsTheTypeOnItsReleaseAndSetsTheGearboxWordsOnc
     EXPECT_EQ((std::vector<uint32_t>{Word(0), Word(1), Word(2), Word(3)}),
               (std::vector<uint32_t>{10, 11, 12, 13}));
     EXPECT_TRUE(shifter->engine.SavedHostWords().empty());
+    Button(shifter_rows::kToggleType, true);
+    Button(shifter_rows::kToggleType, false);
+    EXPECT_EQ(shifter->sounds.Current(), sound_ids::kAutoDetect) << "back to Auto detected";
 }
 
 TEST_F(ShifterEngine, AHeldToggleFiresOnceWhenDevicesCloseAndNeverDuringACapture) {
