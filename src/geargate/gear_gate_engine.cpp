@@ -1,78 +1,18 @@
-// The GearGate engine's shifting, car set-up and the host's gearbox words.
+// The GearGate engine on the job's thread: rows pressed and released,
+// H-pattern and sequential shifting, the type toggle. (The host's thread
+// work, car set-up and gearbox words, is gear_gate_car.cpp's.)
 #include "geargate/gear_gate_engine.h"
 
 #include <SDL3/SDL_events.h>
 #include <SDL3/SDL_joystick.h>
 
-#include <algorithm>
-#include <string>
-
-#include "config/ini_file.h"
-#include "config/setting.h"
-#include "core/host_locations.h"
-#include "core/host_messages.h"
-#include "core/log.h"
-#include "core/paths.h"
-#include "geargate/car_profiles.h"
+#include "geargate/gear_gate_host.h"
 #include "input/binding_text.h"
 #include "input/sdl_backend.h"
-#include "platform/host_memory.h"
 #include "sound/sound_player.h"
 
 namespace {
-using platform::HostRead;
-using platform::HostWrite;
-using namespace host_offsets;
-
-constexpr int32_t kDefaultDeadzoneMs = 30;
-constexpr int32_t kAutoDetected = 2;
-
-Config::Setting& S() {
-    return *g_settings;
-}
-
-bool Enabled() {
-    return g_settings && S().gearGateEnabled;
-}
-
-int32_t CarGear() {
-    const uint32_t car = Host().carObject;
-    return car ? HostRead<int32_t>(car + kCarGearField) : gears::kNeutral;
-}
-
-void WriteCarGear(int32_t gear) {
-    const uint32_t car = Host().carObject;
-    if (car) HostWrite<int32_t>(car + kCarGearField, gear);
-}
-
-float Telemetry(uint32_t field) {
-    const uint32_t object = Host().hostObject1;
-    return object ? HostRead<float>(object + field) : 0.0f;
-}
-
-int32_t GearboxWord(int index) {
-    const uint32_t selection = Host().carSelection;
-    return selection ? HostRead<int32_t>(selection + kGearboxWordFields[index]) : 0;
-}
-
-void WriteGearboxWord(int index, int32_t value) {
-    const uint32_t selection = Host().carSelection;
-    if (selection) HostWrite<int32_t>(selection + kGearboxWordFields[index], value);
-}
-
-// Sent outside the engine's lock: the host's thread answers it.
-void SendGearboxMessage(int32_t type) {
-    SendHostCommand(host_commands::kGearGateMode, type != shifter_types::kHPattern ? 1 : 0);
-}
-
-// What a car set-up found and where from, for a player who asks why a car
-// shifts as it does (the car's name costs a read of the car lists).
-void LogCarSetUp(int32_t slot, int32_t type, CarSource typeSource, int32_t clutch, CarSource clutchSource) {
-    const int32_t carId = CarIdForSlot(slot);
-    LogLine("Car set-up: slot " + std::to_string(slot) + ", car " + std::to_string(carId) + " \"" +
-            CarNameFromJson(carId) + "\": " + ShifterTypeText(type) + " (" + CarSourceText(typeSource) +
-            "), " + ClutchText(clutch) + " (" + CarSourceText(clutchSource) + ")");
-}
+using namespace gear_gate_host;
 
 // SDL re-centres a controller that goes away (its buttons up, its hats
 // centred) after it has marked it detached: such a release is no player's.
@@ -83,26 +23,6 @@ bool FromUnpluggedController(const SDL_Event* release) {
     return id != 0 && !SDL_JoystickConnected(SDL_GetJoystickFromID(id));
 }
 }  // namespace
-
-const char* ShifterTypeText(int32_t type) {
-    switch (type) {
-        case shifter_types::kSequential:
-            return "Sequential";
-        case shifter_types::kHPattern:
-            return "H-Pattern";
-        default:
-            return "type unknown";
-    }
-}
-
-const char* ClutchText(int32_t clutchNeeded) {
-    return clutchNeeded == 1 ? "clutch required" : "no clutch needed";
-}
-
-const char* GearText(int32_t gear) {
-    static constexpr const char* kNames[] = {"R", "N", "1", "2", "3", "4", "5", "6"};
-    return gear >= 0 && gear <= gears::kTop ? kNames[gear] : "?";
-}
 
 GearGateEngine::GearGateEngine(GearGateReports& reports, SoundBank& sounds)
     : reports_(reports), sounds_(sounds) {}
@@ -322,110 +242,6 @@ void GearGateEngine::AnnounceShifterTypeLocked(int32_t type) {
     state_.fadePending = false;
     state_.grinding = false;
     if (type >= 0 && type <= 2) sounds_.PlayNotification(type);
-}
-
-void GearGateEngine::SetupForCar(Input::SDLBackend& job) {
-    if (!g_settings || !job.IsRunning()) return;
-    const uint32_t selection = Host().carSelection;
-    if (selection == 0 || Host().gameState == 0) return;
-    const int32_t slot = HostRead<int32_t>(selection + kSelectionSlotField);
-    {
-        kvt::MutexLock lock(lock_);
-        state_.pressed.fill(0);
-        state_.fadePending = false;
-        state_.grinding = false;
-    }
-    if (!S().gearGateEnabled) return;
-    // The car files are read before the lock is taken, so the job's passes
-    // never wait on them. The host's gear word numbers no forward gear past
-    // sixth, whatever the physics file says.
-    const int32_t topGear = std::min(GearCount(slot), gears::kTop);
-    const UpshiftValues upshifts = UpshiftTable(slot);
-    // A later toggle to Auto detected uses the configured car's type, found
-    // here once (and not again when that car is the one being set up).
-    const int32_t configuredSlot = ConfiguredSlot();
-    CarSource typeSource = CarSource::kNone;
-    const int32_t configuredType = DetectTypeForSlot(configuredSlot, &typeSource);
-    const bool autoType = S().shifterType == kAutoDetected;
-    const int32_t detected = !autoType                ? 0
-                             : slot == configuredSlot ? configuredType
-                                                      : DetectTypeForSlot(slot, &typeSource);
-    if (!autoType) typeSource = CarSource::kChosen;
-    int32_t type = 0;
-    {
-        kvt::MutexLock lock(lock_);
-        state_.topGear = topGear;
-        for (size_t i = 0; i < upshifts.size(); ++i) state_.upshiftTable[i] = upshifts[i];
-        state_.requestedGear = gears::kNeutral;
-        state_.appliedGear = gears::kNeutral;
-        StopOrFade(true);
-        state_.configuredCarType = configuredType;
-        if (!autoType) {
-            state_.currentType = S().shifterType.load();
-        } else if (detected != state_.currentType) {
-            AnnounceShifterTypeLocked(detected);
-            // An unknown car keeps the last car's type.
-            if (detected != shifter_types::kUnknown) state_.currentType = detected;
-        }
-        type = state_.currentType;
-    }
-    const bool clutchFromCar = type == shifter_types::kHPattern && S().clutchRequired == kAutoDetected;
-    CarSource clutchSource = clutchFromCar ? CarSource::kNone : CarSource::kChosen;
-    const int32_t clutch =
-        clutchFromCar ? ClutchRequiredForSlot(slot, &clutchSource) : S().clutchRequired.load();
-    {
-        kvt::MutexLock lock(lock_);
-        state_.clutchNeeded = clutch;
-        state_.carSlot = slot;
-        state_.typeSource = typeSource;
-        state_.clutchSource = clutchSource;
-    }
-    if (g_verboseLog) LogCarSetUp(slot, type, typeSource, clutch, clutchSource);
-    SendGearboxMessage(type);
-}
-
-void GearGateEngine::ApplyHostGearbox(int32_t type) {
-    kvt::MutexLock lock(lock_);
-    ApplyHostGearboxLocked(type);
-}
-
-void GearGateEngine::ApplyHostGearboxLocked(int32_t type) {
-    RestoreLocked();
-    if (!Enabled()) return;
-    if (type == shifter_types::kUnknown) type = ResolvedTypeLocked(S().shifterType);
-    for (int i = 0; i < 4; ++i) savedHostWords_.push_back(GearboxWord(i));
-    WriteGearboxWord(0, 1);
-    if (type == shifter_types::kHPattern)
-        for (int i = 1; i < 4; ++i) WriteGearboxWord(i, 0);
-}
-
-void GearGateEngine::RestoreHostGearbox() {
-    kvt::MutexLock lock(lock_);
-    RestoreLocked();
-}
-
-void GearGateEngine::RestoreLocked() {
-    if (savedHostWords_.size() == 4)
-        for (int i = 0; i < 4; ++i) WriteGearboxWord(i, savedHostWords_[static_cast<size_t>(i)]);
-    savedHostWords_.clear();
-}
-
-void GearGateEngine::LoadShiftDeadzone() {
-    const bool enabled = Enabled();
-    const int32_t configuredType = enabled ? DetectTypeForSlot(ConfiguredSlot()) : 0;
-    const std::string file = HostPath("\\Plugins\\TLZCarMenu.ini");
-    int32_t deadzone = 0;
-    try {
-        deadzone = Config::ReadProfileInt("Default", "DeadzoneByTimeMSecGearShift", 0, file);
-    } catch (...) {
-        // Not a number: the default below.
-        deadzone = 0;
-    }
-    kvt::MutexLock lock(lock_);
-    if (enabled) state_.configuredCarType = configuredType;
-    ApplyHostGearboxLocked(shifter_types::kUnknown);
-    // A negative deadzone, taken as unsigned, would refuse every shift.
-    state_.shiftDeadzoneMs = deadzone <= 0 ? kDefaultDeadzoneMs : deadzone;
 }
 
 void GearGateEngine::SwitchedOff(Input::SDLBackend& job) {
