@@ -4,6 +4,7 @@
 
 #include <fstream>
 
+#include "alloc_counter.h"
 #include "config/setting.h"
 #include "core/host_locations.h"
 #include "core/log.h"
@@ -60,4 +61,15 @@ BenchGame::~BenchGame() {
     OnLibraryUnload();
     std::error_code ignored;
     std::filesystem::remove_all(root, ignored);
+}
+
+void BenchGame::MeasureFrames(benchmark::State& state) {
+    control->DrawPluginPage();
+    uint64_t allocations = 0;
+    for (auto _ : state) {
+        const uint64_t before = AllocationCount();
+        control->DrawPluginPage();
+        allocations += AllocationCount() - before;
+    }
+    state.counters["allocs/frame"] = double(allocations) / double(state.iterations());
 }

@@ -6,13 +6,14 @@
 #pragma once
 
 #include <SDL3/SDL.h>
+#include <benchmark/benchmark.h>
 
 #include <filesystem>
 #include <string>
 
-#include "plugin/kvt_control.h"
 #include "input/sdl_backend.h"
 #include "platform/sim/sim_platform.h"
+#include "plugin/kvt_control.h"
 #include "shared/null_game.h"
 
 class BenchGame {
@@ -26,6 +27,10 @@ public:
 
     // Lets the job start (its listeners added first) and runs its first pass.
     void StartJob();
+    // Draws the menu page shown now once per iteration, counting the heap
+    // allocations per frame ("allocs/frame"); the first frame, which may
+    // fill caches, is drawn before.
+    void MeasureFrames(benchmark::State& state);
 
     std::filesystem::path root;
     platform::sim::HostArena arena;

@@ -64,15 +64,8 @@ BENCHMARK(BM_RurAzuTick);
 void BM_DrawRurAzuPage(benchmark::State& state) {
     RurAzuRig rig;
     rig.control->selectedIndex = 5;
-    rig.control->DrawPluginPage();  // warm: the first frame may fill caches
     if (rig.control->CurrentPage() != rig.pages[0]) state.SkipWithError("not the first RurAzu page");
-    uint64_t allocations = 0;
-    for (auto _ : state) {
-        const uint64_t before = AllocationCount();
-        rig.control->DrawPluginPage();
-        allocations += AllocationCount() - before;
-    }
-    state.counters["allocs/frame"] = double(allocations) / double(state.iterations());
+    rig.MeasureFrames(state);
 }
 BENCHMARK(BM_DrawRurAzuPage);
 

@@ -77,15 +77,8 @@ void BM_DrawGearGatePage(benchmark::State& state) {
     ShifterRig rig;
     rig.control->items[0]->SetValue("[3/4] GearGate");
     rig.control->selectedIndex = 5;
-    rig.control->DrawPluginPage();  // warm: the first frame may fill caches
     if (rig.control->CurrentPage() != rig.shifter) state.SkipWithError("not the GearGate page");
-    uint64_t allocations = 0;
-    for (auto _ : state) {
-        const uint64_t before = AllocationCount();
-        rig.control->DrawPluginPage();
-        allocations += AllocationCount() - before;
-    }
-    state.counters["allocs/frame"] = double(allocations) / double(state.iterations());
+    rig.MeasureFrames(state);
 }
 BENCHMARK(BM_DrawGearGatePage);
 
