@@ -28,11 +28,14 @@ for sound in Shifter_Sequential Shifter_HPattern Shifter_AutoDetect Shifter_Erro
   cp "$repo/package/sounds/$sound.wav" "$folder/$sound.wav.sample"
 done
 cp "$repo/docs/guide.md" "$folder/Guide/"
+"$repo/scripts/guide_html.sh" "$repo/docs/guide.md" "$folder/Guide/guide.html" "$version"
 # The DLL links these libraries in: their notices travel with it, as does ours.
 cp "$repo/LICENSE" "$folder/LICENSE.txt"
 cp "$repo/package/THIRD-PARTY-NOTICES.txt" "$folder/"
 for page in 1 2 3 4; do
   cp "$pictures/page$page.png" "$folder/Guide/pictures/"
+  # The simulated host stores its pictures uncompressed.
+  optipng -quiet -o2 "$folder/Guide/pictures/page$page.png"
 done
 
 rm -f "$zip"

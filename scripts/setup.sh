@@ -14,7 +14,7 @@ export DEBIAN_FRONTEND=noninteractive
 PACKAGES=(cmake ninja-build g++ clang clang-format llvm libclang-rt-14-dev
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev
   libsimpleini-dev nlohmann-json3-dev libgtest-dev googletest libbenchmark-dev
-  zlib1g-dev wine wine32 xvfb xauth python3 dpkg-dev xz-utils)
+  zlib1g-dev wine wine32 xvfb xauth python3 dpkg-dev xz-utils cmark-gfm optipng)
 
 need_install=0
 for p in "${PACKAGES[@]}"; do

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """The player's zip holds exactly the game folder's layout: the DLL, the
-plug-in folder's samples, the guide with its pictures, the licence and the
-linked libraries' notices, nothing else; the DLL is the one the build made,
-the sounds are mono 16-bit PCM WAV and the notices name every library."""
+plug-in folder's samples, the guide (as HTML too) with its compressed
+pictures, the licence and the linked libraries' notices, nothing else; the
+DLL is the one the build made, the sounds are mono 16-bit PCM WAV and the
+notices name every library."""
 import io
 import sys
 import wave
@@ -11,6 +12,7 @@ import zipfile
 EXPECTED = [
     "Plugins/KVTControls.dll",
     "Plugins/KVTControls/CarInfo.ini.sample",
+    "Plugins/KVTControls/Guide/guide.html",
     "Plugins/KVTControls/Guide/guide.md",
     "Plugins/KVTControls/Guide/pictures/page1.png",
     "Plugins/KVTControls/Guide/pictures/page2.png",
@@ -57,8 +59,15 @@ def main(zip_path, dll_path):
         if "MIT License" not in archive.read("Plugins/KVTControls/LICENSE.txt").decode("utf-8", "replace"):
             failures.append("LICENSE.txt is not the project's MIT licence")
     for name in (n for n in files if n.endswith(".png")):
-        if not archive.read(name).startswith(b"\x89PNG\r\n\x1a\n"):
+        picture = archive.read(name)
+        if not picture.startswith(b"\x89PNG\r\n\x1a\n"):
             failures.append(f"{name} is not a PNG picture")
+        # A menu page's picture deflates to tens of kilobytes, stored it is ~900.
+        if len(picture) > 200_000:
+            failures.append(f"{name} is {len(picture)} bytes: not compressed")
+    if "Plugins/KVTControls/Guide/guide.html" in files:
+        if not archive.read("Plugins/KVTControls/Guide/guide.html").startswith(b"<!DOCTYPE html>"):
+            failures.append("guide.html is not an HTML page")
     for failure in failures:
         print("FAIL:", failure)
     if not failures:
