@@ -40,6 +40,11 @@ bool RefreshHostLocations() {
     return true;
 }
 
+uint32_t CurrentCarObject() {
+    const uint32_t base = g_host.base.load();
+    return base != 0 ? HostReadPointer(base + kCarObject) : 0;
+}
+
 void RefreshCarObject() {
     const uint32_t base = g_host.base.load();
     if (base != 0) g_host.carObject = HostReadPointer(base + kCarObject);

@@ -105,6 +105,9 @@ HostLocations& Host();
 bool RefreshHostLocations();
 // The one location re-read on every game-mode change.
 void RefreshCarObject();
+// The player's car as the host's pointer says now (0: none), without
+// changing carObject: for a reader off the engine's path, such as drawing.
+uint32_t CurrentCarObject();
 // Forgets every location (a new host session in the tests).
 void ResetHostLocations();
 

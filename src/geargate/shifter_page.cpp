@@ -143,7 +143,9 @@ bool KVTShifter::IsJoystickBound(SDL_JoystickID id) {
 
 void KVTShifter::DrawStatusLines(float x, float y) {
     const GearState state = engine.State();
-    const uint32_t car = Host().carObject;
+    // The host's own pointer as it is now, not as the last mode change left
+    // it: no car, no reading through it.
+    const uint32_t car = CurrentCarObject();
     char line[160];
     if (car != 0) {
         const float clutch = platform::HostRead<float>(car + host_offsets::kCarClutchField);

@@ -53,6 +53,7 @@ protected:
         Host().hostWindow = kWindow;
         car = arena.Allocate(0x2000);
         Host().carObject = car;
+        arena.WriteU32(kBase + offs::kCarObject, car);
         Gear(1);
         for (int i = 0; i < shifter_rows::kCount; ++i)
             shifter->items[static_cast<size_t>(shifter->firstBindingIndex + i)]->SetValue(
