@@ -12,10 +12,12 @@ constexpr float kBarHeight = 19.0f;
 }  // namespace
 
 void HoldProgressOverlay::SetHoldProgress(const MenuItem* item, uint32_t elapsed) {
-    if (item) SetHoldProgress(item->id, item->name, item->holdTime, elapsed);
+    if (item)
+        item->WithName(
+            [&](std::string_view name) { SetHoldProgress(item->id, name, item->holdTime, elapsed); });
 }
 
-void HoldProgressOverlay::SetHoldProgress(int32_t actionId, const std::string& caption, uint32_t required,
+void HoldProgressOverlay::SetHoldProgress(int32_t actionId, std::string_view caption, uint32_t required,
                                           uint32_t elapsed) {
     if (required == 0) return;
     const float fraction = elapsed == 0 ? 0.0f : float(elapsed) / float(required);

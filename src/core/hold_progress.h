@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/host_interface.h"
@@ -25,7 +26,7 @@ public:
 
     // Shows, moves or (at elapsed 0) frees the bar of one action. Nothing for
     // an action that needs no hold, or when all five slots are taken.
-    void SetHoldProgress(int32_t actionId, const std::string& caption, uint32_t required, uint32_t elapsed)
+    void SetHoldProgress(int32_t actionId, std::string_view caption, uint32_t required, uint32_t elapsed)
         KVT_EXCLUDES(lock_);
     // The same for a held binding line: its name and hold time (null: nothing).
     void SetHoldProgress(const MenuItem* item, uint32_t elapsed) KVT_EXCLUDES(lock_);

@@ -165,6 +165,11 @@ bool MenuItem::TextOnDevice(std::string_view prefix, std::string_view device) co
     return std::string_view(*text_).starts_with(prefix) && DevicePart(*text_) == device;
 }
 
+void MenuItem::Rename(const std::string& newName) {
+    kvt::MutexLock lock(textLock_);
+    name = newName;
+}
+
 std::string MenuItem::DisplayText() const {
     if (!HasText()) return std::string();
     const std::string text = TextValue();

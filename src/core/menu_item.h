@@ -77,6 +77,14 @@ public:
         kvt::MutexLock lock(textLock_);
         return read(std::string_view(*text_));
     }
+    // The name as another thread reads it (the hold bars' caption), under
+    // the lines' text lock; Rename changes it on the host's thread.
+    template <typename Read>
+    auto WithName(Read&& read) const {
+        kvt::MutexLock lock(textLock_);
+        return read(std::string_view(name));
+    }
+    void Rename(const std::string& newName);
     // Whether the text value equals the text exactly; false for items
     // without text. No copy is made: the input job asks this per event.
     bool TextEquals(std::string_view text) const;
@@ -104,7 +112,9 @@ public:
     double min = 0.0;
     double max = 0.0;
     std::vector<std::string>* options = nullptr;
-    int32_t extra = -1;
+    // A key line's virtual-key code: read by the input job, changed by a key
+    // capture on the job's thread and by the settings at start-up.
+    std::atomic<int32_t> extra{-1};
     // The input job reads these while the menu changes them.
     std::atomic<uint32_t> holdTime{0};
     std::atomic<uint32_t> delayMark{0};

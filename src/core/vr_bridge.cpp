@@ -6,9 +6,9 @@
 #include <string>
 
 #include "core/log.h"
-#include "platform/mutex.h"
 #include "core/paths.h"
 #include "platform/modules.h"
+#include "platform/mutex.h"
 #include "platform/platform.h"
 
 namespace {

@@ -8,9 +8,18 @@
 #include "core/menu_item.h"
 #include "input/binding_text.h"
 #include "input/sdl_backend.h"
+#include "platform/key_output.h"
 #include "platform/platform.h"
 
 namespace Input {
+
+bool BindingCapture::StartKeyCode(MenuItem* item, uint32_t now, SDLBackend& backend) {
+    if (!item || waiting_ || now - stamp_ <= kRestartGapMs) return false;
+    keyCodeOnly_ = true;
+    if (Start(item, now, backend)) return true;
+    keyCodeOnly_ = false;
+    return false;
+}
 
 bool BindingCapture::Start(MenuItem* item, uint32_t now, SDLBackend& backend) {
     if (!item || waiting_ || now - stamp_ <= kRestartGapMs) return false;
@@ -28,6 +37,7 @@ bool BindingCapture::OnInputEvent(const SDL_Event& event, SDLBackend& backend,
     // start: that is "not yet settled", not a difference of 49 days.
     if (!item || static_cast<int32_t>(backend.lastTick() - stamp_) <= static_cast<int32_t>(kSettleMs))
         return false;
+    if (keyCodeOnly_) return EndWithKeyCode(event, backend, item);
     const bool press = event.type == SDL_EVENT_JOYSTICK_BUTTON_DOWN || event.type == SDL_EVENT_KEY_DOWN ||
                        (event.type == SDL_EVENT_JOYSTICK_HAT_MOTION && event.jhat.value != SDL_HAT_CENTERED);
     if (!press) return false;
@@ -38,6 +48,21 @@ bool BindingCapture::OnInputEvent(const SDL_Event& event, SDLBackend& backend,
     if (prepare) prepare(*item);
     item->SetValue(text);
     if (g_settings) g_settings->unsavedChanges = true;
+    backend.HoldBackUntilReleased(text.c_str());
+    Finish(platform::TickCount(), backend);
+    return true;
+}
+
+bool BindingCapture::EndWithKeyCode(const SDL_Event& event, SDLBackend& backend, MenuItem* item) {
+    if (event.type != SDL_EVENT_KEY_DOWN) return false;
+    const uint16_t code = platform::VirtualKeyOfKeyIndex(static_cast<uint32_t>(event.key.scancode));
+    if (code == 0) return false;
+    const std::string text = backend.Texts().Make(event);
+    if (!waiting_.compare_exchange_strong(item, nullptr)) return false;
+    item->extra = code;
+    renamed_ = item;
+    if (g_settings) g_settings->unsavedChanges = true;
+    // The key chosen is the code's, no binding's: its own press acts nowhere.
     backend.HoldBackUntilReleased(text.c_str());
     Finish(platform::TickCount(), backend);
     return true;
@@ -68,6 +93,7 @@ float BindingCapture::DrawCountdown(IHostGame* game, MenuItem* item, float x, fl
 }
 
 void BindingCapture::Finish(uint32_t now, SDLBackend& backend) {
+    keyCodeOnly_ = false;
     backend.DisconnectAllDevices();
     backend.ConnectBoundDevices(false, false);
     stamp_ = now;

@@ -30,6 +30,14 @@ public:
     // device) unless one already waits or the last capture is too recent.
     // The caller checks the item's line and page are enabled.
     bool Start(MenuItem* item, uint32_t now, SDLBackend& backend);
+    // The same for a key line's key code: only a keyboard key ends it, and
+    // its virtual-key code becomes the line's code (a key with none is
+    // passed over). The line's name follows on the host's thread
+    // (TakeRenamed).
+    bool StartKeyCode(MenuItem* item, uint32_t now, SDLBackend& backend);
+    // Host's thread: the line whose key code a capture changed since the last
+    // call, once; null when none.
+    MenuItem* TakeRenamed() { return renamed_.exchange(nullptr); }
     // Job's thread, for every event: a press ends the capture with its text.
     // True when this event ended it. prepare, when given, sees the item once
     // the end is claimed and before its binding changes.
@@ -48,10 +56,15 @@ public:
     uint32_t StartedAt() const { return stamp_; }
 
 private:
+    // A key capture's end: the key's code into the line.
+    bool EndWithKeyCode(const SDL_Event& event, SDLBackend& backend, MenuItem* item);
     // What follows the one end of a capture: only bound devices stay open.
     void Finish(uint32_t now, SDLBackend& backend);
 
     std::atomic<MenuItem*> waiting_{nullptr};
+    // Set by the host's thread before the capture waits, read by the job's.
+    std::atomic<bool> keyCodeOnly_{false};
+    std::atomic<MenuItem*> renamed_{nullptr};
     std::atomic<uint32_t> stamp_{0};
 };
 

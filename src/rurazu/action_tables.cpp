@@ -49,9 +49,9 @@ constexpr RurAzuAction kPage2[] = {
     {"Numpad +", RURAZU_NUMADD, kVkAdd, ""},
     {"Numpad -", RURAZU_NUMSUB, kVkSubtract, ""},
     {"Numpad *", RURAZU_MULTIPLY, kVkMultiply, ""},
-    {"Custom1", RURAZU_CUSTOM1, kCustomKey, " (See plugins KVTControls.ini file)"},
-    {"Custom2", RURAZU_CUSTOM2, kCustomKey, " (See plugins KVTControls.ini file)"},
-    {"Custom3", RURAZU_CUSTOM3, kCustomKey, " (See plugins KVTControls.ini file)"},
+    {"Custom1", RURAZU_CUSTOM1, kCustomKey, kCustomHint},
+    {"Custom2", RURAZU_CUSTOM2, kCustomKey, kCustomHint},
+    {"Custom3", RURAZU_CUSTOM3, kCustomKey, kCustomHint},
 };
 
 constexpr RurAzuAction kVr[] = {

@@ -19,6 +19,9 @@ inline constexpr const char* kActionHint =
     "[ENTER] Bind [DEL] Unbind [< >] Delay Instant/=Short/==Long [R] Rule any/race/menu";
 // The typed key that steps a bound row's game-mode rule.
 inline constexpr char kRuleKey = 'R';
+// The typed key that makes a custom row wait for the keyboard key it sends.
+inline constexpr char kKeyCodeKey = 'K';
+inline constexpr const char* kCustomHint = " [K] Key to send: type K, then press the key";
 inline constexpr const char* kSwitchLabel = "RurAzu";
 inline constexpr const char* kSwitchDescription = "[< >] Enable/Disable control mapping";
 

@@ -57,6 +57,10 @@ bool KVTRurazuBase::HandleMenuInput(int32_t* selected, char textKey, bool* up, b
             StepRule(*item);
             return true;
         }
+        if (IsCustomKey(*item) && (textKey == kKeyCodeKey || textKey == kKeyCodeKey + ('a' - 'A'))) {
+            if (item->enabled && PageEnabled()) capture.StartKeyCode(item, platform::TickCount(), Job());
+            return true;
+        }
         if (item->group == KEYBIND && textKey == 0 && !*up && !*down && !select) {
             // Clearing is no change the player has to save.
             if (!item->TextValue().empty() && platform::AsyncKeyDown(kVkDelete)) {
@@ -93,8 +97,18 @@ void KVTRurazuBase::StepRule(MenuItem& item) {
     TheMenuBook().unsavedChanges = true;
 }
 
+bool KVTRurazuBase::IsCustomKey(const MenuItem& item) {
+    return item.id == RURAZU_CUSTOM1 || item.id == RURAZU_CUSTOM2 || item.id == RURAZU_CUSTOM3;
+}
+
 float KVTRurazuBase::DrawMenuItem(int32_t, MenuItem* item, int32_t, int32_t, float x, float y,
                                   float lineHeight) {
+    // A key capture's new code shows in the row's name, as the settings name
+    // it at start-up; names change on this thread only.
+    if (MenuItem* renamed = capture.TakeRenamed()) {
+        const std::string label = renamed->name.substr(0, renamed->name.find(" ("));
+        renamed->Rename(label + " (" + Config::KeyCodeText(renamed->extra) + ")");
+    }
     return capture.DrawCountdown(game, item, x, y, lineHeight, Job());
 }
 

@@ -47,6 +47,8 @@ protected:
     void StartCapture(MenuItem* item);
     // The row's game-mode rule, one step on: any time, race, menu, any time.
     void StepRule(MenuItem& item);
+    // The three rows whose key the player chooses.
+    static bool IsCustomKey(const MenuItem& item);
     // A line per action: a key action is a binding choice with its key code,
     // any other a choice of its own text, both of the binding group.
     void AddActions(std::span<const RurAzuAction> actions);

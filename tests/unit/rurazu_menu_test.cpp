@@ -4,6 +4,8 @@
 #include <SDL3/SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "config/setting.h"
 #include "core/host_locations.h"
 #include "core/setting_id.h"
@@ -263,6 +265,43 @@ TEST_F(RurAzuMenu, TheStatusLineNamesTheLastInputAndTheMissingControllers) {
     const std::string warning = "Warning. The bound controller \"Gone Pad\" is not connected";
     EXPECT_NE(log.find(warning), std::string::npos) << "a save names it in the log";
     EXPECT_EQ(log.find(warning), log.rfind(warning)) << "once";
+}
+
+TEST_F(RurAzuMenu, TypingKOnACustomRowTakesTheNextKeyboardKeyAsTheKeyItSends) {
+    control->items[0]->SetValue("[2/4] RurAzu");
+    auto* page2 = static_cast<KVTRurazuBase*>(control->children[1]);
+    MenuItem* custom = control->FindItem(RURAZU_CUSTOM1);
+    const auto at = std::find(page2->items.begin(), page2->items.end(), custom) - page2->items.begin();
+    control->selectedIndex = 3 + static_cast<int32_t>(at);
+    control->HandlePluginInput('k', 0, 0, 0, 0, 0);
+    ASSERT_EQ(page2->capture.Waiting(), custom);
+    WaitUntilSettled(page2->capture.StartedAt());
+    auto lastInput = [&] {
+        game.Clear();
+        control->DrawPluginPage();
+        return game.calls.back().text;
+    };
+    auto key = [](int index) {
+        SDL_Event event{};
+        event.type = SDL_EVENT_KEY_DOWN;
+        event.key.scancode = static_cast<SDL_Scancode>(index);
+        SDL_PushEvent(&event);
+    };
+    SDL_SetJoystickVirtualButton(handle, 1, true);
+    ASSERT_TRUE(kvt_test::WaitFor([&] { return lastInput() == "Last input: #1 KVT Wheel"; }));
+    key(0x02);  // no virtual-key code here
+    ASSERT_TRUE(kvt_test::WaitFor([&] { return lastInput() == "Last input: K2 Keyboard"; }));
+    EXPECT_EQ(page2->capture.Waiting(), custom) << "only a keyboard key with a code ends it";
+    key(0x11);
+    ASSERT_TRUE(kvt_test::WaitFor([&] { return page2->capture.Waiting() == nullptr; }));
+    EXPECT_EQ(custom->extra, 'W');
+    EXPECT_EQ(custom->TextValue(), "") << "the row's binding is another thing";
+    lastInput();
+    EXPECT_EQ(custom->name, "Custom1 (W)");
+    EXPECT_TRUE(g_settings->unsavedChanges);
+    g_settings->SaveAllSettings();
+    EXPECT_EQ(g_settings->ini.GetString("KeyBind", "RURAZU_CUSTOM1_KEYCODE", ""), "W");
+    SDL_SetJoystickVirtualButton(handle, 1, false);
 }
 
 TEST_F(RurAzuMenu, SaveSettingsStillSavesWhileARurAzuPageIsShown) {

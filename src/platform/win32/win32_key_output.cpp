@@ -13,6 +13,13 @@ void SendKey(uint16_t virtualKey, bool up) {
     SendInput(1, &input, sizeof input);
 }
 
+uint16_t VirtualKeyOfKeyIndex(uint32_t keyIndex) {
+    // An extended key's index carries 0x80; the system names it by E0 before
+    // its scan code.
+    const UINT scan = (keyIndex & 0x80) != 0 ? (0xE000u | (keyIndex & 0x7Fu)) : (keyIndex & 0x7Fu);
+    return static_cast<uint16_t>(MapVirtualKeyA(scan, MAPVK_VSC_TO_VK_EX));
+}
+
 void PostCloseMessage(uint32_t window) {
     PostMessageA(reinterpret_cast<HWND>(static_cast<uintptr_t>(window)), WM_CLOSE, 0, 0);
 }
