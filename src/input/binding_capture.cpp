@@ -13,16 +13,18 @@
 
 namespace Input {
 
-bool BindingCapture::StartKeyCode(MenuItem* item, uint32_t now, SDLBackend& backend) {
-    if (!item || waiting_ || now - stamp_ <= kRestartGapMs) return false;
-    keyCodeOnly_ = true;
-    if (Start(item, now, backend)) return true;
-    keyCodeOnly_ = false;
-    return false;
+bool BindingCapture::Start(MenuItem* item, uint32_t now, SDLBackend& backend) {
+    return Begin(item, now, backend, false);
 }
 
-bool BindingCapture::Start(MenuItem* item, uint32_t now, SDLBackend& backend) {
+bool BindingCapture::StartKeyCode(MenuItem* item, uint32_t now, SDLBackend& backend) {
+    return Begin(item, now, backend, true);
+}
+
+bool BindingCapture::Begin(MenuItem* item, uint32_t now, SDLBackend& backend, bool keyCodeOnly) {
     if (!item || waiting_ || now - stamp_ <= kRestartGapMs) return false;
+    // Known before the job can see the capture waiting.
+    keyCodeOnly_ = keyCodeOnly;
     stamp_ = now;
     MenuItem* none = nullptr;
     if (!waiting_.compare_exchange_strong(none, item)) return false;

@@ -56,6 +56,8 @@ public:
     uint32_t StartedAt() const { return stamp_; }
 
 private:
+    // Both starts; the host's thread is the only one that starts a capture.
+    bool Begin(MenuItem* item, uint32_t now, SDLBackend& backend, bool keyCodeOnly);
     // A key capture's end: the key's code into the line.
     bool EndWithKeyCode(const SDL_Event& event, SDLBackend& backend, MenuItem* item);
     // What follows the one end of a capture: only bound devices stay open.
