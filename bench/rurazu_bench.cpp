@@ -69,6 +69,35 @@ void BM_DrawRurAzuPage(benchmark::State& state) {
 }
 BENCHMARK(BM_DrawRurAzuPage);
 
+// A burst of 1 000 axis events across four controllers (the wheel and three
+// others) through the three pages, every action bound to a button; with
+// bound set, one action is bound to the wheel's first axis, which the burst
+// keeps past its threshold.
+void BM_AxisBurst(benchmark::State& state) {
+    RurAzuRig rig;
+    const bool bound = state.range(0) != 0;
+    if (bound) rig.control->FindItem(RURAZU_F9)->SetValue("A0>0 Bench Wheel");
+    SDL_Event events[1000];
+    for (int i = 0; i < 1000; ++i) {
+        events[i] = SDL_Event{};
+        events[i].type = SDL_EVENT_JOYSTICK_AXIS_MOTION;
+        events[i].jaxis.which = i % 4 == 0 ? rig.pad : rig.pad + static_cast<SDL_JoystickID>(100 + i % 4);
+        events[i].jaxis.axis = 0;
+        events[i].jaxis.value = static_cast<Sint16>(20000 + i % 50);
+    }
+    uint64_t allocations = 0;
+    for (auto _ : state) {
+        const uint64_t before = AllocationCount();
+        for (const SDL_Event& event : events)
+            for (KVTRurazuBase* page : rig.pages) page->OnInputEvent(event);
+        allocations += AllocationCount() - before;
+    }
+    state.counters["allocs/event"] = double(allocations) / double(state.iterations() * 1000);
+    state.counters["ns/event"] = benchmark::Counter(
+        double(state.iterations() * 1000), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_AxisBurst)->Arg(0)->Arg(1);
+
 // The pages' status line as each frame writes it: the last input, and every
 // binding line asked whether its controller is connected (one is not).
 void BM_StatusLine(benchmark::State& state) {

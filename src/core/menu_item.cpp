@@ -129,6 +129,7 @@ void MenuItem::SetValue(const std::string& text) {
     if (options && OptionIndex(text) < 0) return;
     kvt::MutexLock lock(textLock_);
     *text_ = text;
+    textKind_ = text.empty() ? '\0' : text[0];
 }
 
 void MenuItem::SetValue(const char* text) {
@@ -139,6 +140,7 @@ void MenuItem::SelectOption(size_t index) {
     if (!text_ || !options || index >= options->size()) return;
     kvt::MutexLock lock(textLock_);
     *text_ = (*options)[index];
+    textKind_ = text_->empty() ? '\0' : (*text_)[0];
 }
 
 std::string MenuItem::TextValue() const {

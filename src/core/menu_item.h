@@ -85,6 +85,10 @@ public:
         return read(std::string_view(name));
     }
     void Rename(const std::string& newName);
+    // The text's first character ('#', 'H', 'K', 'A') or 0 when empty, kept
+    // by SetValue and SelectOption: the input job passes over lines an axis
+    // event cannot match without taking their lock.
+    char TextKind() const { return textKind_; }
     // Whether the text value equals the text exactly; false for items
     // without text. No copy is made: the input job asks this per event.
     bool TextEquals(std::string_view text) const;
@@ -128,6 +132,7 @@ private:
     static kvt::Mutex textLock_;
     // The text value of a choice or binding line (value, typed), else null.
     std::string* text_ KVT_PT_GUARDED_BY(textLock_) = nullptr;
+    std::atomic<char> textKind_{'\0'};
     MenuItem(int32_t id, const char* name, int32_t group, const std::string& description);
 };
 

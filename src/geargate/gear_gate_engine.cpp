@@ -67,6 +67,9 @@ bool GearGateEngine::OnInputEvent(const SDL_Event& event, Input::SDLBackend& job
             if (!row) continue;
             switch (texts.Match(*row, event)) {
                 case Input::BindingMatch::Press:
+                    // An axis reports every move past its threshold: only
+                    // the crossing is a press (a sequential row shifts once).
+                    if (state_.pressed[static_cast<size_t>(i)] == 1) break;
                     state_.pressed[static_cast<size_t>(i)] = 1;
                     matched = true;
                     break;

@@ -183,6 +183,7 @@ void KVTShifter::OnInputEvent(const SDL_Event& event) {
 
 void KVTShifter::OnTick() {
     engine.OnTick(Job());
+    capture.OnTick(Job());
 }
 
 void KVTShifter::OnDevicesDisconnected() {

@@ -40,12 +40,52 @@ bool BindingCapture::OnInputEvent(const SDL_Event& event, SDLBackend& backend,
     if (!item || static_cast<int32_t>(backend.lastTick() - stamp_) <= static_cast<int32_t>(kSettleMs))
         return false;
     if (keyCodeOnly_) return EndWithKeyCode(event, backend, item);
+    if (event.type == SDL_EVENT_JOYSTICK_AXIS_MOTION) {
+        char axisText[kMaxBindingText + 1];
+        return AxisPushedFar(event, backend, axisText) && EndWithText(item, axisText, backend, prepare);
+    }
     const bool press = event.type == SDL_EVENT_JOYSTICK_BUTTON_DOWN || event.type == SDL_EVENT_KEY_DOWN ||
                        (event.type == SDL_EVENT_JOYSTICK_HAT_MOTION && event.jhat.value != SDL_HAT_CENTERED);
     if (!press) return false;
+    return EndWithText(item, backend.Texts().Make(event), backend, prepare);
+}
+
+void BindingCapture::OnTick(SDLBackend& backend) {
+    const uint32_t stamp = stamp_;
+    if (!waiting_ || axesStamp_ == stamp) return;
+    // Where every axis rests as the capture starts: the one that moves far
+    // from there is the one the player pushes.
+    axesStamp_ = stamp;
+    axisCount_ = 0;
+    for (SDL_JoystickID id : backend.OpenJoystickIds()) {
+        SDL_Joystick* joystick = SDL_GetJoystickFromID(id);
+        const int axes = joystick ? SDL_GetNumJoystickAxes(joystick) : 0;
+        for (int axis = 0; axis < axes && axisCount_ < axisStarts_.size(); ++axis)
+            axisStarts_[axisCount_++] = {id, axis, SDL_GetJoystickAxis(joystick, axis)};
+    }
+}
+
+bool BindingCapture::AxisPushedFar(const SDL_Event& event, SDLBackend& backend, char* text) const {
+    if (axesStamp_ != stamp_) return false;
+    const SDL_JoyAxisEvent& moved = event.jaxis;
+    for (size_t i = 0; i < axisCount_; ++i) {
+        const AxisStart& start = axisStarts_[i];
+        if (start.joystick != moved.which || start.axis != moved.axis) continue;
+        const int32_t from = start.value;
+        const int32_t to = moved.value;
+        // More than half the range: a touched pedal or a stick's noise never binds.
+        if (to - from <= kAxisRange / 2 && from - to <= kAxisRange / 2) return false;
+        WriteAxisBindingText(text, moved.axis, to > from, (from + to) / 2,
+                             backend.Texts().ControllerName(moved.which));
+        return true;
+    }
+    return false;
+}
+
+bool BindingCapture::EndWithText(MenuItem* item, const std::string& text, SDLBackend& backend,
+                                 void (*prepare)(MenuItem& item)) {
     // The text is taken before the end is claimed: a time-out in between
     // leaves the item as it was.
-    const std::string text = backend.Texts().Make(event);
     if (!waiting_.compare_exchange_strong(item, nullptr)) return false;
     if (prepare) prepare(*item);
     item->SetValue(text);

@@ -6,9 +6,13 @@
 #pragma once
 
 #include <SDL3/SDL_events.h>
+#include <SDL3/SDL_joystick.h>
 
+#include <array>
 #include <atomic>
 #include <cstdint>
+
+#include "input/binding_text.h"
 
 class MenuItem;
 class IHostGame;
@@ -42,6 +46,10 @@ public:
     // True when this event ended it. prepare, when given, sees the item once
     // the end is claimed and before its binding changes.
     bool OnInputEvent(const SDL_Event& event, SDLBackend& backend, void (*prepare)(MenuItem& item) = nullptr);
+    // Job's thread, once a pass: notes where every open controller's axes
+    // rest when a capture has just started, so that an axis pushed more than
+    // half its range from there binds it in that direction.
+    void OnTick(SDLBackend& backend);
     // Host's thread: gives up waiting (a time-out); false when a press
     // already ended it.
     bool Abandon(uint32_t now, SDLBackend& backend);
@@ -56,6 +64,11 @@ public:
     uint32_t StartedAt() const { return stamp_; }
 
 private:
+    // An axis event far enough from where the axis rested: its binding text.
+    bool AxisPushedFar(const SDL_Event& event, SDLBackend& backend, char* text) const;
+    // The one end of a binding capture with the text.
+    bool EndWithText(MenuItem* item, const std::string& text, SDLBackend& backend,
+                     void (*prepare)(MenuItem& item));
     // Both starts; the host's thread is the only one that starts a capture.
     bool Begin(MenuItem* item, uint32_t now, SDLBackend& backend, bool keyCodeOnly);
     // A key capture's end: the key's code into the line.
@@ -67,6 +80,16 @@ private:
     // Set by the host's thread before the capture waits, read by the job's.
     std::atomic<bool> keyCodeOnly_{false};
     std::atomic<MenuItem*> renamed_{nullptr};
+    // Where the axes rested when the capture with this stamp started; the
+    // job's thread only.
+    struct AxisStart {
+        SDL_JoystickID joystick = 0;
+        int axis = 0;
+        int32_t value = 0;
+    };
+    std::array<AxisStart, 64> axisStarts_{};
+    size_t axisCount_ = 0;
+    uint32_t axesStamp_ = 0;
     std::atomic<uint32_t> stamp_{0};
 };
 

@@ -71,6 +71,9 @@ BindingTexts::EventTexts BindingTexts::TextsOf(const SDL_Event& event) {
             return {Make(event), nullptr, nullptr};
         case SDL_EVENT_JOYSTICK_HAT_MOTION:
             return {Make(event), HatPrefix(event), ControllerName(event.jhat.which)};
+        case SDL_EVENT_JOYSTICK_AXIS_MOTION:
+            // An axis has no text of its own: its bindings carry the threshold.
+            return {"", nullptr, ControllerName(event.jaxis.which)};
         default:
             return {nullptr, nullptr, nullptr};
     }
@@ -88,12 +91,52 @@ BindingMatch BindingTexts::Compare(std::string_view binding, const SDL_Event& ev
             return binding == texts.text ? BindingMatch::Release : BindingMatch::None;
         case SDL_EVENT_JOYSTICK_HAT_MOTION:
             if (event.jhat.value != SDL_HAT_CENTERED && binding == texts.text) return BindingMatch::Press;
-            return binding.starts_with(texts.hatPrefix) && DevicePart(binding) == texts.hatDevice
+            return binding.starts_with(texts.hatPrefix) && DevicePart(binding) == texts.device
                        ? BindingMatch::Release
                        : BindingMatch::None;
+        case SDL_EVENT_JOYSTICK_AXIS_MOTION: {
+            AxisBinding bound;
+            if (binding[0] != 'A' || !ParseAxisBinding(binding, bound) || bound.axis != event.jaxis.axis ||
+                bound.controller != texts.device)
+                return BindingMatch::None;
+            const int32_t value = event.jaxis.value;
+            if (bound.upwards ? value > bound.threshold : value < bound.threshold) return BindingMatch::Press;
+            const bool back = bound.upwards ? value < bound.threshold - kAxisHysteresis
+                                            : value > bound.threshold + kAxisHysteresis;
+            return back ? BindingMatch::Release : BindingMatch::None;
+        }
         default:
             return BindingMatch::None;
     }
+}
+
+bool ParseAxisBinding(std::string_view text, AxisBinding& out) {
+    if (text.size() < 4 || text[0] != 'A') return false;
+    size_t at = 1;
+    auto number = [&](int32_t& value, bool signedNumber) {
+        bool negative = false;
+        if (signedNumber && at < text.size() && text[at] == '-') {
+            negative = true;
+            ++at;
+        }
+        const size_t start = at;
+        int64_t magnitude = 0;
+        while (at < text.size() && text[at] >= '0' && text[at] <= '9' && magnitude <= kAxisRange)
+            magnitude = magnitude * 10 + (text[at++] - '0');
+        if (at == start || magnitude > kAxisRange) return false;
+        value = static_cast<int32_t>(negative ? -magnitude : magnitude);
+        return true;
+    };
+    if (!number(out.axis, false) || at >= text.size() || (text[at] != '>' && text[at] != '<')) return false;
+    out.upwards = text[at++] == '>';
+    if (!number(out.threshold, true) || at >= text.size() || text[at] != ' ') return false;
+    out.controller = text.substr(at + 1);
+    return !out.controller.empty();
+}
+
+void WriteAxisBindingText(char* out, int32_t axis, bool upwards, int32_t threshold, const char* controller) {
+    std::snprintf(out, kMaxBindingText + 1, "A%d%c%d %s", axis, upwards ? '>' : '<', threshold,
+                  controller ? controller : "");
 }
 
 BindingMatch BindingTexts::Match(std::string_view binding, const SDL_Event& event) {
@@ -101,6 +144,8 @@ BindingMatch BindingTexts::Match(std::string_view binding, const SDL_Event& even
 }
 
 BindingMatch BindingTexts::Match(const MenuItem& binding, const SDL_Event& event) {
+    // Axes move all the time: a line that binds no axis is passed over at once.
+    if (event.type == SDL_EVENT_JOYSTICK_AXIS_MOTION && binding.TextKind() != 'A') return BindingMatch::None;
     const EventTexts texts = TextsOf(event);
     if (!texts.text) return BindingMatch::None;
     return binding.WithText([&](std::string_view text) { return Compare(text, event, texts); });

@@ -20,11 +20,29 @@ namespace Input {
 inline constexpr size_t kMaxBindingText = 127;
 inline constexpr const char* kKeyboardDevice = "Keyboard";
 
+// An axis bound as a button: "A<axis>><threshold> <controller>" presses when
+// the axis passes the threshold upwards, "A<axis><<threshold> ..."
+// downwards ("A2>0 KVT Pedals", "A0<-16384 My Stick"). It releases once the
+// axis is back past the threshold by a tenth of its range, so a pedal resting
+// at the threshold does not chatter.
+inline constexpr int32_t kAxisRange = 65535;
+inline constexpr int32_t kAxisHysteresis = kAxisRange / 10;
+struct AxisBinding {
+    int32_t axis = 0;
+    bool upwards = true;
+    int32_t threshold = 0;
+    std::string_view controller;
+};
+// False for any text that is not an axis binding.
+bool ParseAxisBinding(std::string_view text, AxisBinding& out);
+// Into out (kMaxBindingText + 1 bytes), cut like every binding text.
+void WriteAxisBindingText(char* out, int32_t axis, bool upwards, int32_t threshold, const char* controller);
+
 // What an event does to one binding: a down (or a hat pushed to exactly that
 // position) presses it, an up releases it, and a hat leaving a position
 // releases it: centred, a hat releases every binding of it on that
 // controller; moved to another position, every binding of another position.
-// Axes never match.
+// An axis presses and releases its axis bindings as above.
 enum class BindingMatch { None, Press, Release };
 
 // The texts events make and the one matcher both engines press and release
@@ -54,12 +72,12 @@ private:
         // True when the text has to be made for these parts (they are kept).
         bool Renew(Parts... now);
     };
-    // The texts an event is matched by: its own, and for a hat its prefix and
-    // controller (null for other events).
+    // The texts an event is matched by: its own (empty for an axis), a hat's
+    // prefix, and a hat's or axis's controller (null where none).
     struct EventTexts {
         const char* text;
         const char* hatPrefix;
-        const char* hatDevice;
+        const char* device;
     };
     EventTexts TextsOf(const SDL_Event& event);
     static BindingMatch Compare(std::string_view binding, const SDL_Event& event, const EventTexts& texts);

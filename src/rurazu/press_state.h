@@ -12,6 +12,9 @@ struct PressState {
     bool pendingFire = false;   // fire when the binding is released
     // Ignition or a seat move was started and its stop has not gone out yet.
     bool twoPhaseRunning = false;
+    // The bound input is down (an axis: past its threshold) as its events
+    // said; an axis reports every move, and only its crossing is a press.
+    bool inputDown = false;
 };
 
 namespace rurazu_timing {

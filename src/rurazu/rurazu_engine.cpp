@@ -59,7 +59,8 @@ bool AnyBinding(const MenuItem&) {
 // the most frequent) cost no walk over the lines.
 bool CanMatchBinding(uint32_t type) {
     return type == SDL_EVENT_KEY_DOWN || type == SDL_EVENT_KEY_UP || type == SDL_EVENT_JOYSTICK_BUTTON_DOWN ||
-           type == SDL_EVENT_JOYSTICK_BUTTON_UP || type == SDL_EVENT_JOYSTICK_HAT_MOTION;
+           type == SDL_EVENT_JOYSTICK_BUTTON_UP || type == SDL_EVENT_JOYSTICK_HAT_MOTION ||
+           type == SDL_EVENT_JOYSTICK_AXIS_MOTION;
 }
 }  // namespace
 
@@ -207,6 +208,7 @@ void RurAzuEngine::ReleaseEverything() {
     for (size_t i = 0; i < pressStates_.size(); ++i) {
         PressState& record = pressStates_[i];
         const MenuItem& item = *actions_[i];
+        record.inputDown = false;
         if (record.pressed) {
             DropPressed(record, item);
         } else {
@@ -221,6 +223,8 @@ void RurAzuEngine::LetGoUnseen(bool (*stopRunning)(const MenuItem& item)) {
         PressState& record = pressStates_[i];
         const MenuItem& item = *actions_[i];
         DropPressed(record, item);
+        // Its release will not be read: the next press must count.
+        if (stopRunning(item)) record.inputDown = false;
         if (record.twoPhaseRunning && stopRunning(item)) ReleaseIdle(record, item);
     }
 }
@@ -272,20 +276,28 @@ void RurAzuEngine::OnInputEvent(const SDL_Event& event, Input::SDLBackend& job) 
     }
     if (!CanMatchBinding(event.type)) return;
     const bool fromKeyboard = event.type == SDL_EVENT_KEY_DOWN || event.type == SDL_EVENT_KEY_UP;
-    // A hat sliding to another position releases only what acts: the release
+    // A hat sliding to another position, or an axis that stays back from its
+    // threshold (it reports every move), releases only what acts: the release
     // of a record neither held nor running would send ignition off or a seat
-    // stop. Centring it releases every direction, as a button's up does.
-    const bool hatSlid = event.type == SDL_EVENT_JOYSTICK_HAT_MOTION && event.jhat.value != SDL_HAT_CENTERED;
+    // stop. Centring a hat releases every direction, as a button's up does.
+    const bool onlyActing =
+        event.type == SDL_EVENT_JOYSTICK_AXIS_MOTION ||
+        (event.type == SDL_EVENT_JOYSTICK_HAT_MOTION && event.jhat.value != SDL_HAT_CENTERED);
     Input::BindingTexts& texts = job.Texts();
     for (size_t i = 0; i < pressStates_.size(); ++i) {
         PressState& record = pressStates_[i];
         MenuItem& item = *actions_[i];
         switch (texts.Match(item, event)) {
             case Input::BindingMatch::Press:
+                // A Short action dropped for a Long one on the same input
+                // stays dropped while the input is down.
+                if (record.inputDown) break;
+                record.inputDown = true;
                 PressAction(job, record, item, fromKeyboard);
                 break;
             case Input::BindingMatch::Release:
-                if (!hatSlid || record.pressed || record.twoPhaseRunning) ReleaseAction(job, record, item);
+                record.inputDown = false;
+                if (!onlyActing || record.pressed || record.twoPhaseRunning) ReleaseAction(job, record, item);
                 break;
             case Input::BindingMatch::None:
                 break;

@@ -114,6 +114,7 @@ float KVTRurazuBase::DrawMenuItem(int32_t, MenuItem* item, int32_t, int32_t, flo
 
 void KVTRurazuBase::OnTick() {
     engine.OnTick(Job());
+    capture.OnTick(Job());
 }
 
 void KVTRurazuBase::OnInputEvent(const SDL_Event& event) {

@@ -602,6 +602,32 @@ TEST(BindingText, EventsPressAndReleaseTheBindingsTheyName) {
     axis.type = SDL_EVENT_JOYSTICK_AXIS_MOTION;
     axis.jaxis.which = wheel;
     EXPECT_EQ(MatchBinding("#0 Rally Wheel", axis), BindingMatch::None);
+    // An axis as a button: past its threshold it presses, back by a tenth of
+    // the range it releases, in between nothing.
+    const struct {
+        const char* binding;
+        int axis;
+        int value;
+        BindingMatch expected;
+    } axes[] = {
+        {"A2>0 Rally Wheel", 2, 100, BindingMatch::Press},
+        {"A2>0 Rally Wheel", 2, -6000, BindingMatch::None},
+        {"A2>0 Rally Wheel", 2, -7000, BindingMatch::Release},
+        {"A2>0 Rally Wheel", 1, 100, BindingMatch::None},
+        {"A2>0 Pro Rally Wheel", 2, 100, BindingMatch::None},
+        {"A0<-16384 Rally Wheel", 0, -20000, BindingMatch::Press},
+        {"A0<-16384 Rally Wheel", 0, -10000, BindingMatch::None},
+        {"A0<-16384 Rally Wheel", 0, -9000, BindingMatch::Release},
+        {"A2 Rally Wheel", 2, 100, BindingMatch::None},
+        {"A2>x Rally Wheel", 2, 100, BindingMatch::None},
+        {"A2=0 Rally Wheel", 2, 100, BindingMatch::None},
+        {"A2>99999999 Rally Wheel", 2, 100, BindingMatch::None},
+    };
+    for (const auto& row : axes) {
+        axis.jaxis.axis = static_cast<Uint8>(row.axis);
+        axis.jaxis.value = static_cast<Sint16>(row.value);
+        EXPECT_EQ(MatchBinding(row.binding, axis), row.expected) << row.binding << " at " << row.value;
+    }
     for (SDL_Joystick* handle : handles) SDL_CloseJoystick(handle);
     SDL_Quit();
 }

@@ -247,6 +247,35 @@ TEST_F(RurAzuEngine, ShortAndLongOnOneButtonAreToldApartByTheHoldLength) {
     EXPECT_NE(std::find(keys.begin(), keys.end(), "+28@775"), keys.end()) << "Down fired on time";
 }
 
+TEST_F(RurAzuEngine, AnAxisActsAsAButtonWithItsDelaysAndLetsGoWhenUnplugged) {
+    auto axis = [&](Sint16 value) {
+        SDL_SetJoystickVirtualAxis(handle, 1, value);
+        Pass();
+    };
+    // A Short Down and a Long Escape on one pedal past the middle: held 2 s,
+    // only the Long one fires; a pedal resting near the threshold does not
+    // chatter; back past it by a tenth of the range lets go.
+    Bind(RURAZU_DOWN, "A1>0 Test Pad", 1);
+    Bind(RURAZU_ESC, "A1>0 Test Pad", 2);
+    axis(20000);
+    uint32_t t0 = job.lastTick();
+    while (job.lastTick() - t0 < 2000) axis(static_cast<Sint16>(20000 + (job.lastTick() % 2)));
+    axis(-3000);
+    EXPECT_EQ(Keys(t0), (std::vector<std::string>{"+1B@1525", "-1B@1525"})) << "-3000 is not yet back";
+    axis(-7000);
+    Bind(RURAZU_UP, "A1>0 Test Pad");
+    Pass(40);
+    axis(20000);
+    t0 = job.lastTick();
+    EXPECT_EQ(Keys(t0), (std::vector<std::string>{"+26@0"})) << "Instant: down as it crosses";
+    axis(-3000);
+    axis(1000);
+    EXPECT_EQ(Keys(t0), (std::vector<std::string>{})) << "no chatter around the threshold";
+    SDL_DetachVirtualJoystick(pad);
+    Pass();
+    EXPECT_EQ(Keys(t0), (std::vector<std::string>{"-26@75"})) << "unplugged past its threshold: let go";
+}
+
 TEST_F(RurAzuEngine, ShortAndLongOnTwoButtonsHeldTogetherEachFireOnTime) {
     Bind(RURAZU_ENTER, "#2 Test Pad", 1);
     Bind(RURAZU_ESC, "#3 Test Pad", 2);

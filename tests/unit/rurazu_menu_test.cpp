@@ -304,6 +304,37 @@ TEST_F(RurAzuMenu, TypingKOnACustomRowTakesTheNextKeyboardKeyAsTheKeyItSends) {
     SDL_SetJoystickVirtualButton(handle, 1, false);
 }
 
+TEST_F(RurAzuMenu, AnAxisPushedFarFromWhereItRestedBindsInThatDirection) {
+    kvt_test::RecordingListener seen;
+    Input::GetBackend().AddListener(&seen);
+    // A pedal resting at one end, a stick resting in the middle; a touch of
+    // either (noise) binds nothing.
+    const struct {
+        int axis;
+        Sint16 rest;
+        Sint16 touched;
+        Sint16 pushed;
+        const char* bound;
+    } cases[] = {{0, -32768, -20000, 32767, "A0>0 KVT Wheel"}, {1, 0, 12000, -32768, "A1<-16384 KVT Wheel"}};
+    for (const auto& c : cases) {
+        SDL_SetJoystickVirtualAxis(handle, c.axis, c.rest);
+        Select(kUpLine);
+        ASSERT_EQ(page->capture.Waiting(), Line(kUpLine)) << c.bound;
+        WaitUntilSettled(page->capture.StartedAt());
+        SDL_SetJoystickVirtualAxis(handle, c.axis, c.touched);
+        // The recorder hears every event after the pages have.
+        const std::string touched = "axis " + std::to_string(c.axis) + " " + std::to_string(c.touched);
+        ASSERT_TRUE(kvt_test::WaitFor([&] { return seen.Saw(touched); }));
+        EXPECT_EQ(page->capture.Waiting(), Line(kUpLine)) << "a touch does not bind";
+        SDL_SetJoystickVirtualAxis(handle, c.axis, c.pushed);
+        ASSERT_TRUE(kvt_test::WaitFor([&] { return page->capture.Waiting() == nullptr; }));
+        EXPECT_EQ(Line(kUpLine)->TextValue(), c.bound);
+        SDL_SetJoystickVirtualAxis(handle, c.axis, c.rest);
+        platform::sim::AdvanceTime(1100);  // past the gap before the next capture
+    }
+    Input::GetBackend().RemoveListener(&seen);
+}
+
 TEST_F(RurAzuMenu, SaveSettingsStillSavesWhileARurAzuPageIsShown) {
     Line(kUpLine)->SetValue("#1 KVT Wheel");
     Select(1);

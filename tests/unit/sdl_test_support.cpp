@@ -5,13 +5,14 @@
 
 namespace kvt_test {
 
-SDL_JoystickID AttachVirtualJoystick(const char* name, int buttons, int hats) {
+SDL_JoystickID AttachVirtualJoystick(const char* name, int buttons, int hats, int axes) {
     if (!SDL_WasInit(SDL_INIT_JOYSTICK)) EXPECT_TRUE(SDL_Init(SDL_INIT_JOYSTICK)) << SDL_GetError();
     SDL_VirtualJoystickDesc desc;
     SDL_INIT_INTERFACE(&desc);
     desc.type = SDL_JOYSTICK_TYPE_WHEEL;
     desc.nbuttons = static_cast<Uint16>(buttons);
     desc.nhats = static_cast<Uint16>(hats);
+    desc.naxes = static_cast<Uint16>(axes);
     desc.name = name;
     const SDL_JoystickID id = SDL_AttachVirtualJoystick(&desc);
     EXPECT_NE(id, 0u) << SDL_GetError();

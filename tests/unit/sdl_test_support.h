@@ -17,7 +17,7 @@ namespace kvt_test {
 
 // A virtual controller with that name, attached on the test's own joystick
 // subsystem (initialised here when needed).
-SDL_JoystickID AttachVirtualJoystick(const char* name, int buttons = 8, int hats = 1);
+SDL_JoystickID AttachVirtualJoystick(const char* name, int buttons = 8, int hats = 1, int axes = 2);
 
 // A page as the job sees it: binds the devices it is told to, records what
 // reaches it.
@@ -37,6 +37,9 @@ public:
         if (event.type == SDL_EVENT_KEY_UP) texts.push_back("keyup " + text);
         if (event.type == SDL_EVENT_JOYSTICK_ADDED) texts.push_back("added");
         if (event.type == SDL_EVENT_JOYSTICK_REMOVED) texts.push_back("removed");
+        if (event.type == SDL_EVENT_JOYSTICK_AXIS_MOTION)
+            texts.push_back("axis " + std::to_string(event.jaxis.axis) + " " +
+                            std::to_string(event.jaxis.value));
     }
     bool IsDeviceBound(const std::string& name) override { return bound.count(name) != 0; }
     bool IsJoystickBound(SDL_JoystickID id) override {

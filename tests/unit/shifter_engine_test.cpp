@@ -165,6 +165,20 @@ TEST_F(ShifterEngine, AHatSlidingToAnotherGearLeavesTheOneBefore) {
     }
 }
 
+TEST_F(ShifterEngine, AGearOnAnAxisEngagesPastItsThresholdAndLeavesWellBackFromIt) {
+    shifter->engine.ChangeState([&](GearState& s) {
+        s.currentType = 1;
+        s.clutchNeeded = 0;
+    });
+    shifter->items[static_cast<size_t>(shifter->firstBindingIndex + 2)]->SetValue("A1<-16384 Test Shifter");
+    for (const auto& [value, gear] :
+         std::vector<std::pair<Sint16, int32_t>>{{-20000, 4}, {-10000, 4}, {-9000, 1}, {-17000, 4}}) {
+        SDL_SetJoystickVirtualAxis(handle, 1, value);
+        Pass();
+        EXPECT_EQ(Gear(), gear) << "axis at " << value;
+    }
+}
+
 TEST_F(ShifterEngine, TheClutchMustPassTheThresholdNotJustReachIt) {
     shifter->engine.ChangeState([&](GearState& s) { s.currentType = 1; });
     Clutch(0.35f);

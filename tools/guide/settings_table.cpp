@@ -157,8 +157,10 @@ std::string MakeTable() {
             << Describe(FindLine(*control, PlainSettingId(e.section, e.key), e.section)) << " |\n";
     }
 
-    out << "\nThe bindings, in section [KeyBind]: each key holds the button, hat direction or key bound to "
-           "a menu line (\"#3 Wheel name\", \"H0.1 Wheel name\", \"K30 Keyboard\"; empty when unbound). "
+    out << "\nThe bindings, in section [KeyBind]: each key holds the button, hat direction, key or axis "
+           "bound to "
+           "a menu line (\"#3 Wheel name\", \"H0.1 Wheel name\", \"K30 Keyboard\", an axis as \"A2>0 Pedals "
+           "name\"; empty when unbound). "
            "Every RURAZU_ key also has a _TRIGGERTYPE (the hold delay: 0 Instant, 1 Short, held "
         << rurazu_timing::kHoldTimes[1] << " ms, 2 Long, held " << rurazu_timing::kHoldTimes[2]
         << " ms) and a _GAMEMODE (when it works: 0 any time, 1 in a race, 2 in the menus); the three "
