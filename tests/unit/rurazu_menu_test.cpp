@@ -41,6 +41,9 @@ protected:
         wheel = kvt_test::AttachVirtualJoystick("KVT Wheel");
         control = static_cast<KVTControl*>(KVT_CreatePlugin(&game));
         ASSERT_NE(control, nullptr);
+        // Hears every event after the pages, registered before the job runs
+        // (the job's listeners do not change while it runs).
+        Input::GetBackend().AddListener(&seen);
         // The host window in front, as the keys the page sends need.
         Host().hostWindow = kWindow;
         platform::sim::SetForegroundWindow(kWindow);
@@ -57,6 +60,7 @@ protected:
         platform::sim::OwnHostWindow(false);
         platform::sim::SetSleepAdvancesClock(true);
         if (g_instance) g_instance->DeletingDestructor(1);
+        Input::GetBackend().RemoveListener(&seen);
         if (handle) SDL_CloseJoystick(handle);
         SDL_Quit();
         Input::ResetBackendForTest();
@@ -99,6 +103,7 @@ protected:
     SDL_Joystick* handle = nullptr;
     KVTControl* control = nullptr;
     KVTRurazuBase* page = nullptr;
+    kvt_test::RecordingListener seen;
 };
 
 TEST_F(RurAzuMenu, SelectCountsDownAndThePressAfterHalfASecondBinds) {
@@ -305,8 +310,6 @@ TEST_F(RurAzuMenu, TypingKOnACustomRowTakesTheNextKeyboardKeyAsTheKeyItSends) {
 }
 
 TEST_F(RurAzuMenu, AnAxisPushedFarFromWhereItRestedBindsInThatDirection) {
-    kvt_test::RecordingListener seen;
-    Input::GetBackend().AddListener(&seen);
     // A pedal resting at one end, a stick resting in the middle; a touch of
     // either (noise) binds nothing.
     const struct {
@@ -332,7 +335,6 @@ TEST_F(RurAzuMenu, AnAxisPushedFarFromWhereItRestedBindsInThatDirection) {
         SDL_SetJoystickVirtualAxis(handle, c.axis, c.rest);
         platform::sim::AdvanceTime(1100);  // past the gap before the next capture
     }
-    Input::GetBackend().RemoveListener(&seen);
 }
 
 TEST_F(RurAzuMenu, SaveSettingsStillSavesWhileARurAzuPageIsShown) {
