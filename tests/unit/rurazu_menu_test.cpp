@@ -319,10 +319,17 @@ TEST_F(RurAzuMenu, AnAxisPushedFarFromWhereItRestedBindsInThatDirection) {
         Sint16 pushed;
         const char* bound;
     } cases[] = {{0, -32768, -20000, 32767, "A0>0 KVT Wheel"}, {1, 0, 12000, -32768, "A1<-16384 KVT Wheel"}};
+    // The pedal comes to rest before either capture starts (the stick rests
+    // where a new axis is, in the middle).
+    SDL_SetJoystickVirtualAxis(handle, 0, -32768);
+    ASSERT_TRUE(kvt_test::WaitFor([&] { return seen.Saw("axis 0 -32768"); }));
     for (const auto& c : cases) {
-        SDL_SetJoystickVirtualAxis(handle, c.axis, c.rest);
         Select(kUpLine);
         ASSERT_EQ(page->capture.Waiting(), Line(kUpLine)) << c.bound;
+        // A whole pass after the start, in which the page noted where the
+        // axes rest (the recorder's tick comes after the pages').
+        const size_t passes = seen.TickCount();
+        ASSERT_TRUE(kvt_test::WaitFor([&] { return seen.TickCount() > passes + 1; }));
         WaitUntilSettled(page->capture.StartedAt());
         SDL_SetJoystickVirtualAxis(handle, c.axis, c.touched);
         // The recorder hears every event after the pages have.
@@ -332,7 +339,6 @@ TEST_F(RurAzuMenu, AnAxisPushedFarFromWhereItRestedBindsInThatDirection) {
         SDL_SetJoystickVirtualAxis(handle, c.axis, c.pushed);
         ASSERT_TRUE(kvt_test::WaitFor([&] { return page->capture.Waiting() == nullptr; }));
         EXPECT_EQ(Line(kUpLine)->TextValue(), c.bound);
-        SDL_SetJoystickVirtualAxis(handle, c.axis, c.rest);
         platform::sim::AdvanceTime(1100);  // past the gap before the next capture
     }
 }
