@@ -183,9 +183,7 @@ std::string MenuItem::DisplayText() const {
 namespace {
 // Copies at most kMaxValueText characters and terminates.
 void CopyCut(char* out, std::string_view text) {
-    const size_t length = text.size() < kMaxValueText ? text.size() : kMaxValueText;
-    std::memcpy(out, text.data(), length);
-    out[length] = '\0';
+    ::CopyCut(text, out, kMaxValueText + 1);
 }
 }  // namespace
 

@@ -3,6 +3,7 @@
 
 #include <cctype>
 #include <cstdint>
+#include <cstring>
 
 #include "platform/platform.h"
 
@@ -88,4 +89,11 @@ std::wstring Utf8ToWide(std::string_view text) {
 
 std::string WideToCodePage(std::wstring_view text) {
     return platform::WideToCodePage(text);
+}
+
+void CopyCut(std::string_view text, char* out, size_t size) {
+    if (size == 0) return;
+    const size_t length = text.size() < size - 1 ? text.size() : size - 1;
+    std::memcpy(out, text.data(), length);
+    out[length] = '\0';
 }

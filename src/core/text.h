@@ -9,6 +9,10 @@
 bool EqualsNoCase(std::string_view a, std::string_view b);
 // An empty prefix never matches.
 bool StartsWithNoCase(std::string_view text, std::string_view prefix);
+// Copies at most size - 1 characters of text into out and ends it with NUL:
+// the fixed buffers of the per-frame and per-event paths, which must not
+// allocate.
+void CopyCut(std::string_view text, char* out, size_t size);
 // Strips space, tab, line feed, carriage return, form feed and vertical tab at both ends.
 std::string Trim(std::string_view text);
 

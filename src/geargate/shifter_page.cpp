@@ -146,17 +146,16 @@ void KVTShifter::DrawStatusLines(float x, float y) {
     // The host's own pointer as it is now, not as the last mode change left
     // it: no car, no reading through it.
     const uint32_t car = CurrentCarObject();
-    char line[160];
+    char clutch[16] = "-";
+    const char* gear = "-";
     if (car != 0) {
-        const float clutch = platform::HostRead<float>(car + host_offsets::kCarClutchField);
-        const int32_t gear = platform::HostRead<int32_t>(car + host_offsets::kCarGearField);
-        std::snprintf(
-            line, sizeof line, "Clutch %.2f, bites past %.2f   Gear %s", static_cast<double>(clutch),
-            static_cast<double>(g_settings ? g_settings->clutchThreshold.load() : 0.0f), GearText(gear));
-    } else {
-        std::snprintf(line, sizeof line, "Clutch -, bites past %.2f   Gear -",
-                      static_cast<double>(g_settings ? g_settings->clutchThreshold.load() : 0.0f));
+        std::snprintf(clutch, sizeof clutch, "%.2f",
+                      static_cast<double>(platform::HostRead<float>(car + host_offsets::kCarClutchField)));
+        gear = GearText(platform::HostRead<int32_t>(car + host_offsets::kCarGearField));
     }
+    char line[160];
+    std::snprintf(line, sizeof line, "Clutch %s, bites past %.2f   Gear %s", clutch,
+                  static_cast<double>(g_settings ? g_settings->clutchThreshold.load() : 0.0f), gear);
     game->WriteText(x, y, line);
     if (state.carSlot < 0) {
         std::snprintf(line, sizeof line, "This car: none set up yet");

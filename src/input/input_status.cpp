@@ -12,14 +12,13 @@
 
 #include "core/log.h"
 #include "core/menu_item.h"
+#include "core/text.h"
 
 namespace Input {
 namespace {
 template <size_t N>
 void CopyCut(std::array<char, N>& out, std::string_view text) {
-    const size_t length = std::min(text.size(), N - 1);
-    std::memcpy(out.data(), text.data(), length);
-    out[length] = '\0';
+    ::CopyCut(text, out.data(), N);
 }
 
 // A controller binding ("#3 Wheel", "H0.1 Wheel") names its device after the

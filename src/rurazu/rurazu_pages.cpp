@@ -27,6 +27,11 @@ const char* KVT_THISCALL KVTRurazuBase::GetPluginName() {
 
 namespace {
 constexpr int32_t kVkDelete = 0x2E;
+// Whether the host's typed character is the letter, in either case.
+bool Typed(char textKey, char upperCaseLetter) {
+    return textKey == upperCaseLetter || textKey == upperCaseLetter + ('a' - 'A');
+}
+
 // After a capture, the delay of a line changes only this much later.
 constexpr uint32_t kDelayChangeGapMs = 500;
 
@@ -53,11 +58,11 @@ bool KVTRurazuBase::HandleMenuInput(int32_t* selected, char textKey, bool* up, b
     if (!item) return false;
 
     if (!left && !right) {
-        if (item->group == KEYBIND && (textKey == kRuleKey || textKey == kRuleKey + ('a' - 'A'))) {
+        if (item->group == KEYBIND && Typed(textKey, kRuleKey)) {
             StepRule(*item);
             return true;
         }
-        if (IsCustomKey(*item) && (textKey == kKeyCodeKey || textKey == kKeyCodeKey + ('a' - 'A'))) {
+        if (IsCustomKey(*item) && Typed(textKey, kKeyCodeKey)) {
             if (item->enabled && PageEnabled()) capture.StartKeyCode(item, platform::TickCount(), Job());
             return true;
         }
@@ -104,8 +109,10 @@ bool KVTRurazuBase::IsCustomKey(const MenuItem& item) {
 float KVTRurazuBase::DrawMenuItem(int32_t, MenuItem* item, int32_t, int32_t, float x, float y,
                                   float lineHeight) {
     // A key capture's new code shows in the row's name, as the settings name
-    // it at start-up; names change on this thread only.
-    if (MenuItem* renamed = capture.TakeRenamed()) {
+    // it at start-up; names change on this thread only. Asked as a custom row
+    // is drawn, not for every line of the frame.
+    MenuItem* renamed = IsCustomKey(*item) ? capture.TakeRenamed() : nullptr;
+    if (renamed) {
         const std::string label = renamed->name.substr(0, renamed->name.find(" ("));
         renamed->Rename(label + " (" + Config::KeyCodeText(renamed->extra) + ")");
     }
