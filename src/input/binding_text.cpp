@@ -42,7 +42,10 @@ const char* BindingTexts::Make(const SDL_Event& event) {
         if (key_.Renew(key)) std::snprintf(key_.text, kBufferSize, "K%d Keyboard", key);
         return key_.text;
     }
-    if (event.type >= SDL_EVENT_JOYSTICK_BUTTON_DOWN) {
+    // Only a button: a device event (added, removed, battery...) shares the
+    // button's fields, and read as one it would leave a nameless text in the
+    // cache for a controller not yet opened.
+    if (event.type == SDL_EVENT_JOYSTICK_BUTTON_DOWN || event.type == SDL_EVENT_JOYSTICK_BUTTON_UP) {
         const SDL_JoyButtonEvent& button = event.jbutton;
         if (button_.Renew(button.which, button.button))
             std::snprintf(button_.text, kBufferSize, "#%d %s", button.button, OpenedName(button.which));

@@ -522,6 +522,10 @@ TEST(BindingText, FormatsEachKindAndCutsLongNames) {
     const SDL_JoystickID wheel = SDL_AttachVirtualJoystick(&desc);
     desc.name = longName.c_str();
     const SDL_JoystickID box = SDL_AttachVirtualJoystick(&desc);
+    SDL_Event added{};
+    added.type = SDL_EVENT_JOYSTICK_ADDED;
+    added.jdevice.which = wheel;
+    EXPECT_STREQ(texts.Make(added), "") << "a device event is no binding (and must not fill the cache)";
     SDL_Joystick* wheelHandle = SDL_OpenJoystick(wheel);
     SDL_Joystick* boxHandle = SDL_OpenJoystick(box);
     SDL_Event button{};
