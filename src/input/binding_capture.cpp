@@ -29,6 +29,8 @@ bool BindingCapture::Begin(MenuItem* item, uint32_t now, SDLBackend& backend, bo
     MenuItem* none = nullptr;
     if (!waiting_.compare_exchange_strong(none, item)) return false;
     backend.ConnectBoundDevices(true, false);
+    // Only now is every controller open, and its axes can be read.
+    connectedStamp_ = now;
     return true;
 }
 
@@ -52,7 +54,7 @@ bool BindingCapture::OnInputEvent(const SDL_Event& event, SDLBackend& backend,
 
 void BindingCapture::OnTick(SDLBackend& backend) {
     const uint32_t stamp = stamp_;
-    if (!waiting_ || axesStamp_ == stamp) return;
+    if (!waiting_ || axesStamp_ == stamp || connectedStamp_ != stamp) return;
     // Where every axis rests as the capture starts: the one that moves far
     // from there is the one the player pushes.
     axesStamp_ = stamp;

@@ -90,6 +90,9 @@ private:
     std::array<AxisStart, 64> axisStarts_{};
     size_t axisCount_ = 0;
     uint32_t axesStamp_ = 0;
+    // The stamp of the capture whose controllers are all open (the host's
+    // thread opens them just after the capture starts waiting).
+    std::atomic<uint32_t> connectedStamp_{0};
     std::atomic<uint32_t> stamp_{0};
 };
 
