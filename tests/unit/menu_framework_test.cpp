@@ -243,6 +243,10 @@ TEST_F(MenuTree, LookupsFindItemsPagesAndBoundDevices) {
     EXPECT_TRUE(pageB->UsesDevice("My Wheel"));
     EXPECT_FALSE(pageB->UsesDevice("My"));
     EXPECT_FALSE(pageA->UsesDevice("My Wheel"));
+    // A controller bound only through an axis must still be opened.
+    binding->SetValue("A0<-16384 KVT Pedals");
+    EXPECT_TRUE(pageB->UsesDevice("KVT Pedals"));
+    EXPECT_FALSE(pageB->UsesDevice("My Wheel"));
 }
 
 }  // namespace
