@@ -1,7 +1,5 @@
-// The counting operator new of the benchmark program, and its main.
+// The counting operator new of the benchmark programs.
 #include "alloc_counter.h"
-
-#include <benchmark/benchmark.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -26,5 +24,3 @@ void operator delete(void* memory) noexcept {
 void operator delete(void* memory, std::size_t) noexcept {
     std::free(memory);
 }
-
-BENCHMARK_MAIN();

@@ -7,46 +7,9 @@
 #include <string>
 
 #include "alloc_counter.h"
-#include "bench_game.h"
-#include "core/host_locations.h"
-#include "geargate/shifter_page.h"
+#include "shifter_rig.h"
 
 namespace {
-constexpr uint32_t kCarGear = 0x1100;
-
-// GearGate on, every shifter row bound to a button of one virtual shifter,
-// an H-pattern car needing no clutch, with auto neutral.
-struct ShifterRig : BenchGame {
-    ShifterRig()
-        : BenchGame("[GearGate]\nEnabled = true\nAutoNeutral = true\nClutchRequired = 0\n", "Bench Shifter",
-                    16) {
-        car = arena.Allocate(0x2000);
-        Host().carObject = car;
-        shifter = control->shifterPage;
-        for (int i = 0; i < shifter_rows::kCount; ++i)
-            shifter->items[static_cast<size_t>(shifter->firstBindingIndex + i)]->SetValue(
-                "#" + std::to_string(i) + " Bench Shifter");
-        job.AddListener(shifter);
-        StartJob();
-        shifter->engine.driving = true;
-        shifter->engine.ChangeState([&](GearState& s) {
-            s.currentType = 1;
-            s.clutchNeeded = 0;
-        });
-    }
-    SDL_Event Button(int button, bool down) const {
-        SDL_Event event{};
-        event.type = down ? SDL_EVENT_JOYSTICK_BUTTON_DOWN : SDL_EVENT_JOYSTICK_BUTTON_UP;
-        event.jbutton.which = pad;
-        event.jbutton.button = static_cast<Uint8>(button);
-        event.jbutton.down = down;
-        return event;
-    }
-    int32_t Gear() const { return static_cast<int32_t>(arena.ReadU32(car + kCarGear)); }
-
-    KVTShifter* shifter = nullptr;
-    uint32_t car = 0;
-};
 
 void BM_ShifterEvent(benchmark::State& state) {
     ShifterRig rig;

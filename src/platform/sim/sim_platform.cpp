@@ -14,8 +14,8 @@
 #include <stdexcept>
 #include <thread>
 
-#include "platform/mutex.h"
 #include "platform/host_memory.h"
+#include "platform/mutex.h"
 #include "platform/platform.h"
 
 namespace platform {
@@ -33,6 +33,8 @@ std::set<std::string> g_heldFiles KVT_GUARDED_BY(g_simLock);
 HostMemoryView g_view;
 std::atomic<bool> g_sleepYields{true};
 std::atomic<bool> g_sleepAdvancesClock{true};
+std::atomic<bool> g_realTime{false};
+const auto g_realStart = std::chrono::steady_clock::now();
 
 // The file a descriptor has open, as the file journal names it.
 std::string DescriptorPath(int descriptor) {
@@ -54,10 +56,19 @@ bool HostRangeValid(uint32_t address, uint32_t length) {
 
 uint32_t TickCount() {
     kvt::MutexLock lock(g_simLock);
+    if (g_realTime) {
+        const auto since = std::chrono::steady_clock::now() - g_realStart;
+        return g_ticks +
+               static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
+    }
     return g_ticks;
 }
 
 void SleepMs(uint32_t ms) {
+    if (g_realTime) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        return;
+    }
     if (g_sleepAdvancesClock) {
         kvt::MutexLock lock(g_simLock);
         g_ticks += ms;
@@ -169,6 +180,10 @@ void SetSleepAdvancesClock(bool advances) {
 
 void SetSleepYields(bool yields) {
     g_sleepYields = yields;
+}
+
+void SetRealTime(bool real) {
+    g_realTime = real;
 }
 
 void SetAsyncKeyDown(int32_t virtualKey, bool down) {

@@ -17,6 +17,9 @@ void SetSleepYields(bool yields);
 // Whether a sleep moves the clock (on by default). Off, only the test moves
 // it, so a running job's passes cannot carry time past what a test checks.
 void SetSleepAdvancesClock(bool advances);
+// Whether the clock runs with the real one (from the tick count set last)
+// and a sleep really sleeps: for measuring the job's timing, not for tests.
+void SetRealTime(bool real);
 
 void SetHostExecutablePath(const std::string& path);
 void SetForegroundWindow(uint32_t window);
