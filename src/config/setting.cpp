@@ -78,7 +78,12 @@ void Setting::LoadSettingsFile() {
     ini.Load();
     g_verboseLog = ini.GetBool("Main", "VerboseLogEnabled", false);
     delayedInitEnabled = ini.GetBool("Main", "DelayedInitEnabled", delayedInitEnabled);
-    const int32_t poll = ini.GetInt("Main", "PollIntervalMs", kMaxPollIntervalMs);
+    // Read without writing its default back, unlike the others: a file saved
+    // by a version without this key stays byte for byte as it was.
+    std::string pollText;
+    int32_t poll = kMaxPollIntervalMs;
+    if (ini.GetRawValue("Main", "PollIntervalMs", pollText) && !pollText.empty())
+        poll = ini.GetInt("Main", "PollIntervalMs", kMaxPollIntervalMs);
     if (poll < 1 || poll > kMaxPollIntervalMs) {
         LogLine("Warning. PollIntervalMs = " + std::to_string(poll) + " is not 1 to " +
                 std::to_string(kMaxPollIntervalMs) + "; " + std::to_string(kMaxPollIntervalMs) + " is used");

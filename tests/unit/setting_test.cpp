@@ -77,6 +77,7 @@ TEST_F(Settings, FirstSaveWritesEverySectionWithItsDefaults) {
           "RURAZU_CUSTOM1 = ", "RURAZU_CUSTOM1_KEYCODE = ", "GEARGATE_GEAR_1 = "})
         EXPECT_TRUE(Contains(line)) << line << "\n" << text;
     EXPECT_EQ(text.find("GEARGATE_GEAR_1_TRIGGERTYPE"), std::string::npos);
+    EXPECT_EQ(text.find("PollIntervalMs"), std::string::npos) << "an older version's file would gain a line";
 }
 
 TEST_F(Settings, SavingWithoutChangesLeavesTheFileAlone) {

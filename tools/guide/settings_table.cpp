@@ -146,8 +146,9 @@ std::string MakeTable() {
            "loads the plug-in. Read when the game starts; not on the menu. |\n";
     out << "| Main | PollIntervalMs | " << poll
         << " | How often, in milliseconds, controllers and the keyboard are read while the game is in "
-           "front: 1 to 25; lower reacts sooner and costs more. Read when the game starts; not on the menu. "
-           "|\n";
+           "front: 1 to 25; lower reacts sooner and costs more. Read when the game starts; not on the menu, "
+           "and "
+           "not in the file until you add it. |\n";
     out << "| GearGate | SoundFilePath | " << (soundPath.empty() ? "(empty)" : soundPath)
         << " | The folder of the four shifter sounds: empty for Plugins\\KVTControls, a full path, or a "
            "path inside the game folder. Not on the menu. |\n";
