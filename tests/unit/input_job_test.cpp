@@ -622,6 +622,7 @@ TEST(BindingText, EventsPressAndReleaseTheBindingsTheyName) {
         {"A0<-16384 Rally Wheel", 0, -20000, BindingMatch::Press},
         {"A0<-16384 Rally Wheel", 0, -10000, BindingMatch::None},
         {"A0<-16384 Rally Wheel", 0, -9000, BindingMatch::Release},
+        {"A9>19999 Rally Wheel", 9, 20000, BindingMatch::Press},
         {"A2 Rally Wheel", 2, 100, BindingMatch::None},
         {"A2>x Rally Wheel", 2, 100, BindingMatch::None},
         {"A2=0 Rally Wheel", 2, 100, BindingMatch::None},
