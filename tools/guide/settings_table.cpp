@@ -146,9 +146,9 @@ std::string MakeTable() {
            "loads the plug-in. Read when the game starts; not on the menu. |\n";
     out << "| Main | PollIntervalMs | " << poll
         << " | How often, in milliseconds, controllers and the keyboard are read while the game is in "
-           "front: 1 to 25; lower reacts sooner and costs more. Read when the game starts; not on the menu, "
-           "and "
-           "not in the file until you add it. |\n";
+           "front: 1 to 25. A press waits for the next reading: at 25 about 12 ms on average and 25 at most, "
+           "at 5 about 2.5 and 5, for a little more processor time. Read when the game starts; not on the "
+           "menu, and not in the file until you add it. |\n";
     out << "| GearGate | SoundFilePath | " << (soundPath.empty() ? "(empty)" : soundPath)
         << " | The folder of the four shifter sounds: empty for Plugins\\KVTControls, a full path, or a "
            "path inside the game folder. Not on the menu. |\n";
