@@ -47,8 +47,8 @@ bool GearGateEngine::StopOrFade(bool force) {
 
 bool GearGateEngine::ReleaseRowLocked(int index, const SDL_Event* release, bool* toggle) {
     int32_t& held = state_.pressed[static_cast<size_t>(index)];
-    if (held != 1) return false;
-    held = 0;
+    if (held == GearState::kRowUp) return false;
+    held = GearState::kRowUp;
     if (index == shifter_rows::kToggleType && !reports_.CaptureWaiting() && !FromUnpluggedController(release))
         *toggle = true;
     return true;
@@ -69,8 +69,8 @@ bool GearGateEngine::OnInputEvent(const SDL_Event& event, Input::SDLBackend& job
                 case Input::BindingMatch::Press:
                     // An axis reports every move past its threshold: only
                     // the crossing is a press (a sequential row shifts once).
-                    if (state_.pressed[static_cast<size_t>(i)] == 1) break;
-                    state_.pressed[static_cast<size_t>(i)] = 1;
+                    if (state_.pressed[static_cast<size_t>(i)] != GearState::kRowUp) break;
+                    state_.pressed[static_cast<size_t>(i)] = GearState::kRowHeld;
                     matched = true;
                     break;
                 case Input::BindingMatch::Release:
@@ -88,11 +88,11 @@ bool GearGateEngine::OnInputEvent(const SDL_Event& event, Input::SDLBackend& job
     kvt::MutexLock lock(lock_);
     if (state_.currentType != 0) {
         ApplyHPatternGearLocked();
-    } else if (state_.pressed[shifter_rows::kSequentialUp]) {
+    } else if (state_.pressed[shifter_rows::kSequentialUp] == GearState::kRowHeld) {
         SequentialUpLocked(job.lastTick());
-    } else if (state_.pressed[shifter_rows::kSequentialDown]) {
+    } else if (state_.pressed[shifter_rows::kSequentialDown] == GearState::kRowHeld) {
         SequentialDownLocked(job.lastTick());
-    } else if (state_.pressed[shifter_rows::kSequentialNeutral]) {
+    } else if (state_.pressed[shifter_rows::kSequentialNeutral] == GearState::kRowHeld) {
         SequentialNeutralLocked();
     }
     return true;
@@ -139,7 +139,7 @@ void GearGateEngine::OnTick(Input::SDLBackend& job) {
 
 bool GearGateEngine::NoGearRowHeldLocked() const {
     for (int i = 0; i <= shifter_rows::kGearR; ++i)
-        if (state_.pressed[static_cast<size_t>(i)] == 1) return false;
+        if (state_.pressed[static_cast<size_t>(i)] == GearState::kRowHeld) return false;
     return true;
 }
 
@@ -153,7 +153,7 @@ bool GearGateEngine::OutsideDeadzoneLocked(uint32_t now, uint32_t& lastThisWay, 
 }
 
 void GearGateEngine::SequentialUpLocked(uint32_t now) {
-    state_.pressed[shifter_rows::kSequentialUp] = 0;
+    state_.pressed[shifter_rows::kSequentialUp] = GearState::kRowDone;
     if (!OutsideDeadzoneLocked(now, state_.lastUpShiftTime, state_.lastDownShiftTime)) return;
     const int32_t gear = CarGear();
     state_.requestedGear = gear;
@@ -163,7 +163,7 @@ void GearGateEngine::SequentialUpLocked(uint32_t now) {
 }
 
 void GearGateEngine::SequentialDownLocked(uint32_t now) {
-    state_.pressed[shifter_rows::kSequentialDown] = 0;
+    state_.pressed[shifter_rows::kSequentialDown] = GearState::kRowDone;
     if (!OutsideDeadzoneLocked(now, state_.lastDownShiftTime, state_.lastUpShiftTime)) return;
     // Shifting down at revs past the gear's upshift point would over-rev the
     // engine: the gear of the last shift decides, not a fresh read.
@@ -185,7 +185,7 @@ void GearGateEngine::SequentialDownLocked(uint32_t now) {
 void GearGateEngine::SequentialNeutralLocked() {
     state_.requestedGear = gears::kNeutral;
     WriteCarGear(gears::kNeutral);
-    state_.pressed[shifter_rows::kSequentialNeutral] = 0;
+    state_.pressed[shifter_rows::kSequentialNeutral] = GearState::kRowDone;
 }
 
 void GearGateEngine::ApplyHPatternGearLocked() {
@@ -195,7 +195,7 @@ void GearGateEngine::ApplyHPatternGearLocked() {
     static constexpr int32_t kRowGears[] = {2, 3, 4, 5, 6, 7, gears::kReverse};
     bool chosen = false;
     for (int i = 0; i <= shifter_rows::kGearR && !chosen; ++i) {
-        if (state_.pressed[static_cast<size_t>(i)] != 1) continue;
+        if (state_.pressed[static_cast<size_t>(i)] != GearState::kRowHeld) continue;
         state_.requestedGear = kRowGears[i];
         chosen = true;
     }

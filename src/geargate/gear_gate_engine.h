@@ -52,7 +52,10 @@ public:
 // What the host's thread (mode changes, the menu) and the job's thread
 // (events, passes) both read and write, as one group under the engine's lock.
 struct GearState {
-    // 1 while the row's button is held.
+    // kRowHeld while the row's input is held; a sequential row's shift turns
+    // it into kRowDone until the input is let go, so an axis that reports
+    // every move past its threshold shifts once.
+    static constexpr int32_t kRowUp = 0, kRowHeld = 1, kRowDone = 2;
     std::array<int32_t, shifter_rows::kCount> pressed{};
     // The car's upshift revs per gear word.
     std::array<float, 8> upshiftTable{};

@@ -177,6 +177,18 @@ TEST_F(ShifterEngine, AGearOnAnAxisEngagesPastItsThresholdAndLeavesWellBackFromI
         Pass();
         EXPECT_EQ(Gear(), gear) << "axis at " << value;
     }
+    // A lever held past its threshold reports every move: it shifts up once,
+    // and again only once it has been let go.
+    shifter->engine.ChangeState([&](GearState& s) { s.currentType = 0; });
+    shifter->items[static_cast<size_t>(shifter->firstBindingIndex + shifter_rows::kSequentialUp)]->SetValue(
+        "A0>0 Test Shifter");
+    Gear(2);
+    for (const auto& [value, gear] : std::vector<std::pair<Sint16, int32_t>>{
+             {12000, 3}, {20000, 3}, {28000, 3}, {-10000, 3}, {15000, 4}}) {
+        SDL_SetJoystickVirtualAxis(handle, 0, value);
+        Pass(4);  // past any deadzone
+        EXPECT_EQ(Gear(), gear) << "lever at " << value;
+    }
 }
 
 TEST_F(ShifterEngine, TheClutchMustPassTheThresholdNotJustReachIt) {
