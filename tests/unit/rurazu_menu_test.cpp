@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "config/setting.h"
 #include "core/host_locations.h"
@@ -183,10 +184,10 @@ TEST_F(RurAzuMenu, DeleteHeldClearsTheSelectedBindingWithoutPendingChanges) {
     EXPECT_FALSE(g_settings->unsavedChanges);
 }
 
-TEST_F(RurAzuMenu, DeletingAHeldBindingLetsItsKeyUpThroughTheJob) {
+// The button's own release never reaches a page that is off or a line that
+// is empty: deleting the line and switching RurAzu off must let the key up.
+TEST_F(RurAzuMenu, DeletingAHeldBindingOrSwitchingRurAzuOffLetsItsKeyUpThroughTheJob) {
     MenuItem* up = Line(kUpLine);
-    up->SetValue("#1 KVT Wheel");
-    platform::sim::TakeSentKeys();
     std::vector<platform::sim::SentKey> keys;
     auto saw = [&](bool keyUp) {
         for (const auto& key : platform::sim::TakeSentKeys()) keys.push_back(key);
@@ -194,14 +195,34 @@ TEST_F(RurAzuMenu, DeletingAHeldBindingLetsItsKeyUpThroughTheJob) {
             if (key.virtualKey == 0x26 && key.up == keyUp) return true;
         return false;
     };
-    SDL_SetJoystickVirtualButton(handle, 1, true);
-    ASSERT_TRUE(kvt_test::WaitFor([&] { return saw(false); })) << "Up went down";
-    control->selectedIndex = kUpLine;
-    platform::sim::SetAsyncKeyDown(kVkDelete, true);
-    control->HandlePluginInput(0, 0, 0, 0, 0, 0);
-    ASSERT_EQ(up->TextValue(), "");
-    EXPECT_TRUE(kvt_test::WaitFor([&] { return saw(true); })) << "the job let the held key up";
-    SDL_SetJoystickVirtualButton(handle, 1, false);
+    const std::function<void()> letGo[] = {
+        [&] {
+            control->selectedIndex = kUpLine;
+            platform::sim::SetAsyncKeyDown(kVkDelete, true);
+            control->HandlePluginInput(0, 0, 0, 0, 0, 0);
+            platform::sim::SetAsyncKeyDown(kVkDelete, false);
+            EXPECT_EQ(up->TextValue(), "");
+        },
+        [&] {
+            control->selectedIndex = 3;  // the switch
+            control->HandlePluginInput(0, 0, 0, 0, 1, 0);
+            EXPECT_FALSE(g_settings->rurAzuEnabled);
+        },
+    };
+    for (size_t way = 0; way < std::size(letGo); ++way) {
+        up->SetValue("#1 KVT Wheel");
+        keys.clear();
+        platform::sim::TakeSentKeys();
+        SDL_SetJoystickVirtualButton(handle, 1, true);
+        ASSERT_TRUE(kvt_test::WaitFor([&] { return saw(false); })) << "Up went down, way " << way;
+        letGo[way]();
+        EXPECT_TRUE(kvt_test::WaitFor([&] { return saw(true); }))
+            << "the job let the held key up, way " << way;
+        SDL_SetJoystickVirtualButton(handle, 1, false);
+        // The next way's press must be a new one to the job.
+        if (way + 1 < std::size(letGo))
+            ASSERT_TRUE(kvt_test::WaitFor([&] { return seen.Count("up #1 KVT Wheel") == way + 1; }));
+    }
 }
 
 TEST_F(RurAzuMenu, RightRaisesTheDelayOfABoundLineUpToLong) {
