@@ -95,6 +95,15 @@ protected:
         SDL_SetJoystickVirtualButton(handle, button, down);
         Pass();
     }
+    // Presses the button, runs passes until ms have gone by since the press
+    // and lets go; returns the press's tick.
+    uint32_t HoldButton(int button, uint32_t ms) {
+        Button(button, true);
+        const uint32_t t0 = job.lastTick();
+        while (job.lastTick() - t0 < ms) Pass();
+        Button(button, false);
+        return t0;
+    }
     void Hat(uint8_t value) {
         SDL_SetJoystickVirtualHat(handle, 0, value);
         Pass();
@@ -149,10 +158,7 @@ protected:
 
 TEST_F(RurAzuEngine, ControllerInstantKeyGoesDownAtOnceRepeatsFrom500MsAndComesUpOnce) {
     Bind(RURAZU_UP, "#0 Test Pad");
-    Button(0, true);
-    const uint32_t t0 = job.lastTick();
-    while (job.lastTick() - t0 < 1000) Pass();
-    Button(0, false);
+    const uint32_t t0 = HoldButton(0, 1000);
     std::vector<std::string> expected = {"+26@0"};
     for (uint32_t t = 500; t <= 1000; t += kPass) expected.push_back("+26@" + std::to_string(t));
     expected.push_back("-26@1025");
@@ -215,27 +221,18 @@ TEST_F(RurAzuEngine, ShortAndLongOnOneButtonAreToldApartByTheHoldLength) {
     Bind(RURAZU_ENTER, "#2 Test Pad", 1);
     Bind(RURAZU_ESC, "#2 Test Pad", 2);
     // Released at 900 ms: the Short action, as a key tap at the release.
-    Button(2, true);
-    uint32_t t0 = job.lastTick();
-    while (job.lastTick() - t0 < 875) Pass();
-    Button(2, false);
+    uint32_t t0 = HoldButton(2, 875);
     EXPECT_EQ(Keys(t0), (std::vector<std::string>{"+0D@900", "-0D@925"}));
     // Held 2 s: the Short one is dropped at 1100 ms, the Long one fires at 1525 ms.
     Pass(40);
-    Button(2, true);
-    t0 = job.lastTick();
-    while (job.lastTick() - t0 < 2000) Pass();
-    Button(2, false);
+    t0 = HoldButton(2, 2000);
     EXPECT_EQ(Keys(t0), (std::vector<std::string>{"+1B@1525", "-1B@1525"}));
     // The same for a Long action on the first page (its first line) and a
     // Short one on the second.
     Bind(RURAZU_UP, "#4 Test Pad", 2);
     Bind(RURAZU_F1, "#4 Test Pad", 1);
     Pass(40);
-    Button(4, true);
-    t0 = job.lastTick();
-    while (job.lastTick() - t0 < 2000) Pass();
-    Button(4, false);
+    t0 = HoldButton(4, 2000);
     EXPECT_EQ(Keys(t0), (std::vector<std::string>{"+26@1525", "-26@1525"}));
     // An Instant action on the same button holds no delayed one back.
     Bind(RURAZU_UP, "#3 Test Pad", 0);
@@ -479,17 +476,11 @@ TEST_F(RurAzuEngine, VrViewActionsTapTheConfigToolsKeys) {
 TEST_F(RurAzuEngine, ShortAndLongHostCommandsOnOneButtonFireOnceEach) {
     Bind(RURAZU_CALLFORHELP, "#7 Test Pad", 1);
     Bind(RURAZU_RETIRE_STAGE, "#7 Test Pad", 2);
-    Button(7, true);
-    uint32_t t0 = job.lastTick();
-    while (job.lastTick() - t0 < 875) Pass();
-    Button(7, false);
+    HoldButton(7, 875);
     const uint32_t released = job.lastTick();
     EXPECT_EQ(Commands(), (std::vector<Command>{{4, -1}})) << "Call for Help at the release";
     EXPECT_EQ(Pass() - released, kPass) << "a host command at a release stalls no pass";
-    Button(7, true);
-    t0 = job.lastTick();
-    while (job.lastTick() - t0 < 2000) Pass();
-    Button(7, false);
+    HoldButton(7, 2000);
     EXPECT_EQ(Commands(), (std::vector<Command>{{5, -1}})) << "held long: Retire Stage alone";
 }
 
