@@ -21,10 +21,10 @@ void CopyCut(std::array<char, N>& out, std::string_view text) {
     ::CopyCut(text, out.data(), N);
 }
 
-// A controller binding ("#3 Wheel", "H0.1 Wheel") names its device after the
-// first space; a keyboard binding names none.
+// A controller binding ("#3 Wheel", "H0.1 Wheel", "A2>0 Pedals") names its
+// device after the first space; a keyboard binding names none.
 bool IsControllerBinding(std::string_view text) {
-    return !text.empty() && (text[0] == '#' || text[0] == 'H') && !DevicePart(text).empty();
+    return !text.empty() && (text[0] == '#' || text[0] == 'H' || text[0] == 'A') && !DevicePart(text).empty();
 }
 }  // namespace
 

@@ -283,8 +283,10 @@ TEST_F(RurAzuMenu, TheStatusLineNamesTheLastInputAndTheMissingControllers) {
 
     Line(kUpLine)->SetValue("#1 Gone Pad");
     Line(kUpLine + 1)->SetValue("H0.1 Gone Pad");
+    Line(kUpLine + 2)->SetValue("A0>0 Gone Pedals");
     Line(kEnterLine)->SetValue("#1 KVT Wheel");
-    EXPECT_EQ(status(), "Last input: #2 KVT Wheel   Not connected: Gone Pad") << "each missing one once";
+    EXPECT_EQ(status(), "Last input: #2 KVT Wheel   Not connected: Gone Pad, Gone Pedals")
+        << "each missing one once, also one bound only through an axis";
     control->selectedIndex = 1;
     control->HandlePluginInput(0, 0, 0, 0, 0, 1);
     const std::string log = scratch.LogText();
