@@ -5,6 +5,8 @@
 # ThreadSanitizer, for the two threads the plug-in runs.
 set(KVT_SANITIZER "address" CACHE STRING "address (with UBSan), thread, or none")
 set(KVT_WINDOWS_BUILD "${CMAKE_SOURCE_DIR}/build/windows" CACHE PATH "Windows build folder for the end-to-end tests")
+set(KVT_WINDOWS64_BUILD "${CMAKE_SOURCE_DIR}/build/windows64" CACHE PATH
+  "64-bit Windows test build, run where 32-bit Windows programs cannot run")
 
 # A field read without the lock it is guarded by, or locks taken against their
 # declared order, fail the build.

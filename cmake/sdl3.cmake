@@ -1,12 +1,14 @@
 # SDL3 as scripts/setup.sh built it: static, per version, one build for the
-# native tests and one for MinGW, under ${KVT_DEPS}/sdl3-<version>/. The
+# native tests, one for MinGW i686 and one for MinGW x86_64, under ${KVT_DEPS}/sdl3-<version>/. The
 # version is the pinned one, or the one setup.sh recorded when Debian served
 # another.
 set(KVT_SDL_VERSION 3.2.10)
 if(NOT EXISTS "${KVT_DEPS}/sdl3-${KVT_SDL_VERSION}" AND EXISTS "${KVT_DEPS}/sdl3-version")
   file(STRINGS "${KVT_DEPS}/sdl3-version" KVT_SDL_VERSION LIMIT_COUNT 1)
 endif()
-if(WIN32)
+if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(KVT_SDL_PREFIX "${KVT_DEPS}/sdl3-${KVT_SDL_VERSION}/mingw64")
+elseif(WIN32)
   set(KVT_SDL_PREFIX "${KVT_DEPS}/sdl3-${KVT_SDL_VERSION}/mingw")
 else()
   set(KVT_SDL_PREFIX "${KVT_DEPS}/sdl3-${KVT_SDL_VERSION}/native")

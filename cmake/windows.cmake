@@ -1,6 +1,23 @@
 # The product: KVTControls.dll, 32-bit, every dependency static, importing only
 # system DLLs. Also the simulated host that loads it and the tests of the Win32
 # side that run under Wine.
+#
+# The same targets build as x86_64 (the windows64 preset) for machines that
+# run no 32-bit code: a test build only, never packaged. Every host address is
+# a 32-bit word there too, so each image whose addresses become host words, or
+# that the patches' rel32 jumps and calls reach, lies at a fixed base below
+# 2 GB rather than where x64 links by default (an exe at 0x140000000, DLLs
+# above 4 GB, relocated at random).
+set(KVT_WINDOWS64 OFF)
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(KVT_WINDOWS64 ON)
+endif()
+function(kvt_low_image target base)
+  if(KVT_WINDOWS64)
+    target_link_options(${target} PRIVATE -Wl,--image-base,${base} -Wl,--disable-dynamicbase
+      -Wl,--disable-high-entropy-va)
+  endif()
+endfunction()
 file(GLOB KVT_WIN32_SOURCES CONFIGURE_DEPENDS src/platform/win32/*.cpp)
 
 # The plug-in's code once, for the DLL and for the Win32 tests.
@@ -24,13 +41,21 @@ target_link_libraries(KVTControls PRIVATE kvt_plugin_objects kernel32 user32)
 target_compile_options(KVTControls PRIVATE ${KVT_WARNINGS})
 target_link_options(KVTControls PRIVATE -static -static-libgcc -static-libstdc++ -s
   -Wl,--enable-stdcall-fixup -Wl,--kill-at)
+kvt_low_image(KVTControls 0x60000000)
 
 add_subdirectory(tools/simhost)
 add_subdirectory(tests/win32)
 
 # The player's zip (scripts/package.sh): the DLL, the plug-in folder's samples
-# and the guide with pictures the plug-in draws in the simulated host.
+# and the guide with pictures the plug-in draws in the simulated host (of the
+# 64-bit test build where 32-bit programs cannot run: build it first there).
+if(KVT_WINDOWS64)
+  return()
+endif()
+set(KVT_WINDOWS64_BUILD "${CMAKE_SOURCE_DIR}/build/windows64" CACHE PATH
+  "64-bit test build whose simulated host draws the pictures where 32-bit programs cannot run")
 add_custom_target(package_zip
   COMMAND bash "${CMAKE_SOURCE_DIR}/scripts/package.sh" "${CMAKE_BINARY_DIR}" "${PROJECT_VERSION}"
+    "${KVT_WINDOWS64_BUILD}"
   DEPENDS KVTControls kvt-simhost kvt-simsession kvt-velmora-hub vr_standin fmod_standin
   USES_TERMINAL)

@@ -3,20 +3,26 @@
 # samples (a ".sample" becomes the file only where the player has none, so an
 # update never overwrites his sounds or car cache) and the guide with its
 # pictures, which the plug-in draws here and now in the simulated host.
-#   scripts/package.sh WINDOWS-BUILD VERSION   (the build's package_zip target runs it)
+#   scripts/package.sh WINDOWS-BUILD VERSION [WINDOWS64-BUILD]
+# (the build's package_zip target runs it). The DLL in the zip is always the
+# 32-bit build's; the pictures come from whichever build runs here (the
+# 64-bit test build's simulated host where 32-bit programs cannot run).
 set -euo pipefail
-win_build=$(cd "${1:?usage: package.sh WINDOWS-BUILD VERSION}" && pwd)
-version=${2:?usage: package.sh WINDOWS-BUILD VERSION}
+usage="usage: package.sh WINDOWS-BUILD VERSION [WINDOWS64-BUILD]"
+win_build=$(cd "${1:?$usage}" && pwd)
+version=${2:?$usage}
+win64_build=${3:-$win_build/../windows64}
 repo=$(cd "$(dirname "$0")/.." && pwd)
 zip=$win_build/KVTControls-$version.zip
 
 pictures=$win_build/package-pictures
-"$repo/tests/e2e/run_e2e.sh" --windows-build "$win_build" --game-dir "$pictures" "$repo/docs/pictures.kvts" \
-  >"$win_build/package-pictures.log" 2>&1 || {
+"$repo/tests/e2e/run_e2e.sh" --windows-build "$win_build" --windows64-build "$win64_build" --game-dir "$pictures" \
+  "$repo/docs/pictures.kvts" >"$win_build/package-pictures.log" 2>&1 || {
   cat "$win_build/package-pictures.log"
   echo "package: the pictures of the menu pages could not be made"
   exit 1
 }
+sed -n 's/^e2e: pictures.kvts on \(.*\), in .*/package: pictures drawn by \1/p' "$win_build/package-pictures.log"
 
 stage=$win_build/package-stage
 rm -rf "$stage"

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Plays a scenario in the simulated host under Wine against the Windows build
-# and prints what the plug-in drew, frame by frame. Builds nothing: run
+# (the 64-bit test build where 32-bit programs cannot run) and prints what
+# the plug-in drew, frame by frame. Builds nothing: run
 #   cmake --preset windows && cmake --build --preset windows
-# first. The game folder is build/run/ and stays there for a look afterwards.
+# (and the same with windows64 on such a machine) first. The game folder is build/run/ and stays there for a look afterwards.
 #
 # usage: scripts/run_simhost.sh SCENARIO.kvts [--png OUT.png] [--calls]
 #   --png OUT.png   also save a picture of the last frame
@@ -32,7 +33,8 @@ if [ -n "$png" ]; then
 fi
 
 game=$repo/build/run
-"$repo/tests/e2e/run_e2e.sh" --windows-build "${KVT_WINDOWS_BUILD:-$repo/build/windows}" --game-dir "$game" \
+"$repo/tests/e2e/run_e2e.sh" --windows-build "${KVT_WINDOWS_BUILD:-$repo/build/windows}" \
+  --windows64-build "${KVT_WINDOWS64_BUILD:-$repo/build/windows64}" --game-dir "$game" \
   "$scenario" -- "${simhost_args[@]}"
 status=$?
 if [ -n "$png" ] && [ -f "$game/last-frame.png" ]; then

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the project needs on a fresh Debian bookworm machine and builds
-# SDL3 (static, native and MinGW i686) into a per-version cache. Idempotent: a
-# second run installs nothing new and rebuilds nothing.
+# SDL3 (static: native, MinGW i686 and MinGW x86_64) into a per-version cache.
+# Idempotent: a second run installs nothing new and rebuilds nothing.
 set -euo pipefail
 
 SDL_VERSION=3.2.10
@@ -11,10 +11,23 @@ SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"
 export DEBIAN_FRONTEND=noninteractive
 
+here="$(cd "$(dirname "$0")/.." && pwd)"
+# shellcheck source=../tests/e2e/wine_prefix.sh
+. "$here/tests/e2e/wine_prefix.sh"
+
 PACKAGES=(cmake ninja-build g++ clang clang-format llvm libclang-rt-14-dev
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
   libsimpleini-dev nlohmann-json3-dev libgtest-dev googletest libbenchmark-dev
-  zlib1g-dev wine wine32 xvfb xauth python3 dpkg-dev xz-utils cmark-gfm optipng)
+  zlib1g-dev wine wine64 xvfb xauth python3 dpkg-dev xz-utils cmark-gfm optipng)
+# The 32-bit Wine only where the kernel runs 32-bit programs: elsewhere it
+# cannot start, and its i386 libraries need an i386 index that may not match
+# the amd64 one. The 64-bit test build runs under wine64 instead.
+with_wine32=0
+if kvt_kernel_runs_32bit 2>/dev/null; then
+  with_wine32=1
+  PACKAGES+=(wine32)
+fi
 
 need_install=0
 for p in "${PACKAGES[@]}"; do
@@ -34,8 +47,16 @@ SRC
   need_install=1
 fi
 if [ "$need_install" = 1 ]; then
-  dpkg --print-foreign-architectures | grep -qx i386 || $SUDO dpkg --add-architecture i386
-  $SUDO apt-get update -q
+  if [ "$with_wine32" = 1 ]; then
+    dpkg --print-foreign-architectures | grep -qx i386 || $SUDO dpkg --add-architecture i386
+  fi
+  # A mirror mid-sync fails one index now and then: try again, and if it
+  # still fails, go on when what the project needs can be installed anyway.
+  for attempt in 1 2 3; do
+    $SUDO apt-get update -q && break
+    echo "setup: apt-get update failed (attempt $attempt of 3)" >&2
+    [ "$attempt" = 3 ] || sleep $((attempt * 10))
+  done
   $SUDO apt-get install -y -q --no-install-recommends "${PACKAGES[@]}"
 fi
 
@@ -82,8 +103,8 @@ build_sdl() { # name, extra cmake args...
   touch "$prefix/.done"
 }
 
-here="$(cd "$(dirname "$0")/.." && pwd)"
 build_sdl native -DSDL_X11=OFF -DSDL_WAYLAND=OFF -DSDL_KMSDRM=OFF -DSDL_DBUS=OFF -DSDL_IBUS=OFF \
   -DSDL_LIBURING=OFF -DSDL_UNIX_CONSOLE_BUILD=ON -DCMAKE_POSITION_INDEPENDENT_CODE=ON
 build_sdl mingw -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-i686.cmake"
+build_sdl mingw64 -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-x86_64.cmake"
 echo "setup: dependencies ready in $DEPS"

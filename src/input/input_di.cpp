@@ -66,6 +66,7 @@ bool InputDI::ConnectLocked() {
             return false;
         }
         keyboard = created;
+        freshDevice = true;
         ClearKeyStates();
         // Failures here surface as a refused Acquire or failed reads, which
         // are already handled, so their results are not looked at.
@@ -111,8 +112,9 @@ void InputDI::ClearKeyStates() {
 // ConnectKeyboard after letting go: a disconnect slipping in between would
 // otherwise be undone by the re-acquire creating a new device, connecting a
 // keyboard that no binding names any more.
-int InputDI::ReadKeyChanges(KeyChange* changes, int room) {
+int InputDI::ReadKeyChanges(KeyChange* changes, int room, bool* firstRead) {
     kvt::MutexLock lock(g_keyboardLock);
+    if (firstRead) *firstRead = false;
     if (!keyboard) return 0;
     if (platform::InputFailed(platform::ReadKeyboardState(keyboard, readState))) {
         // What was reported stays what the next read compares with, so a key
@@ -125,6 +127,8 @@ int InputDI::ReadKeyChanges(KeyChange* changes, int room) {
         }
         return 0;
     }
+    if (firstRead) *firstRead = freshDevice;
+    freshDevice = false;
     if (std::memcmp(readState, reportedState, platform::kKeyCount) == 0) return 0;
     int written = 0;
     for (int32_t key = 1; key < platform::kKeyCount && written < room; ++key) {

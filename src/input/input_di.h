@@ -32,7 +32,10 @@ public:
     void DisconnectKeyboard() KVT_EXCLUDES(g_keyboardLock);
     // The job's thread, once per pass: at most room changes since what the
     // last reads reported, lowest key indices first; the rest come next time.
-    int ReadKeyChanges(KeyChange* changes, int room) KVT_EXCLUDES(g_keyboardLock);
+    // firstRead, when given, tells whether this was the first read of a
+    // device created since the last (a fresh device may not show keys that
+    // were already down: Wine's does not).
+    int ReadKeyChanges(KeyChange* changes, int room, bool* firstRead = nullptr) KVT_EXCLUDES(g_keyboardLock);
     // "K<key> Keyboard <name>", or empty when DirectInput has no name for it. Cached.
     std::string GetKeyCodeName(int32_t key) KVT_EXCLUDES(g_keyboardLock);
     // The same, as the cache holds it: what the menu draws every frame
@@ -55,6 +58,8 @@ private:
     // before, so a change that did not fit in one pass comes in the next.
     uint8_t readState[platform::kKeyCount] KVT_GUARDED_BY(g_keyboardLock) = {};
     uint8_t reportedState[platform::kKeyCount] KVT_GUARDED_BY(g_keyboardLock) = {};
+    // Set when a device is created, cleared by its first successful read.
+    bool freshDevice KVT_GUARDED_BY(g_keyboardLock) = false;
     // The host's thread alone asks for names, so the cache needs no lock.
     std::map<int32_t, std::string> keyNameCache;
 };

@@ -266,12 +266,27 @@ bool SDLBackend::RunPass() {
 
     InputDI* keyboard = keyboard_;
     if (isForeground_ && keyboard) {
-        const int count = keyboard->ReadKeyChanges(keyChanges_, kKeyChangeRoom);
+        bool firstRead = false;
+        const int count = keyboard->ReadKeyChanges(keyChanges_, kKeyChangeRoom, &firstRead);
+        SDL_Event key{};
         for (int i = 0; i < count; ++i) {
-            SDL_Event key{};
             key.type = keyChanges_[i].pressed ? SDL_EVENT_KEY_DOWN : SDL_EVENT_KEY_UP;
             key.key.scancode = static_cast<SDL_Scancode>(keyChanges_[i].key);
             Deliver(key);
+        }
+        // A capture's end reconnects the keyboard while its key is still
+        // down, and a fresh device may never show that key (Wine's does
+        // not): neither its press nor its release would come, and its next
+        // real press would be held back. A fresh device's first read that
+        // does not show the key down lets it go.
+        if (firstRead && DevicePart(heldBack_) == kKeyboardDevice) {
+            bool shownDown = false;
+            for (int i = 0; i < count && !shownDown; ++i) {
+                key.type = SDL_EVENT_KEY_DOWN;
+                key.key.scancode = static_cast<SDL_Scancode>(keyChanges_[i].key);
+                shownDown = keyChanges_[i].pressed && texts_.Match(heldBack_, key) == BindingMatch::Press;
+            }
+            if (!shownDown) heldBack_[0] = '\0';
         }
     }
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Checks the simulated host executable's image: it imports kernel32 alone and
-# its .bss arena spans the host offsets base+0xE000 .. base+0x1262000, so both
-# code sites and every host location are addresses inside the image.
+# Checks the simulated host executable's image: it imports kernel32 alone, it
+# lies below 2 GB (the 64-bit test build too, since host words are 32 bits)
+# and its .bss arena spans the host offsets base+0xE000 .. base+0x1262000, so
+# both code sites and every host location are addresses inside the image.
 set -uo pipefail
 exe=${1:?usage: check_layout.sh kvt-simhost.exe}
 objdump=${OBJDUMP:-i686-w64-mingw32-objdump}
@@ -20,6 +21,10 @@ printf 'check_layout: arena base+0x%X .. base+0x%X, imports: %s\n' "$start" "$en
 status=0
 if [ "$start" -gt $((0xE000)) ] || [ "$end" -lt $((0x1262000)) ]; then
   echo "check_layout: the arena must cover base+0xE000 .. base+0x1262000"
+  status=1
+fi
+if [ $((0x$base + end)) -gt $((0x7FFFFFFF)) ]; then
+  echo "check_layout: the image must lie below 2 GB (ImageBase 0x$base)"
   status=1
 fi
 if [ "$dlls" != "KERNEL32.DLL " ]; then

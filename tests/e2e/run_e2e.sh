@@ -11,13 +11,18 @@ usage() {
   cat >&2 <<'USAGE'
 usage: run_e2e.sh [options] SCENARIO.kvts [-- SIMHOST-ARGS...]
   --windows-build DIR   Windows build folder (default: $KVT_WINDOWS_BUILD or <repo>/build/windows)
-  --plugin FILE         DLL to install as Plugins/KVTControls.dll (default: the build's KVTControls.dll)
+  --windows64-build DIR the 64-bit test build, played where 32-bit Wine cannot run
+                        (default: $KVT_WINDOWS64_BUILD or <repo>/build/windows64)
+  --plugin FILE         DLL to install as Plugins/KVTControls.dll (default: the build's KVTControls.dll;
+                        a file of the 32-bit build stands for its namesake in the 64-bit one)
   --game-dir DIR        play in this folder (emptied first) instead of a temporary one; kept afterwards
   --keep                keep the temporary game folder
   --expect-exit N       succeed only when the simulated host exits with N
   --expect-line TEXT    ... and prints a line containing TEXT (repeatable)
   --timeout SECONDS     give up on the whole run after this long (default 120)
 A folder SCENARIO.files next to the scenario is copied into the game folder.
+A scenario whose first line reads "# 32-bit only: REASON" is reported skipped
+on the 64-bit build, with that reason.
 USAGE
   exit 2
 }
@@ -25,6 +30,7 @@ USAGE
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 repo=$(cd "$here/../.." && pwd)
 win_build=${KVT_WINDOWS_BUILD:-$repo/build/windows}
+win64_build=${KVT_WINDOWS64_BUILD:-$repo/build/windows64}
 plugin=""
 game_dir=""
 keep=0
@@ -37,6 +43,7 @@ simhost_args=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --windows-build) win_build=$2; shift 2 ;;
+    --windows64-build) win64_build=$2; shift 2 ;;
     --plugin) plugin=$2; shift 2 ;;
     --game-dir) game_dir=$2; shift 2 ;;
     --keep) keep=1; shift ;;
@@ -54,20 +61,41 @@ fail() { echo "e2e: $*" >&2; exit 1; }
 
 [ -f "$scenario" ] || fail "no scenario file $scenario"
 scenario=$(cd "$(dirname "$scenario")" && pwd)/$(basename "$scenario")
+# shellcheck source=wine_prefix.sh
+. "$here/wine_prefix.sh"
+no_wine=""
+if kvt_pick_build "$win_build" "$win64_build" 2>"${TMPDIR:-/tmp}/kvt-pick.$$"; then
+  if [ "$kvt_bits" = 64 ]; then
+    case "$plugin" in "$win_build"/*) plugin=$kvt_build/${plugin#"$win_build"/} ;; esac
+  fi
+  win_build=$kvt_build
+else
+  no_wine=$(cat "${TMPDIR:-/tmp}/kvt-pick.$$")
+fi
+rm -f "${TMPDIR:-/tmp}/kvt-pick.$$"
 [ -n "$plugin" ] || plugin=$win_build/KVTControls.dll
 for artefact in "$win_build/kvt-simhost.exe" "$win_build/kvt-simsession.dll" "$win_build/VelmoraHub.dll" \
   "$win_build/vr_standin.dll" "$win_build/fmod_standin.dll" "$plugin"; do
   [ -f "$artefact" ] || fail "missing Windows artefact $artefact; build it first:" \
-    "cmake --preset windows && cmake --build --preset windows"
+    "cmake --preset windows && cmake --build --preset windows" \
+    "(on a machine without 32-bit programs: --preset windows64)"
 done
-for tool in wine wineboot wineserver Xvfb flock timeout; do
+for tool in wineboot wineserver Xvfb flock timeout; do
   command -v "$tool" >/dev/null || fail "$tool is not installed (see scripts/setup.sh)"
 done
-# shellcheck source=wine_prefix.sh
-. "$here/wine_prefix.sh"
-if ! kvt_wine32_runs; then
-  echo "e2e: SKIPPED $(basename "$scenario"): no 32-bit Windows program runs on this machine" >&2
+if [ -n "$no_wine" ]; then
+  echo "e2e: SKIPPED $(basename "$scenario"): no Windows program runs on this machine ($no_wine)" >&2
   exit "$KVT_SKIP_STATUS"
+fi
+only32=$(head -n1 "$scenario" | sed -n 's/^# 32-bit only: //p')
+if [ "$kvt_bits" = 64 ] && [ -n "$only32" ]; then
+  echo "e2e: SKIPPED $(basename "$scenario"): 32-bit only ($only32), and this machine runs only the 64-bit test build ($kvt_why32)"
+  exit "$KVT_SKIP_STATUS"
+fi
+if [ "$kvt_bits" = 32 ]; then
+  build_note="the 32-bit build $win_build"
+else
+  build_note="the 64-bit test build $win_build, since $kvt_why32"
 fi
 
 runs_root=$win_build/e2e-runs
@@ -114,8 +142,8 @@ kvt_start_xvfb "$run_dir" || fail "Xvfb did not start"
 display=${DISPLAY#:}
 kvt_wine_prefix "$win_build" "$prefix" "$run_dir/wineboot.log" || fail "could not prepare the Wine prefix"
 
-echo "e2e: $(basename "$scenario") in $game (display :$display)"
-(cd "$game" && timeout -k 5 "$run_timeout" wine kvt-simhost.exe "${simhost_args[@]}" scenario.kvts) \
+echo "e2e: $(basename "$scenario") on $build_note, in $game (display :$display)"
+(cd "$game" && timeout -k 5 "$run_timeout" "$kvt_wine" kvt-simhost.exe "${simhost_args[@]}" scenario.kvts) \
   >"$run_dir/output" 2>&1
 status=$?
 cat "$run_dir/output"

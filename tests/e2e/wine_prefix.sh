@@ -5,6 +5,9 @@
 #   kvt_wine_prefix WINDOWS-BUILD CLONE-DIR LOG-FILE   (exports WINEPREFIX)
 #   kvt_start_xvfb RUN-DIR   (a private X server: sets xvfb_pid, exports DISPLAY)
 #   kvt_wine32_runs          (whether this machine can run 32-bit Windows programs)
+#   kvt_kernel_runs_32bit    (whether the kernel runs 32-bit programs at all)
+#   kvt_pick_build BUILD32 BUILD64   (the build a run plays: sets kvt_build,
+#                             kvt_bits, kvt_wine; fails with the reasons)
 
 # What a Windows test or run exits with where it cannot run at all; ctest
 # shows it as skipped.
@@ -15,7 +18,14 @@ KVT_SKIP_STATUS=77
 # none of it. The reason goes to standard error.
 kvt_wine32_runs() {
   local loader=/usr/lib/wine/wine
-  [ -x "$loader" ] || { echo "no 32-bit Wine at $loader (see scripts/setup.sh)" >&2; return 1; }
+  if [ ! -x "$loader" ]; then
+    if kvt_kernel_runs_32bit 2>/dev/null; then
+      echo "no 32-bit Wine at $loader (see scripts/setup.sh)" >&2
+    else
+      echo "the kernel runs no 32-bit programs (and no 32-bit Wine is installed)" >&2
+    fi
+    return 1
+  fi
   # A kernel without 32-bit support can still start Wine through a CPU
   # emulator registered for i386 programs, but then every program start takes
   # minutes and each run ends in its timeout: that is no test, so skip.
@@ -28,6 +38,57 @@ kvt_wine32_runs() {
     "32-bit simulated host and Windows tests here" >&2
   return 1
 }
+# A tiny i386 program made with the assembler that comes with g++: it runs
+# only where the kernel runs 32-bit code natively (an i386 emulator
+# registered with the kernel does not count, see above).
+kvt_kernel_runs_32bit() {
+  local dir status
+  if grep -qs "^interpreter .*qemu-i386" /proc/sys/fs/binfmt_misc/*; then
+    echo "32-bit programs here run only through a CPU emulator" >&2
+    return 1
+  fi
+  command -v as >/dev/null && command -v ld >/dev/null || { echo "no assembler to probe for 32-bit support" >&2; return 1; }
+  dir=$(mktemp -d) || return 1
+  printf '.globl _start\n_start:\n movl $1, %%eax\n xorl %%ebx, %%ebx\n int $0x80\n' >"$dir/probe.s"
+  as --32 -o "$dir/probe.o" "$dir/probe.s" 2>/dev/null && ld -m elf_i386 -o "$dir/probe" "$dir/probe.o" 2>/dev/null &&
+    "$dir/probe" 2>/dev/null
+  status=$?
+  rm -rf "$dir"
+  [ "$status" = 0 ] || echo "the kernel runs no 32-bit programs" >&2
+  return "$status"
+}
+
+# The 64-bit Wine, for the 64-bit test build.
+KVT_WINE64=/usr/lib/wine/wine64
+kvt_wine64_runs() {
+  [ -x "$KVT_WINE64" ] || { echo "no 64-bit Wine at $KVT_WINE64 (see scripts/setup.sh)" >&2; return 1; }
+  "$KVT_WINE64" --version >/dev/null 2>&1 && return 0
+  echo "the 64-bit Wine at $KVT_WINE64 does not start" >&2
+  return 1
+}
+
+# The product is 32-bit and runs where 32-bit Wine runs; elsewhere the 64-bit
+# test build (the windows64 preset) plays the same scenarios under wine64.
+# Sets kvt_build (the folder), kvt_bits (32 or 64) and kvt_wine (the program
+# that starts Windows programs); kvt_why32 says why 32 bits did not run.
+# Fails, with both reasons on standard error, when neither can run.
+kvt_pick_build() {
+  local build32=$1 build64=${2:-} why64
+  kvt_why32=""
+  if kvt_wine32_runs 2>/dev/null; then
+    kvt_build=$build32 kvt_bits=32 kvt_wine=wine
+    return 0
+  fi
+  kvt_why32=$(kvt_wine32_runs 2>&1)
+  if [ -n "$build64" ] && why64=$(kvt_wine64_runs 2>&1); then
+    kvt_build=$build64 kvt_bits=64 kvt_wine=$KVT_WINE64
+    export WINELOADER=$KVT_WINE64 WINEARCH=win64
+    return 0
+  fi
+  echo "$kvt_why32${build64:+; and $why64}" >&2
+  return 1
+}
+
 kvt_wine_prefix() {
   local win_build=$1 clone=$2 log=$3
   local template=$win_build/wineprefix
@@ -37,7 +98,7 @@ kvt_wine_prefix() {
     flock 9
     if [ ! -f "$template/.kvt-ready" ]; then
       rm -rf "$template"
-      WINEPREFIX=$template wineboot -i >"$log" 2>&1 &&
+      WINEPREFIX=$template "${kvt_wine:-wine}" wineboot -i >"$log" 2>&1 &&
         WINEPREFIX=$template wineserver -w &&
         touch "$template/.kvt-ready"
     fi

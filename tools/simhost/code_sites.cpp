@@ -58,6 +58,10 @@ void Session::Hub(const ScriptLine& line) {
     if (state.ebx != kMarkEbx || state.esi != kMarkEsi || state.edi != kMarkEdi)
         problems += " EBX/ESI/EDI changed";
     if (state.ebp != state.ebpBefore) problems += " EBP changed";
+#if defined(__x86_64__)
+    const std::string high = ChangedHighRegisters(state, false);
+    if (!high.empty()) problems += " " + high + " changed";
+#endif
     if (!problems.empty()) Fail(line, "hub site returned with" + problems);
     Say("hub");
 }

@@ -11,14 +11,16 @@ extern "C" {
 // the jump is, read by the stubs on the host's thread.
 volatile LONG kvt_sim_foreign_mode_runs asm("kvt_sim_foreign_mode_runs") = 0;
 volatile LONG kvt_sim_foreign_render_runs asm("kvt_sim_foreign_render_runs") = 0;
-uint32_t kvt_sim_foreign_mode_return asm("kvt_sim_foreign_mode_return") = 0;
-uint32_t kvt_sim_foreign_render_return asm("kvt_sim_foreign_render_return") = 0;
+uintptr_t kvt_sim_foreign_mode_return asm("kvt_sim_foreign_mode_return") = 0;
+uintptr_t kvt_sim_foreign_render_return asm("kvt_sim_foreign_render_return") = 0;
 void kvt_sim_foreign_mode_stub() asm("kvt_sim_foreign_mode_stub");
 void kvt_sim_foreign_render_stub() asm("kvt_sim_foreign_render_stub");
 }
 
 // mode store: count, MOV [ESI+0x728], EDI (the host's 89 BE 28 07 00 00), on at site + 6
 // render:     count, XOR EAX, EAX (the host's 33 C0), on at site + 5
+// (the same bytes, and the same meaning, in the 64-bit test build)
+#if defined(__i386__)
 asm(".text\n"
     ".globl kvt_sim_foreign_mode_stub\n"
     "kvt_sim_foreign_mode_stub:\n"
@@ -30,6 +32,19 @@ asm(".text\n"
     "    lock incl kvt_sim_foreign_render_runs\n"
     "    xorl %eax, %eax\n"
     "    jmp *kvt_sim_foreign_render_return\n");
+#else
+asm(".text\n"
+    ".globl kvt_sim_foreign_mode_stub\n"
+    "kvt_sim_foreign_mode_stub:\n"
+    "    lock incl kvt_sim_foreign_mode_runs(%rip)\n"
+    "    movl %edi, 0x728(%rsi)\n"
+    "    jmp *kvt_sim_foreign_mode_return(%rip)\n"
+    ".globl kvt_sim_foreign_render_stub\n"
+    "kvt_sim_foreign_render_stub:\n"
+    "    lock incl kvt_sim_foreign_render_runs(%rip)\n"
+    "    xorl %eax, %eax\n"
+    "    jmp *kvt_sim_foreign_render_return(%rip)\n");
+#endif
 
 namespace simhost {
 

@@ -150,6 +150,12 @@ bool HostLayout::Build(uint32_t imageBase, uint32_t arenaStart, uint32_t arenaSi
         error = "VirtualAlloc failed for the host objects";
         return false;
     }
+    // The objects' addresses are host words: on the 64-bit test build the
+    // pool must lie where 32 bits reach.
+    if (reinterpret_cast<uintptr_t>(pool_) + kPoolSize - 1 > 0xFFFFFFFFu) {
+        error = "the host objects' pool lies above 4 GB, where a 32-bit host word cannot reach it";
+        return false;
+    }
     gameState_ = Allocate(0x1000);
     gameState2_ = Allocate(0x100);
     hostObject1_ = Allocate(0x2000);

@@ -27,6 +27,12 @@ static void put_hex(uint32_t value) {
 void simhost_entry(void) __asm__("simhost_entry");
 
 void simhost_entry(void) {
+    /* The 64-bit test build must be linked where host words (32 bits) reach. */
+    if ((uintptr_t)host_arena + ARENA_SIZE > 0xFFFFFFFFu) {
+        put("simhost: the host image lies above 4 GB, where a 32-bit host word cannot reach it; link it at "
+            "0x400000\n");
+        ExitProcess(2);
+    }
     uint32_t base = (uint32_t)(uintptr_t)GetModuleHandleA(NULL);
     uint32_t start = (uint32_t)(uintptr_t)host_arena;
     uint32_t end = start + ARENA_SIZE;

@@ -9,7 +9,12 @@ namespace simhost {
 
 namespace {
 
+// x64 has one convention, which the host's 64-bit build uses as well.
+#if defined(__i386__)
 #define KVT_SIM_THISCALL __attribute__((thiscall))
+#else
+#define KVT_SIM_THISCALL
+#endif
 
 using Self = RecordingHost::GameObject;
 

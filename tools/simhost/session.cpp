@@ -39,6 +39,26 @@ bool ParseNumber(const Token& token, uint32_t& value) {
     return true;
 }
 
+// Empty when the plug-in's image lies within a rel32 jump of the host's code
+// (below 2 GB) and the host's game object at a 32-bit address; otherwise
+// what lies where.
+std::string HostWordReach(HMODULE plugin, const void* hostObject) {
+#if defined(__x86_64__)
+    const uintptr_t object = reinterpret_cast<uintptr_t>(hostObject);
+    if (object > 0xFFFFFFFFu - sizeof(RecordingHost))
+        return "the host's game object lies at " + std::to_string(object) +
+               ", above 4 GB where a 32-bit host word cannot reach it";
+    const uintptr_t module = reinterpret_cast<uintptr_t>(plugin);
+    if (module >= 0x7FF00000u)
+        return "the plug-in's image lies at " + std::to_string(module) +
+               ", beyond a 32-bit jump's reach from the host's code (link it below 2 GB)";
+#else
+    (void)plugin;
+    (void)hostObject;
+#endif
+    return std::string();
+}
+
 }  // namespace
 
 Session::Session(uint32_t imageBase, uint32_t arenaStart, uint32_t arenaSize, SessionOptions options)
@@ -69,6 +89,14 @@ bool Session::Prepare() {
     pluginModule_ = LoadLibraryA(pluginPath.c_str());
     if (pluginModule_ == nullptr) {
         Say("simhost: cannot load " + pluginPath + ", error " + std::to_string(GetLastError()));
+        return false;
+    }
+    // Every host word is 32 bits and the patches jump with 32-bit
+    // displacements: on the 64-bit test build an image or object placed high
+    // would be cut, so say where it lies instead of crashing later.
+    const std::string reach = HostWordReach(pluginModule_, &host_);
+    if (!reach.empty()) {
+        Say("simhost: " + reach);
         return false;
     }
     createExport_ = reinterpret_cast<const void*>(GetProcAddress(pluginModule_, "KVT_CreatePlugin"));
@@ -236,20 +264,39 @@ std::string Session::CalleeProblems(const MachineState& state, bool checkStack) 
     if (state.esi != kMarkEsi) add("ESI changed");
     if (state.edi != kMarkEdi) add("EDI changed");
     if (state.ebp != state.ebpBefore) add("EBP changed");
+#if defined(__x86_64__)
+    const std::string high = ChangedHighRegisters(state, false);
+    if (!high.empty()) add(high + " changed");
+#endif
     return problems;
 }
 
 void Session::Create(const ScriptLine& line) {
     uint32_t hostArg = host_.ObjectAddress();
+#if defined(__i386__)
     MachineState state = CallThiscall(createExport_, nullptr, &hostArg, 1);
+#else
+    // The first argument of any x64 call travels where `this` does (RCX).
+    MachineState state =
+        CallThiscall(createExport_, reinterpret_cast<void*>(static_cast<uintptr_t>(hostArg)), nullptr, 0);
+#endif
+#if defined(__i386__)
     // cdecl: the caller removes the one argument, so the stack comes back 4
     // bytes lower than before the push.
     if (state.espDelta != -4)
         Fail(line,
              "KVT_CreatePlugin left the stack off by " + std::to_string(state.espDelta + 4) + " (not cdecl)");
+#else
+    // x64 has one convention: no cdecl to tell apart, only a stack kept.
+    if (state.espDelta != 0)
+        Fail(line, "KVT_CreatePlugin left the stack off by " + std::to_string(state.espDelta));
+    if (state.eax > 0xFFFFFFFFu)
+        return Fail(line, "KVT_CreatePlugin returned " + std::to_string(state.eax) +
+                              ", above 4 GB where the host's 32-bit words cannot reach it");
+#endif
     std::string problems = CalleeProblems(state, false);
     if (!problems.empty()) Fail(line, "KVT_CreatePlugin: " + problems);
-    uint32_t object = state.eax;
+    uint32_t object = static_cast<uint32_t>(state.eax);
     if (created_.empty()) {
         Say("create: object " + Hex(object));
     } else if (object == created_.front()) {
@@ -292,6 +339,10 @@ void Session::Frame(const ScriptLine& line, bool withPage) {
         problems += " EBX/ESI/EDI changed";
     if (render.ecx != kMarkEcx || render.edx != kMarkEdx) problems += " ECX/EDX changed";
     if (render.ebp != render.ebpBefore) problems += " EBP changed";
+#if defined(__x86_64__)
+    const std::string high = ChangedHighRegisters(render, true);
+    if (!high.empty()) problems += " " + high + " changed";
+#endif
     if (!problems.empty()) Fail(line, "render site returned with" + problems);
     PumpMessages();
 
@@ -368,6 +419,10 @@ void Session::Mode(const ScriptLine& line) {
     if (state.espDelta != 0) problems += " esp off by " + std::to_string(state.espDelta);
     if (state.esi != gameState || state.edi != mode) problems += " ESI/EDI changed";
     if (state.ebx != kMarkEbx || state.ebp != state.ebpBefore) problems += " EBX/EBP changed";
+#if defined(__x86_64__)
+    const std::string high = ChangedHighRegisters(state, false);
+    if (!high.empty()) problems += " " + high + " changed";
+#endif
     uint32_t stored = HostLayout::Read32(gameState + kGameMode);
     if (stored != mode) problems += " the game mode word holds " + std::to_string(stored);
     if (!problems.empty()) Fail(line, "mode store returned with" + problems);
@@ -377,6 +432,12 @@ void Session::Mode(const ScriptLine& line) {
 
 void Session::Abi(const ScriptLine& line) {
     if (!NeedPlugin(line)) return;
+#if defined(__x86_64__)
+    // x64 has no callee pops and no per-entry argument count to get wrong:
+    // this check means something only in the 32-bit build.
+    abiOk_ = false;
+    return Fail(line, "argument counts and callee pops exist only in 32 bits; run the 32-bit build");
+#endif
     ++abiRuns_;
     bool allOk = true;
     // Every entry but the destructor first, then the destructor, which frees

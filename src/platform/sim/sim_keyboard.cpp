@@ -20,6 +20,8 @@ struct platform::KeyboardDevice {
     bool formatSet = false;
     bool acquired = false;
     int inUse = 0;
+    // Keys down when it was acquired, which it does not show (Wine's way).
+    bool hidden[platform::kKeyCount] = {};
 };
 
 namespace platform {
@@ -41,6 +43,7 @@ struct SimKeyboard {
     bool yieldsNull[kCallKinds] = {};
     bool throws[kCallKinds] = {};
     bool inFront = true;
+    bool acquireHidesHeldKeys = false;
     std::function<void()> hooks[kCallKinds];
     sim::KeyboardCounts counts;
     // Every record ever handed out stays here, so a use after release is
@@ -140,6 +143,8 @@ InputResult AcquireKeyboard(KeyboardDevice* device) {
         if (!g_sim.inFront) return kOtherAppHasPriority;
         if (device->acquired) return kInputAlreadyAcquired;
         device->acquired = true;
+        for (int key = 0; key < kKeyCount; ++key)
+            device->hidden[key] = g_sim.acquireHidesHeldKeys && g_sim.keys[key] != 0;
         return kInputOk;
     });
 }
@@ -157,7 +162,7 @@ InputResult ReadKeyboardState(KeyboardDevice* device, uint8_t (&state)[kKeyCount
     return DeviceCall(device, sim::KeyboardCall::ReadState, [&]() KVT_REQUIRES(g_keyboardSimLock) {
         ++g_sim.counts.stateReads;
         if (!device->acquired) return kNotAcquired;
-        for (int key = 0; key < kKeyCount; ++key) state[key] = g_sim.keys[key];
+        for (int key = 0; key < kKeyCount; ++key) state[key] = device->hidden[key] ? 0 : g_sim.keys[key];
         return kInputOk;
     });
 }
@@ -195,13 +200,23 @@ void ResetKeyboard() {
         g_sim.throws[call] = false;
     }
     g_sim.inFront = true;
+    g_sim.acquireHidesHeldKeys = false;
     for (auto& hook : g_sim.hooks) hook = nullptr;
     g_sim.counts = KeyboardCounts{};
 }
 
 void SetKeyDown(int32_t key, bool down) {
     kvt::MutexLock lock(g_keyboardSimLock);
-    if (key >= 0 && key < kKeyCount) g_sim.keys[key] = down ? 0x80 : 0x00;
+    if (key < 0 || key >= kKeyCount) return;
+    g_sim.keys[key] = down ? 0x80 : 0x00;
+    // A hidden key's release goes unseen; its next press is shown.
+    if (!down)
+        for (const auto& device : g_sim.devices) device->hidden[key] = false;
+}
+
+void SetAcquireHidesHeldKeys(bool hides) {
+    kvt::MutexLock lock(g_keyboardSimLock);
+    g_sim.acquireHidesHeldKeys = hides;
 }
 
 void SetKeyName(int32_t key, const std::u16string& name) {

@@ -37,6 +37,10 @@ void CreateYieldsNull(KeyboardCall call, bool yieldsNull);
 // The call throws std::runtime_error until set back to false.
 void ThrowOnCall(KeyboardCall call, bool throws);
 
+// Plays Wine's keyboard: a device acquired while a key is down never shows
+// that key down, neither then nor when it is let go; only its next press.
+void SetAcquireHidesHeldKeys(bool hides);
+
 // Plays the focus of DirectInput's foreground level: out of front, Acquire is
 // refused and acquired devices are lost, so their state reads fail.
 void SetWindowInFront(bool inFront);
