@@ -267,9 +267,10 @@ bool SDLBackend::RunPass() {
     InputDI* keyboard = keyboard_;
     if (isForeground_ && keyboard) {
         bool firstRead = false;
+        const uint32_t captureEnds = captureEnds_;
         const int count = keyboard->ReadKeyChanges(keyChanges_, kKeyChangeRoom, &firstRead);
-        SDL_Event key{};
         for (int i = 0; i < count; ++i) {
+            SDL_Event key{};
             key.type = keyChanges_[i].pressed ? SDL_EVENT_KEY_DOWN : SDL_EVENT_KEY_UP;
             key.key.scancode = static_cast<SDL_Scancode>(keyChanges_[i].key);
             Deliver(key);
@@ -277,17 +278,12 @@ bool SDLBackend::RunPass() {
         // A capture's end reconnects the keyboard while its key is still
         // down, and a fresh device may never show that key (Wine's does
         // not): neither its press nor its release would come, and its next
-        // real press would be held back. A fresh device's first read that
-        // does not show the key down lets it go.
-        if (firstRead && DevicePart(heldBack_) == kKeyboardDevice) {
-            bool shownDown = false;
-            for (int i = 0; i < count && !shownDown; ++i) {
-                key.type = SDL_EVENT_KEY_DOWN;
-                key.key.scancode = static_cast<SDL_Scancode>(keyChanges_[i].key);
-                shownDown = keyChanges_[i].pressed && texts_.Match(heldBack_, key) == BindingMatch::Press;
-            }
-            if (!shownDown) heldBack_[0] = '\0';
-        }
+        // real press would be held back. So the hold-back of a key from an
+        // earlier pass ends with a fresh device's first read; where that read
+        // showed the key down, the press was held back just above, and its
+        // release comes through as it would have anyway.
+        if (firstRead && captureEnds_ == captureEnds && DevicePart(heldBack_) == kKeyboardDevice)
+            heldBack_[0] = '\0';
     }
 
     for (SDLListener* listener : listeners_) listener->OnTick();
