@@ -206,9 +206,14 @@ std::string IniFile::ToText() const {
 }
 
 bool IniFile::GetRawValue(const std::string& section, const std::string& key, std::string& out) {
+    if (PeekValue(section, key, out)) return true;
+    missingKey = true;
+    return false;
+}
+
+bool IniFile::PeekValue(const std::string& section, const std::string& key, std::string& out) const {
     const char* stored = doc_->ini.GetValue(section.c_str(), key.c_str(), nullptr);
     if (!stored) {
-        missingKey = true;
         out.clear();
         return false;
     }

@@ -32,7 +32,11 @@ public:
     // Writes the document to its path when a flag is set; returns the outcome.
     int Save();
 
+    // The value as stored (trimmed, quotes removed); false when absent, which
+    // marks the document for saving so the key gets written.
     bool GetRawValue(const std::string& section, const std::string& key, std::string& out);
+    // The same for a key whose absence is as good as its default: nothing marked.
+    bool PeekValue(const std::string& section, const std::string& key, std::string& out) const;
     std::string GetString(const std::string& section, const std::string& key, const std::string& def);
     int32_t GetInt(const std::string& section, const std::string& key, int32_t def);
     float GetFloat(const std::string& section, const std::string& key, float def);

@@ -82,7 +82,7 @@ void Setting::LoadSettingsFile() {
     // by a version without this key stays byte for byte as it was.
     std::string pollText;
     int32_t poll = kMaxPollIntervalMs;
-    if (ini.GetRawValue("Main", "PollIntervalMs", pollText) && !pollText.empty())
+    if (ini.PeekValue("Main", "PollIntervalMs", pollText) && !pollText.empty())
         poll = ini.GetInt("Main", "PollIntervalMs", kMaxPollIntervalMs);
     if (poll < 1 || poll > kMaxPollIntervalMs) {
         LogLine("Warning. PollIntervalMs = " + std::to_string(poll) + " is not 1 to " +

@@ -95,6 +95,28 @@ TEST_F(Settings, SavingWithoutChangesLeavesTheFileAlone) {
     EXPECT_NE(IniText().find("RURAZU_UP = #2 Pad"), std::string::npos);
 }
 
+// Every file an older version saved lacks PollIntervalMs: after a restart, a
+// save with nothing changed must leave the player's own spacing alone.
+TEST_F(Settings, AnOlderCompleteFileSavesUnchangedAfterARestart) {
+    Bind(RURAZU_UP, "Up");
+    Load();
+    settings.unsavedChanges = true;
+    settings.SaveAllSettings();
+    std::string older = IniText();
+    const size_t volume = older.find("SoundVolume = 1");
+    ASSERT_NE(volume, std::string::npos);
+    older.replace(volume, 15, "SoundVolume=1\n");
+    WriteIni(older);
+
+    Config::Setting restarted;
+    g_settings = &restarted;
+    restarted.LoadSettingsFile();
+    restarted.ReadAllSettings();
+    restarted.SaveAllSettings();
+    g_settings = &settings;
+    EXPECT_EQ(IniText(), older);
+}
+
 TEST_F(Settings, KeepsTheUsersCommentsOrderAndLetterCase) {
     WriteIni(
         "; my bindings\n[keybind]\nrurazu_up = #1 Pad ; first\n\n[GearGate]\n; volume\nSoundVolume = 0.5\n");
