@@ -107,13 +107,13 @@ void BM_StatusLine(benchmark::State& state) {
     status.NoteInput("#3 Bench Wheel");
     rig.control->FindItem(RURAZU_F9)->SetValue("#0 Missing Box");
     char line[256];
-    Input::WriteStatusLine(status, line, sizeof line);
+    Input::WriteStatusLine(status, *rig.control, line, sizeof line);
     if (std::string(line) != "Last input: #3 Bench Wheel   Not connected: Missing Box")
         state.SkipWithError(line);
     uint64_t allocations = 0;
     for (auto _ : state) {
         const uint64_t before = AllocationCount();
-        Input::WriteStatusLine(status, line, sizeof line);
+        Input::WriteStatusLine(status, *rig.control, line, sizeof line);
         benchmark::DoNotOptimize(line);
         allocations += AllocationCount() - before;
     }

@@ -75,8 +75,10 @@ bool BindingCapture::AxisPushedFar(const SDL_Event& event, SDLBackend& backend, 
         if (start.joystick != moved.which || start.axis != moved.axis) continue;
         const int32_t from = start.value;
         const int32_t to = moved.value;
-        // More than half the range: a touched pedal or a stick's noise never binds.
-        if (to - from <= kAxisRange / 2 && from - to <= kAxisRange / 2) return false;
+        // A touched pedal or a stick's noise never binds.
+        if (to - from <= kAxisMovedOnPurpose && from - to <= kAxisMovedOnPurpose) return false;
+        // Halfway between the rest and the furthest it has been pushed, which
+        // is here: the move before this one did not reach past the quarter.
         WriteAxisBindingText(text, moved.axis, to > from, (from + to) / 2,
                              backend.Texts().ControllerName(moved.which));
         return true;

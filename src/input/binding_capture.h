@@ -48,7 +48,7 @@ public:
     bool OnInputEvent(const SDL_Event& event, SDLBackend& backend, void (*prepare)(MenuItem& item) = nullptr);
     // Job's thread, once a pass: notes where every open controller's axes
     // rest when a capture has just started, so that an axis pushed more than
-    // half its range from there binds it in that direction.
+    // a quarter of its range from there binds it in that direction.
     void OnTick(SDLBackend& backend);
     // Host's thread: gives up waiting (a time-out); false when a press
     // already ended it.

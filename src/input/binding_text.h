@@ -27,6 +27,10 @@ inline constexpr const char* kKeyboardDevice = "Keyboard";
 // at the threshold does not chatter.
 inline constexpr int32_t kAxisRange = 65535;
 inline constexpr int32_t kAxisHysteresis = kAxisRange / 10;
+// An axis counts as moved on purpose (a capture binds it, the status line
+// names it) once it is more than a quarter of its range from where it rested:
+// from a rest anywhere, a centred stick's or a pedal's, either end is further.
+inline constexpr int32_t kAxisMovedOnPurpose = 16384;
 struct AxisBinding {
     int32_t axis = 0;
     bool upwards = true;

@@ -12,6 +12,8 @@
 
 #include "core/log.h"
 #include "core/menu_item.h"
+#include "core/plugin_base.h"
+#include "core/setting_id.h"
 #include "core/text.h"
 
 namespace Input {
@@ -25,6 +27,26 @@ void CopyCut(std::array<char, N>& out, std::string_view text) {
 // device after the first space; a keyboard binding names none.
 bool IsControllerBinding(std::string_view text) {
     return !text.empty() && (text[0] == '#' || text[0] == 'H' || text[0] == 'A') && !DevicePart(text).empty();
+}
+
+// The page's binding lines' controllers that are not connected, each once.
+void AddMissing(const InputStatus& status, const CPluginBase& page, MissingControllers& missing) {
+    for (const MenuItem* line : page.items) {
+        if (line->group != KEYBIND) continue;
+        std::array<char, kMaxBindingText + 1> device{};
+        const bool named = line->WithText([&](std::string_view text) {
+            if (!IsControllerBinding(text)) return false;
+            CopyCut(device, DevicePart(text));
+            return true;
+        });
+        if (!named || status.Connected(device.data())) continue;
+        const auto listed = missing.names.begin() + static_cast<std::ptrdiff_t>(missing.count);
+        if (std::find_if(missing.names.begin(), listed, [&](const auto& name) {
+                return std::strcmp(name.data(), device.data()) == 0;
+            }) != listed)
+            continue;
+        if (missing.count < MissingControllers::kMax) missing.names[missing.count++] = device;
+    }
 }
 }  // namespace
 
@@ -74,43 +96,31 @@ bool InputStatus::Connected(std::string_view controllerName) const {
     return false;
 }
 
-MissingControllers FindMissingControllers(const InputStatus& status) {
+MissingControllers FindMissingControllers(const InputStatus& status, const CPluginBase& root) {
     MissingControllers missing;
     // Before the job has read the controllers, none is known to be missing.
     if (!status.ControllersKnown()) return missing;
-    for (const MenuItem* line : TheMenuBook().bindingLines) {
-        std::array<char, kMaxBindingText + 1> device{};
-        const bool named = line->WithText([&](std::string_view text) {
-            if (!IsControllerBinding(text)) return false;
-            CopyCut(device, DevicePart(text));
-            return true;
-        });
-        if (!named || status.Connected(device.data())) continue;
-        const auto listed = missing.names.begin() + static_cast<std::ptrdiff_t>(missing.count);
-        if (std::find_if(missing.names.begin(), listed, [&](const auto& name) {
-                return std::strcmp(name.data(), device.data()) == 0;
-            }) != listed)
-            continue;
-        if (missing.count < MissingControllers::kMax) missing.names[missing.count++] = device;
+    for (const CPluginBase* page : root.children) {
+        if (page->PageEnabled()) AddMissing(status, *page, missing);
     }
     return missing;
 }
 
-void WriteStatusLine(const InputStatus& status, char* out, size_t size) {
+void WriteStatusLine(const InputStatus& status, const CPluginBase& root, char* out, size_t size) {
     if (size == 0) return;
     char last[kMaxBindingText + 1];
     status.LastInput(last);
     const char* named = last[0] != '\0' ? BindingKeyName(last) : nullptr;
     const char* shown = named ? named : (last[0] != '\0' ? last : "none yet");
     int used = std::snprintf(out, size, "Last input: %s", shown);
-    const MissingControllers missing = FindMissingControllers(status);
+    const MissingControllers missing = FindMissingControllers(status, root);
     for (size_t i = 0; i < missing.count && used >= 0 && static_cast<size_t>(used) < size; ++i)
         used += std::snprintf(out + used, size - static_cast<size_t>(used), "%s%s",
                               i == 0 ? "   Not connected: " : ", ", missing.names[i].data());
 }
 
-void LogMissingControllers(const InputStatus& status) {
-    const MissingControllers missing = FindMissingControllers(status);
+void LogMissingControllers(const InputStatus& status, const CPluginBase& root) {
+    const MissingControllers missing = FindMissingControllers(status, root);
     for (size_t i = 0; i < missing.count; ++i)
         LogLine(std::string("Warning. The bound controller \"") + missing.names[i].data() +
                 "\" is not connected: its bindings do nothing until it is");

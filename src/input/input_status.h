@@ -39,21 +39,23 @@ private:
     bool known_ KVT_GUARDED_BY(lock_) = false;
 };
 
-// The bound controllers (named by any binding line) that are not connected,
-// each once, in the order the lines name them. Allocates nothing.
+// The bound controllers that are not connected, each once, in the order the
+// lines name them: those named by a binding line of a page of root's that is
+// switched on (a switched-off page's bindings do nothing either way).
+// Allocates nothing.
 struct MissingControllers {
     static constexpr size_t kMax = 8;
     std::array<std::array<char, kMaxBindingText + 1>, kMax> names{};
     size_t count = 0;
 };
-MissingControllers FindMissingControllers(const InputStatus& status);
+MissingControllers FindMissingControllers(const InputStatus& status, const CPluginBase& root);
 
 // The pages' status line, "Last input: <text>" and, when a bound controller
 // is missing, "  Not connected: <names>", into out (size bytes, cut to fit).
 // Allocates nothing: the menu draws it every frame. The host's thread.
-void WriteStatusLine(const InputStatus& status, char* out, size_t size);
+void WriteStatusLine(const InputStatus& status, const CPluginBase& root, char* out, size_t size);
 
 // One warning line in the log per bound controller that is not connected.
-void LogMissingControllers(const InputStatus& status);
+void LogMissingControllers(const InputStatus& status, const CPluginBase& root);
 
 }  // namespace Input

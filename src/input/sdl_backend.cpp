@@ -294,6 +294,14 @@ void SDLBackend::Deliver(const SDL_Event& event) {
     const bool press = event.type == SDL_EVENT_JOYSTICK_BUTTON_DOWN || event.type == SDL_EVENT_KEY_DOWN ||
                        (event.type == SDL_EVENT_JOYSTICK_HAT_MOTION && event.jhat.value != SDL_HAT_CENTERED);
     if (press) status_.NoteInput(texts_.Make(event));
+    if (event.type == SDL_EVENT_JOYSTICK_AXIS_MOTION) NoteAxis(event.jaxis);
+    if (event.type == SDL_EVENT_JOYSTICK_REMOVED) {
+        // Its axes rest anew when it comes back (with a new id).
+        const auto gone = std::remove_if(
+            axisRests_.begin(), axisRests_.begin() + static_cast<std::ptrdiff_t>(axisRestCount_),
+            [&](const AxisRest& rest) { return rest.joystick == event.jdevice.which; });
+        axisRestCount_ = static_cast<size_t>(gone - axisRests_.begin());
+    }
     if (HeldBack(event)) return;
     const uint32_t captureEnds = captureEnds_;
     for (SDLListener* listener : listeners_) {
@@ -301,6 +309,31 @@ void SDLBackend::Deliver(const SDL_Event& event) {
         // The press that ended a capture is the new binding's, no action's.
         if (captureEnds_ != captureEnds) break;
     }
+}
+
+void SDLBackend::NoteAxis(const SDL_JoyAxisEvent& moved) {
+    AxisRest* found = nullptr;
+    for (size_t i = 0; i < axisRestCount_ && !found; ++i)
+        if (axisRests_[i].joystick == moved.which && axisRests_[i].axis == moved.axis) found = &axisRests_[i];
+    if (!found) {
+        // Where it rests: SDL's first report of it since it was opened.
+        // Beyond the table's room an axis is simply not named.
+        if (axisRestCount_ == axisRests_.size()) return;
+        Sint16 rest = moved.value;
+        SDL_Joystick* joystick = SDL_GetJoystickFromID(moved.which);
+        if (joystick) SDL_GetJoystickAxisInitialState(joystick, moved.axis, &rest);
+        found = &axisRests_[axisRestCount_++];
+        *found = {moved.which, moved.axis, rest};
+    }
+    const int32_t from = found->value, to = moved.value;
+    const bool pushed = to - from > kAxisMovedOnPurpose || from - to > kAxisMovedOnPurpose;
+    if (pushed && !found->pushed) {
+        char text[kMaxBindingText + 1];
+        WriteAxisBindingText(text, moved.axis, to > from, (from + to) / 2,
+                             texts_.ControllerName(moved.which));
+        status_.NoteInput(text);
+    }
+    found->pushed = pushed;
 }
 
 void SDLBackend::HoldBackUntilReleased(const char* bindingText) {

@@ -10,6 +10,7 @@
 #include <SDL3/SDL_mutex.h>
 #include <SDL3/SDL_thread.h>
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <string>
@@ -106,6 +107,10 @@ private:
     bool HeldBack(const SDL_Event& event);
     // Once per job, on its thread, after its last pass.
     void LetListenersGo();
+    // An axis moved: the status line's last input once it is pushed further
+    // than kAxisMovedOnPurpose from where it was first seen, as the binding
+    // text a capture would make (once per push, so noise never flickers).
+    void NoteAxis(const SDL_JoyAxisEvent& moved);
 
     SDL_Thread* thread_ = nullptr;
     SDL_Semaphore* startSignal_ = nullptr;
@@ -133,6 +138,14 @@ private:
     BindingTexts texts_;
     InputStatus status_;
     uint32_t captureEnds_ = 0;
+    struct AxisRest {
+        SDL_JoystickID joystick = 0;
+        int axis = 0;
+        int32_t value = 0;
+        bool pushed = false;
+    };
+    std::array<AxisRest, 64> axisRests_{};
+    size_t axisRestCount_ = 0;
 
     std::atomic<InputDI*> keyboard_{nullptr};
     // Readers replaced by a later start request: the job may still be reading

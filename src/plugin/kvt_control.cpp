@@ -157,7 +157,7 @@ void KVTControl::OnGameModeChange() {
         if (!missingLogged_ && status.ControllersKnown()) {
             // Once a start, as soon as the job has read the controllers.
             missingLogged_ = true;
-            Input::LogMissingControllers(status);
+            Input::LogMissingControllers(status, *this);
         }
         const int32_t mode = ReadGameMode();
         if (mode == Once().lastGameMode) return;
@@ -216,7 +216,7 @@ void KVT_THISCALL KVTControl::DrawPluginPage() {
         const float creditsY = y + (warned ? kMenuLineHeight : kCreditsGap);
         game->WriteText(kMenuX, creditsY, gearGateShown ? kGearGateCredits : kPluginCredits);
         char status[kStatusLineSize];
-        Input::WriteStatusLine(Input::GetBackend().Status(), status, sizeof status);
+        Input::WriteStatusLine(Input::GetBackend().Status(), *this, status, sizeof status);
         game->WriteText(kMenuX, creditsY + kMenuLineHeight, status);
         if (gearGateShown) shifterPage->DrawStatusLines(kMenuX, creditsY + 2 * kMenuLineHeight);
     } catch (...) {
@@ -261,7 +261,7 @@ bool KVTControl::HandleMenuInput(int32_t* selected, char textKey, bool* up, bool
     if (*selected < 0 || *selected >= static_cast<int32_t>(items.size()) || !select) return false;
     if (items[*selected]->group != SAVE_SETTINGS) return false;
     g_settings->SaveAllSettings();
-    Input::LogMissingControllers(Input::GetBackend().Status());
+    Input::LogMissingControllers(Input::GetBackend().Status(), *this);
     return true;
 }
 

@@ -10,6 +10,7 @@
 #include "config/setting.h"
 #include "core/host_locations.h"
 #include "core/setting_id.h"
+#include "geargate/shifter_page.h"
 #include "input/sdl_backend.h"
 #include "platform/platform.h"
 #include "platform/sim/sim_keyboard.h"
@@ -285,8 +286,24 @@ TEST_F(RurAzuMenu, TheStatusLineNamesTheLastInputAndTheMissingControllers) {
     Line(kUpLine + 1)->SetValue("H0.1 Gone Pad");
     Line(kUpLine + 2)->SetValue("A0>0 Gone Pedals");
     Line(kEnterLine)->SetValue("#1 KVT Wheel");
+    // Switched off, GearGate's bindings do nothing: no need to plug its box in.
+    ASSERT_FALSE(control->shifterPage->PageEnabled());
+    control->shifterPage->FindItem(GEARGATE_GEAR_1)->SetValue("#1 Gone Shifter");
     EXPECT_EQ(status(), "Last input: #2 KVT Wheel   Not connected: Gone Pad, Gone Pedals")
-        << "each missing one once, also one bound only through an axis";
+        << "each missing one once, also one bound only through an axis, none of a switched-off page";
+
+    // An axis is named once pushed past a quarter of its range from where it
+    // rested when opened (0), as the text that would bind it; noise and a
+    // touch name nothing.
+    SDL_SetJoystickVirtualAxis(handle, 1, 1000);
+    const size_t passes = seen.TickCount();
+    ASSERT_TRUE(kvt_test::WaitFor([&] { return seen.TickCount() > passes + 1; }));
+    SDL_SetJoystickVirtualAxis(handle, 1, 15000);
+    ASSERT_TRUE(kvt_test::WaitFor([&] { return seen.Saw("axis 1 15000"); }));
+    EXPECT_EQ(status().substr(0, 24), "Last input: #2 KVT Wheel");
+    SDL_SetJoystickVirtualAxis(handle, 1, 20000);
+    ASSERT_TRUE(kvt_test::WaitFor([&] { return status().starts_with("Last input: A1>10000 KVT Wheel"); }))
+        << status();
     control->selectedIndex = 1;
     control->HandlePluginInput(0, 0, 0, 0, 0, 1);
     const std::string log = scratch.LogText();
@@ -333,22 +350,38 @@ TEST_F(RurAzuMenu, TypingKOnACustomRowTakesTheNextKeyboardKeyAsTheKeyItSends) {
 }
 
 TEST_F(RurAzuMenu, AnAxisPushedFarFromWhereItRestedBindsInThatDirection) {
-    // A pedal resting at one end, a stick resting in the middle; a touch of
-    // either (noise) binds nothing.
+    // Past a quarter of the range from where the axis rested binds it, with
+    // the threshold halfway between the rest and the value reached; a touch
+    // (noise) binds nothing. A centred stick binds either way, whichever side
+    // of 0 its rest noise lies.
     const struct {
+        const char* what;
         int axis;
         Sint16 rest;
         Sint16 touched;
         Sint16 pushed;
         const char* bound;
-    } cases[] = {{0, -32768, -20000, 32767, "A0>0 KVT Wheel"}, {1, 0, 12000, -32768, "A1<-16384 KVT Wheel"}};
-    // The pedal comes to rest before either capture starts (the stick rests
-    // where a new axis is, in the middle).
-    SDL_SetJoystickVirtualAxis(handle, 0, -32768);
-    ASSERT_TRUE(kvt_test::WaitFor([&] { return seen.Saw("axis 0 -32768"); }));
+    } cases[] = {
+        {"a pedal resting at the bottom", 0, -32768, -20000, -10000, "A0>-21384 KVT Wheel"},
+        {"a pedal resting at the top", 0, 32767, 20000, 10000, "A0<21383 KVT Wheel"},
+        {"a centred stick, up", 1, 0, 12000, 20000, "A1>10000 KVT Wheel"},
+        {"a centred stick, down", 1, 0, -12000, -20000, "A1<-10000 KVT Wheel"},
+        {"a stick resting just above 0, up", 1, 300, 12000, 17000, "A1>8650 KVT Wheel"},
+        {"combined pedals resting just below 0, the brake side", 0, -150, -12000, -32768,
+         "A0<-16459 KVT Wheel"},
+    };
+    auto wholePass = [&] {
+        const size_t before = seen.TickCount();
+        ASSERT_TRUE(kvt_test::WaitFor([&] { return seen.TickCount() > before + 1; }));
+    };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        // At rest before the capture starts (the move may be held back or
+        // not move at all: a whole pass is the sign it was read).
+        SDL_SetJoystickVirtualAxis(handle, c.axis, c.rest);
+        ASSERT_NO_FATAL_FAILURE(wholePass());
         Select(kUpLine);
-        ASSERT_EQ(page->capture.Waiting(), Line(kUpLine)) << c.bound;
+        ASSERT_EQ(page->capture.Waiting(), Line(kUpLine));
         // A whole pass after the start, in which the page noted where the
         // axes rest (the recorder's tick comes after the pages').
         const size_t passes = seen.TickCount();
@@ -362,6 +395,9 @@ TEST_F(RurAzuMenu, AnAxisPushedFarFromWhereItRestedBindsInThatDirection) {
         SDL_SetJoystickVirtualAxis(handle, c.axis, c.pushed);
         ASSERT_TRUE(kvt_test::WaitFor([&] { return page->capture.Waiting() == nullptr; }));
         EXPECT_EQ(Line(kUpLine)->TextValue(), c.bound);
+        // The player lets go: back at rest, the binding's hold-back ends.
+        SDL_SetJoystickVirtualAxis(handle, c.axis, c.rest);
+        ASSERT_NO_FATAL_FAILURE(wholePass());
         platform::sim::AdvanceTime(1100);  // past the gap before the next capture
     }
 }
