@@ -7,6 +7,7 @@
 #include "config/setting.h"
 #include "core/host_locations.h"
 #include "core/setting_id.h"
+#include "geargate/gear_gate_host.h"
 #include "input/binding_text.h"
 #include "input/sdl_backend.h"
 #include "platform/host_memory.h"
@@ -160,9 +161,14 @@ void KVTShifter::DrawStatusLines(float x, float y) {
     if (state.carSlot < 0) {
         std::snprintf(line, sizeof line, "This car: none set up yet");
     } else {
-        std::snprintf(line, sizeof line, "This car: %s (%s), %s (%s)", ShifterTypeText(state.currentType),
-                      CarSourceText(state.typeSource), ClutchText(state.clutchNeeded),
-                      CarSourceText(state.clutchSource));
+        // A toggle to Auto detected shifts as an H-pattern until the next
+        // car's set-up detects its type.
+        const bool toggledToAuto = state.currentType == gear_gate_host::kAutoDetected;
+        std::snprintf(
+            line, sizeof line, "This car: %s (%s), %s (%s)",
+            toggledToAuto ? ShifterTypeText(shifter_types::kHPattern) : ShifterTypeText(state.currentType),
+            toggledToAuto ? "auto detected" : CarSourceText(state.typeSource), ClutchText(state.clutchNeeded),
+            CarSourceText(state.clutchSource));
     }
     game->WriteText(x, y + kMenuLineHeight, line);
 }

@@ -669,6 +669,10 @@ TEST_F(ShifterEngine, ACarSetUpTakesTheCarsGearsTypeAndClutchAndTellsTheHost) {
     sent = platform::sim::TakeSentMessages();
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0].data, (std::vector<uint8_t>{0, 0, 0, 0})) << "toggled to H-pattern";
+    // Toggled on to Auto detected, it shifts as an H-pattern: the line says so.
+    shifter->engine.ToggleShifterType(job);
+    platform::sim::TakeSentMessages();
+    EXPECT_EQ(carLines()[1], "65,456:This car: H-Pattern (auto detected), clutch required (your choice)");
 
     // Switched off, a set-up only lets go.
     g_settings->gearGateEnabled = false;
