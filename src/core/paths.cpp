@@ -35,9 +35,9 @@ std::string HostPath(std::string relative) {
 }
 
 void OpenPluginLog() {
+    // A quiet start writes nothing but errors and warnings; the verbose
+    // start-up's "KVTControl <version> created" names the build.
     OpenLog(Paths().logFile);
-    // Whatever a player sends in, the log says which build wrote it.
-    LogLine("KVT Controls " KVT_VERSION);
 }
 
 void OnLibraryLoad() {

@@ -59,6 +59,9 @@ public:
     // The overlay that draws hold bars over the game: the main object's, which
     // a page reaches through its parent; none for a page on its own (tests).
     virtual HoldProgressOverlay* HoldOverlay() { return parent ? parent->HoldOverlay() : nullptr; }
+    // The keys a player can type on the page's line, named on the status
+    // line while it is selected; null when none.
+    virtual const char* TypedKeysHint(const MenuItem&) const { return nullptr; }
 
     CPluginBase* Root() { return parent ? parent : this; }
     const CPluginBase* Root() const { return parent ? parent : this; }

@@ -2,6 +2,9 @@
 // hold-progress overlay and the reactions to the host's game modes.
 #include "plugin/kvt_control.h"
 
+#include <cstdio>
+#include <cstring>
+
 #include "config/setting.h"
 #include "core/host_locations.h"
 #include "core/log.h"
@@ -217,6 +220,11 @@ void KVT_THISCALL KVTControl::DrawPluginPage() {
         game->WriteText(kMenuX, creditsY, gearGateShown ? kGearGateCredits : kPluginCredits);
         char status[kStatusLineSize];
         Input::WriteStatusLine(Input::GetBackend().Status(), *this, status, sizeof status);
+        const char* typedKeys = page && selected ? page->TypedKeysHint(*selected) : nullptr;
+        if (typedKeys) {
+            const size_t used = std::strlen(status);
+            std::snprintf(status + used, sizeof status - used, "   %s", typedKeys);
+        }
         game->WriteText(kMenuX, creditsY + kMenuLineHeight, status);
         if (gearGateShown) shifterPage->DrawStatusLines(kMenuX, creditsY + 2 * kMenuLineHeight);
     } catch (...) {

@@ -15,13 +15,18 @@ struct RurAzuAction {
 
 // What a special action's line keeps as its key code.
 inline constexpr int32_t kSpecialAction = -1;
-inline constexpr const char* kActionHint =
-    "[ENTER] Bind [DEL] Unbind [< >] Delay Instant/=Short/==Long [R] Rule any/race/menu";
+inline constexpr const char* kActionHint = "[ENTER] Bind [DEL] Unbind [< >] Delay Instant/=Short/==Long";
+inline constexpr const char* kCustomHint = " (See plugins KVTControls.ini file)";
 // The typed key that steps a bound row's game-mode rule.
 inline constexpr char kRuleKey = 'R';
 // The typed key that makes a custom row wait for the keyboard key it sends.
 inline constexpr char kKeyCodeKey = 'K';
-inline constexpr const char* kCustomHint = " [K] Key to send: type K, then press the key";
+// The two typed keys, named on the plug-in's own status line (the rows'
+// description lines are the hint and suffix above, as they always were).
+inline constexpr const char* kRuleKeyHint = "[R] Rule any/race/menu";
+inline constexpr const char* kCodeKeyHint = "[K] Key to send: type K, then the key";
+inline constexpr const char* kRuleAndCodeKeyHint =
+    "[R] Rule any/race/menu  [K] Key to send: type K, then the key";
 inline constexpr const char* kSwitchLabel = "RurAzu";
 inline constexpr const char* kSwitchDescription = "[< >] Enable/Disable control mapping";
 

@@ -102,6 +102,14 @@ void KVTRurazuBase::StepRule(MenuItem& item) {
     TheMenuBook().unsavedChanges = true;
 }
 
+const char* KVTRurazuBase::TypedKeysHint(const MenuItem& item) const {
+    if (item.group != KEYBIND) return nullptr;
+    // A rule belongs to a binding: R steps only a bound row's.
+    const bool bound = item.WithText([](std::string_view text) { return !text.empty(); });
+    if (IsCustomKey(item)) return bound ? kRuleAndCodeKeyHint : kCodeKeyHint;
+    return bound ? kRuleKeyHint : nullptr;
+}
+
 bool KVTRurazuBase::IsCustomKey(const MenuItem& item) {
     return item.id == RURAZU_CUSTOM1 || item.id == RURAZU_CUSTOM2 || item.id == RURAZU_CUSTOM3;
 }

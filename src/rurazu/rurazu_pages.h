@@ -33,6 +33,8 @@ public:
     bool IsJoystickBound(SDL_JoystickID id) override;
     void OnDevicesDisconnected() override;
     void OnJobEnding() override;
+    // R on a bound line, K on the custom rows.
+    const char* TypedKeysHint(const MenuItem& item) const override;
 
     bool listenerRegistered = false;
     Input::BindingCapture capture;

@@ -248,10 +248,17 @@ TEST_F(RurAzuMenu, RightRaisesTheDelayOfABoundLineUpToLong) {
 TEST_F(RurAzuMenu, TypingROnABoundRowStepsItsRuleAndShowsIt) {
     MenuItem* up = Line(kUpLine);
     control->selectedIndex = kUpLine;
+    auto status = [&] {
+        game.Clear();
+        control->DrawPluginPage();
+        return game.calls.back().text;
+    };
+    EXPECT_EQ(status(), "Last input: none yet") << "no key to type on an unbound row";
     control->HandlePluginInput('r', 0, 0, 0, 0, 0);
     EXPECT_EQ(up->contextMark, 0u) << "an unbound row has no rule to change";
     EXPECT_FALSE(g_settings->unsavedChanges);
     up->SetValue("#1 KVT Wheel");
+    EXPECT_EQ(status(), "Last input: none yet   [R] Rule any/race/menu") << "the status line names R";
     const struct {
         char typed;
         uint32_t rule;
@@ -321,10 +328,13 @@ TEST_F(RurAzuMenu, TypingKOnACustomRowTakesTheNextKeyboardKeyAsTheKeyItSends) {
     control->HandlePluginInput('k', 0, 0, 0, 0, 0);
     ASSERT_EQ(page2->capture.Waiting(), custom);
     WaitUntilSettled(page2->capture.StartedAt());
+    // The status line names K while the custom row is selected.
     auto lastInput = [&] {
         game.Clear();
         control->DrawPluginPage();
-        return game.calls.back().text;
+        const std::string line = game.calls.back().text;
+        const std::string hint = "   [K] Key to send: type K, then the key";
+        return line.ends_with(hint) ? line.substr(0, line.size() - hint.size()) : "no K: " + line;
     };
     auto key = [](int index) {
         SDL_Event event{};

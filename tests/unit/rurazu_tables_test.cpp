@@ -87,8 +87,7 @@ TEST_F(RurAzuPages, KeyActionsCarryTheirKeyAndSpecialOnesDoNot) {
     EXPECT_EQ(onOff->description, "[< >] Enable/Disable control mapping");
     EXPECT_NE(onOff->group, KEYBIND);
 
-    const std::string hint =
-        "[ENTER] Bind [DEL] Unbind [< >] Delay Instant/=Short/==Long [R] Rule any/race/menu";
+    const std::string hint = "[ENTER] Bind [DEL] Unbind [< >] Delay Instant/=Short/==Long";
     struct Expected {
         int32_t id;
         int32_t type;
@@ -106,7 +105,7 @@ TEST_F(RurAzuPages, KeyActionsCarryTheirKeyAndSpecialOnesDoNot) {
              {RURAZU_F11, ITEM_BINDING, 0x7A, hint + " (Screenshot)"},
              {RURAZU_NUM0, ITEM_BINDING, 0x60, hint},
              {RURAZU_MULTIPLY, ITEM_BINDING, 0x6A, hint},
-             {RURAZU_CUSTOM1, ITEM_BINDING, 0, hint + " [K] Key to send: type K, then press the key"},
+             {RURAZU_CUSTOM1, ITEM_BINDING, 0, hint + " (See plugins KVTControls.ini file)"},
              {RURAZU_VR_MOVE_SEAT_DOWN, ITEM_CHOICE, -1, hint + " (Move seat down)"},
          }) {
         const MenuItem* item = control->FindItem(e.id);
