@@ -11,7 +11,17 @@ grep -qF "KVT Controls $version" "$guide" || {
   echo "guide_html: $guide does not say it describes KVT Controls $version"
   exit 1
 }
-body=$(cmark-gfm --extension table --extension autolink --to html "$guide")
+# Headings get the ids the guide's own links ("#the-log") use, as the
+# Markdown renderers players read it with make them: lower case, letters,
+# digits, blanks as hyphens.
+body=$(cmark-gfm --extension table --extension autolink --to html "$guide" | python3 -c '
+import re, sys
+def slug(match):
+    text = re.sub(r"<[^>]+>", "", match.group(2))
+    anchor = re.sub(r"[^a-z0-9 -]", "", text.lower()).replace(" ", "-")
+    return f"<h{match.group(1)} id=\"{anchor}\">{match.group(2)}</h{match.group(1)}>"
+sys.stdout.write(re.sub(r"<h([1-6])>(.*?)</h\1>", slug, sys.stdin.read()))
+')
 cat >"$out" <<HTML
 <!DOCTYPE html>
 <html lang="en">

@@ -38,10 +38,10 @@ cp "$repo/docs/guide.md" "$folder/Guide/"
 # The DLL links these libraries in: their notices travel with it, as does ours.
 cp "$repo/LICENSE" "$folder/LICENSE.txt"
 cp "$repo/package/THIRD-PARTY-NOTICES.txt" "$folder/"
-for page in 1 2 3 4; do
-  cp "$pictures/page$page.png" "$folder/Guide/pictures/"
+for picture in page1 page2 page3 page4 capture hold-bars host-warning; do
+  cp "$pictures/$picture.png" "$folder/Guide/pictures/"
   # The simulated host stores its pictures uncompressed.
-  optipng -quiet -o2 "$folder/Guide/pictures/page$page.png"
+  optipng -quiet -o2 "$folder/Guide/pictures/$picture.png"
 done
 
 rm -f "$zip"

@@ -2,8 +2,8 @@
 // hold-progress overlay and the reactions to the host's game modes.
 #include "plugin/kvt_control.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <cstring>
 
 #include "config/setting.h"
 #include "core/host_locations.h"
@@ -219,12 +219,12 @@ void KVT_THISCALL KVTControl::DrawPluginPage() {
         const float creditsY = y + (warned ? kMenuLineHeight : kCreditsGap);
         game->WriteText(kMenuX, creditsY, gearGateShown ? kGearGateCredits : kPluginCredits);
         char status[kStatusLineSize];
-        Input::WriteStatusLine(Input::GetBackend().Status(), *this, status, sizeof status);
+        // The keys the selected line takes come first: they are what the
+        // player is about to use, and a long line is cut at its end.
         const char* typedKeys = page && selected ? page->TypedKeysHint(*selected) : nullptr;
-        if (typedKeys) {
-            const size_t used = std::strlen(status);
-            std::snprintf(status + used, sizeof status - used, "   %s", typedKeys);
-        }
+        const int keysLength = typedKeys ? std::snprintf(status, sizeof status, "%s   ", typedKeys) : 0;
+        const size_t used = keysLength > 0 ? std::min(static_cast<size_t>(keysLength), sizeof status - 1) : 0;
+        Input::WriteStatusLine(Input::GetBackend().Status(), *this, status + used, sizeof status - used);
         game->WriteText(kMenuX, creditsY + kMenuLineHeight, status);
         if (gearGateShown) shifterPage->DrawStatusLines(kMenuX, creditsY + 2 * kMenuLineHeight);
     } catch (...) {

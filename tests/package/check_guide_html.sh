@@ -13,7 +13,11 @@ check() { grep -qF -- "$1" "$html" || { echo "FAIL: guide.html lacks $1"; status
 check "<title>KVT Controls $version: the player's guide</title>"
 check "This guide describes"
 check "Extract All"
-for page in 1 2 3 4; do check "<img src=\"pictures/page$page.png\""; done
+for picture in page1 page2 page3 page4 capture hold-bars host-warning; do check "<img src=\"pictures/$picture.png\""; done
+# Every link within the page leads to a heading.
+for anchor in $(grep -o 'href="#[^"]*"' "$html" | sed 's/href="#//; s/"$//' | sort -u); do
+  check "id=\"$anchor\""
+done
 tables=$(grep -c "<table>" "$html")
 [ "$tables" -ge 5 ] || { echo "FAIL: guide.html has $tables tables, the guide has more"; status=1; }
 grep -q "| *---" "$html" && { echo "FAIL: a table was left as Markdown text"; status=1; }

@@ -258,7 +258,7 @@ TEST_F(RurAzuMenu, TypingROnABoundRowStepsItsRuleAndShowsIt) {
     EXPECT_EQ(up->contextMark, 0u) << "an unbound row has no rule to change";
     EXPECT_FALSE(g_settings->unsavedChanges);
     up->SetValue("#1 KVT Wheel");
-    EXPECT_EQ(status(), "Last input: none yet   [R] Rule any/race/menu") << "the status line names R";
+    EXPECT_EQ(status(), "[R] Rule any/race/menu   Last input: none yet") << "the status line names R";
     const struct {
         char typed;
         uint32_t rule;
@@ -333,8 +333,8 @@ TEST_F(RurAzuMenu, TypingKOnACustomRowTakesTheNextKeyboardKeyAsTheKeyItSends) {
         game.Clear();
         control->DrawPluginPage();
         const std::string line = game.calls.back().text;
-        const std::string hint = "   [K] Key to send: type K, then the key";
-        return line.ends_with(hint) ? line.substr(0, line.size() - hint.size()) : "no K: " + line;
+        const std::string hint = "[K] Key to send: type K, then the key   ";
+        return line.starts_with(hint) ? line.substr(hint.size()) : "no K: " + line;
     };
     auto key = [](int index) {
         SDL_Event event{};
