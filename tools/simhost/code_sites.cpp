@@ -13,13 +13,6 @@ namespace simhost {
 
 namespace {
 
-bool ParseCount(const Token& token, uint32_t& value) {
-    if (token.quoted || token.text.empty()) return false;
-    char* end = nullptr;
-    value = static_cast<uint32_t>(std::strtoul(token.text.c_str(), &end, 0));
-    return *end == '\0';
-}
-
 std::string SiteStart(uint32_t site) {
     const auto* bytes = reinterpret_cast<const uint8_t*>(site);
     char seen[64];
@@ -91,7 +84,7 @@ void Session::ExpectSite(const ScriptLine& line, const std::string& kind) {
     const std::vector<Token>& t = line.tokens;
     if (kind == "mode-stores") {
         uint32_t count = 0;
-        if (t.size() != 3 || !ParseCount(t[2], count)) return Usage(line, "expect mode-stores N");
+        if (t.size() != 3 || !ParseUnsigned(t[2], count)) return Usage(line, "expect mode-stores N");
         if (modeCalls_ == 0) return Fail(line, "no mode command yet");
         if (lastModeStores_ == count) return Pass(line);
         return Fail(
@@ -100,7 +93,7 @@ void Session::ExpectSite(const ScriptLine& line, const std::string& kind) {
     if (kind == "foreign-runs") {
         ForeignSite which;
         uint32_t count = 0;
-        if (t.size() != 4 || !ForeignSiteByName(t[2].text, which) || !ParseCount(t[3], count))
+        if (t.size() != 4 || !ForeignSiteByName(t[2].text, which) || !ParseUnsigned(t[3], count))
             return Usage(line, "expect foreign-runs mode-store|render N");
         if (ForeignRuns(which) == count) return Pass(line);
         return Fail(line, "the other plug-in's code ran " + std::to_string(ForeignRuns(which)) + " times");

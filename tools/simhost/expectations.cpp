@@ -16,13 +16,6 @@ bool ParseDouble(const Token& token, double& value) {
     return *end == '\0';
 }
 
-bool ParseUnsigned(const Token& token, uint32_t& value) {
-    if (token.quoted || token.text.empty()) return false;
-    char* end = nullptr;
-    value = static_cast<uint32_t>(std::strtoll(token.text.c_str(), &end, 0));
-    return *end == '\0';
-}
-
 std::string Quoted(const std::string& text) {
     return "\"" + text + "\"";
 }

@@ -1,6 +1,7 @@
 // The host window and its message record.
 #include "host_window.h"
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +13,8 @@ namespace {
 
 std::mutex g_messagesMutex;
 std::vector<std::string> g_messages;
+std::atomic<unsigned> g_watchedKey{0};
+std::atomic<long long> g_watchedAt{0};
 
 void Note(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void Note(const char* format, ...) {
@@ -43,6 +46,11 @@ LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         case WM_KEYUP:
         case WM_SYSKEYDOWN:
         case WM_SYSKEYUP:
+            if (message == WM_KEYDOWN && wParam != 0 && wParam == g_watchedKey && g_watchedAt == 0) {
+                LARGE_INTEGER now;
+                QueryPerformanceCounter(&now);
+                g_watchedAt = now.QuadPart;
+            }
             Note("%s vk 0x%02X scan 0x%02X", KeyMessageName(message), static_cast<unsigned>(wParam),
                  static_cast<unsigned>((lParam >> 16) & 0xFF));
             return 0;
@@ -147,6 +155,15 @@ std::vector<std::string> TakeWindowMessages() {
     std::vector<std::string> taken;
     taken.swap(g_messages);
     return taken;
+}
+
+void WatchKeyDown(unsigned virtualKey) {
+    g_watchedAt = 0;
+    g_watchedKey = virtualKey;
+}
+
+long long WatchedKeyDownAt() {
+    return g_watchedAt;
 }
 
 }  // namespace simhost

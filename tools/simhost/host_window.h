@@ -32,4 +32,9 @@ std::string SendPlayerKey(HWND window, unsigned keyIndex, bool up);
 // "WM_COPYDATA wparam 0xDEAF01 code 6 bytes 4 value 1".
 std::vector<std::string> TakeWindowMessages();
 
+// The performance counter when the window received WM_KEYDOWN of the watched
+// virtual key, since WatchKeyDown; 0 before that (and for key 0).
+void WatchKeyDown(unsigned virtualKey);
+long long WatchedKeyDownAt();
+
 }  // namespace simhost

@@ -1,6 +1,8 @@
 // Splitting a session script into lines of tokens.
 #include "script_text.h"
 
+#include <cstdlib>
+
 namespace simhost {
 
 static bool IsSpace(char c) {
@@ -73,6 +75,13 @@ std::vector<ScriptLine> ParseScript(const std::string& text, std::vector<std::st
         start = end + 1;
     }
     return lines;
+}
+
+bool ParseUnsigned(const Token& token, uint32_t& value) {
+    if (token.quoted || token.text.empty()) return false;
+    char* end = nullptr;
+    value = static_cast<uint32_t>(std::strtoll(token.text.c_str(), &end, 0));
+    return *end == '\0';
 }
 
 }  // namespace simhost

@@ -2,6 +2,7 @@
 // escapes for quotes and backslashes, and # comments.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -24,5 +25,9 @@ bool TokenizeLine(const std::string& line, std::vector<Token>& tokens, std::stri
 // Blank and comment-only lines are dropped; malformed lines are reported in
 // errors as "<line>: <reason>" and dropped too.
 std::vector<ScriptLine> ParseScript(const std::string& text, std::vector<std::string>& errors);
+
+// An unquoted number (decimal, or 0x hexadecimal) into value; false for
+// anything else.
+bool ParseUnsigned(const Token& token, uint32_t& value);
 
 }  // namespace simhost

@@ -30,15 +30,6 @@ std::string ReadWholeFile(const std::string& path, bool& ok) {
     return text.str();
 }
 
-bool ParseNumber(const Token& token, uint32_t& value) {
-    if (token.quoted || token.text.empty()) return false;
-    char* end = nullptr;
-    long long parsed = std::strtoll(token.text.c_str(), &end, 0);
-    if (*end != '\0') return false;
-    value = static_cast<uint32_t>(parsed);
-    return true;
-}
-
 // Empty when the plug-in's image lies within a rel32 jump of the host's code
 // (below 2 GB) and the host's game object at a 32-bit address; otherwise
 // what lies where.
@@ -177,6 +168,7 @@ void Session::Play(const ScriptLine& line) {
         {"device", &Session::Device},
         {"control", &Session::Control},
         {"wait", &Session::Wait},
+        {"latency", &Session::Latency},
         {"font", &Session::Font},
         {"print", &Session::Print},
         {"write-line", &Session::WriteLine},
@@ -219,7 +211,7 @@ void Session::Device(const ScriptLine& line) {
 
 void Session::Control(const ScriptLine& line) {
     uint32_t control = 0;
-    if (line.tokens.size() != 3 || !ParseNumber(line.tokens[1], control) ||
+    if (line.tokens.size() != 3 || !ParseUnsigned(line.tokens[1], control) ||
         (line.tokens[2].text != "bound" && line.tokens[2].text != "unbound"))
         return Usage(line, "control N bound|unbound");
     layout_.SetControlBound(control, line.tokens[2].text == "bound");
@@ -228,7 +220,7 @@ void Session::Control(const ScriptLine& line) {
 
 void Session::Wait(const ScriptLine& line) {
     uint32_t ms = 0;
-    if (line.tokens.size() != 2 || !ParseNumber(line.tokens[1], ms)) return Usage(line, "wait MS");
+    if (line.tokens.size() != 2 || !ParseUnsigned(line.tokens[1], ms)) return Usage(line, "wait MS");
     NoteCommand(line.number, JoinTokens(line.tokens, 0), ms);
     WaitPumping(ms);
     Say("wait " + std::to_string(ms));
@@ -382,7 +374,7 @@ void Session::Key(const ScriptLine& line) {
             continue;
         else if (word == "char" && i + 1 < line.tokens.size() && line.tokens[i + 1].text.size() == 1)
             args[0] = static_cast<unsigned char>(line.tokens[++i].text[0]);
-        else if (word == "code" && i + 1 < line.tokens.size() && ParseNumber(line.tokens[i + 1], args[0]))
+        else if (word == "code" && i + 1 < line.tokens.size() && ParseUnsigned(line.tokens[i + 1], args[0]))
             ++i;
         else
             return Usage(line, "key [up] [down] [left] [right] [select] [none] [char X] [code N]");
@@ -399,7 +391,7 @@ void Session::Key(const ScriptLine& line) {
 void Session::Keyboard(const ScriptLine& line) {
     uint32_t keyIndex = 0;
     if (line.tokens.size() != 3 || (line.tokens[1].text != "down" && line.tokens[1].text != "up") ||
-        !ParseNumber(line.tokens[2], keyIndex) || keyIndex < 1 || keyIndex > 255)
+        !ParseUnsigned(line.tokens[2], keyIndex) || keyIndex < 1 || keyIndex > 255)
         return Usage(line, "keyboard down|up KEY (the DirectInput key index, 1 to 255)");
     std::string error = SendPlayerKey(window_, keyIndex, line.tokens[1].text == "up");
     if (!error.empty()) return Fail(line, error);
@@ -408,7 +400,7 @@ void Session::Keyboard(const ScriptLine& line) {
 
 void Session::Mode(const ScriptLine& line) {
     uint32_t mode = 0;
-    if (line.tokens.size() != 2 || !ParseNumber(line.tokens[1], mode)) return Usage(line, "mode N");
+    if (line.tokens.size() != 2 || !ParseUnsigned(line.tokens[1], mode)) return Usage(line, "mode N");
     uint32_t gameState = layout_.GameState();
     std::string problems;
     const bool counting = storeCounter_.Start(gameState + kGameMode);
@@ -513,7 +505,7 @@ void Session::Messages(const ScriptLine& line) {
 void Session::Set32(const ScriptLine& line) {
     uint32_t address = 0, value = 0;
     if (line.tokens.size() != 3 || !layout_.ResolveAddress(line.tokens[1].text, address) ||
-        !ParseNumber(line.tokens[2], value))
+        !ParseUnsigned(line.tokens[2], value))
         return Usage(
             line,
             "set32 base+OFFSET|gameState+OFFSET|gameState2+..|hostObject1+..|hostObject2+..|carObject+..|"

@@ -80,6 +80,8 @@ private:
     void Wait(const ScriptLine& line);
     void Font(const ScriptLine& line);
     void Print(const ScriptLine& line);
+    // Key and gear latencies over many presses (latency.cpp).
+    void Latency(const ScriptLine& line);
 
     // The code sites and what else lives in the host's process (code_sites.cpp).
     void Load(const ScriptLine& line);

@@ -1,0 +1,119 @@
+// Latency as a player feels it, measured in the simulated host with the real
+// plug-in: from a key the player lets go (or presses) to what the game then
+// receives, the plug-in's key at the host window or the car's gear word, over
+// many presses at uneven intervals so no pass period locks in step with them.
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "host_window.h"
+#include "session.h"
+
+namespace simhost {
+
+namespace {
+
+double Milliseconds(LONGLONG ticks) {
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return 1000.0 * static_cast<double>(ticks) / static_cast<double>(frequency.QuadPart);
+}
+
+LONGLONG Now() {
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    return counter.QuadPart;
+}
+
+// Pumps the window until done() holds or a second passes; false on time-out.
+template <typename Done>
+bool PumpUntil(Done done) {
+    const DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start > 1000) return false;
+        PumpMessages();
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 0, QS_ALLINPUT);
+    }
+    return true;
+}
+
+std::string Figures(std::vector<double> samples) {
+    std::sort(samples.begin(), samples.end());
+    auto at = [&](double share) {
+        const size_t index = static_cast<size_t>(share * static_cast<double>(samples.size() - 1) + 0.5);
+        return samples[index];
+    };
+    char text[160];
+    std::snprintf(text, sizeof text, "%zu presses: median %.2f ms, p95 %.2f ms, p99 %.2f ms, max %.2f ms",
+                  samples.size(), at(0.5), at(0.95), at(0.99), samples.back());
+    return text;
+}
+
+}  // namespace
+
+// latency key KEY VK N: KEY (a DirectInput key index) is bound to an Instant
+// RurAzu row, whose key the plug-in sends when KEY is let go; each sample
+// runs from the injected release to the window's WM_KEYDOWN of VK.
+// latency gear KEY GEAR N: KEY is bound to a GearGate gear; each sample runs
+// from the injected press to the car's gear word holding GEAR.
+// latency sleep MS N: what Sleep(MS) really sleeps in this process, the
+// plug-in's (the timer period decides it, not the number asked for).
+void Session::Latency(const ScriptLine& line) {
+    const std::vector<Token>& t = line.tokens;
+    uint32_t key = 0, target = 0, count = 0;
+    if (t.size() == 4 && t[1].text == "sleep") {
+        uint32_t ms = 0;
+        if (!ParseUnsigned(t[2], ms) || !ParseUnsigned(t[3], count) || count == 0)
+            return Usage(line, "latency sleep MS N");
+        NoteCommand(line.number, JoinTokens(t, 0), count * (ms + 100));
+        std::vector<double> samples;
+        for (uint32_t i = 0; i < count; ++i) {
+            const LONGLONG start = Now();
+            Sleep(ms);
+            samples.push_back(Milliseconds(Now() - start));
+        }
+        std::string figures = Figures(samples);
+        figures.replace(0, figures.find(' '), std::to_string(count));
+        return Say("latency sleep " + std::to_string(ms) + ": " +
+                   figures.replace(figures.find("presses"), 7, "sleeps"));
+    }
+    const bool keys = t.size() == 5 && t[1].text == "key";
+    const bool gear = t.size() == 5 && t[1].text == "gear";
+    if ((!keys && !gear) || !ParseUnsigned(t[2], key) || !ParseUnsigned(t[3], target) ||
+        !ParseUnsigned(t[4], count) || count == 0 || key < 1 || key > 255)
+        return Usage(line, "latency key KEY VK N | latency gear KEY GEAR N | latency sleep MS N");
+    uint32_t gearWord = 0;
+    if (gear && !layout_.ResolveAddress("carObject+0x1100", gearWord)) return Fail(line, "no car object");
+    NoteCommand(line.number, JoinTokens(t, 0), count * 400);
+    std::vector<double> samples;
+    uint32_t seed = 12345;
+    for (uint32_t i = 0; i < count; ++i) {
+        // 20 to 59 ms between presses, never in step with the passes.
+        seed = seed * 1103515245u + 12345u;
+        const DWORD gap = 20 + (seed >> 16) % 40;
+        std::string error = SendPlayerKey(window_, key, gear);
+        if (!error.empty()) return Fail(line, error);
+        // Held longer than any pass, as a finger does: a shorter tap can fall
+        // between two reads of the keyboard's state.
+        if (keys) WaitPumping(60 + gap);
+        WatchKeyDown(target);
+        const LONGLONG start = Now();
+        error = SendPlayerKey(window_, key, keys);
+        if (!error.empty()) return Fail(line, error);
+        const bool arrived = keys ? PumpUntil([] { return WatchedKeyDownAt() != 0; })
+                                  : PumpUntil([&] { return HostLayout::Read32(gearWord) == target; });
+        const LONGLONG end = keys ? WatchedKeyDownAt() : Now();
+        if (!arrived) return Fail(line, "sample " + std::to_string(i + 1) + " never arrived");
+        samples.push_back(Milliseconds(end - start));
+        if (gear) {
+            error = SendPlayerKey(window_, key, true);
+            if (!error.empty()) return Fail(line, error);
+        }
+        WaitPumping(gap);
+    }
+    WatchKeyDown(0);
+    TakeWindowMessages();
+    Say("latency " + t[1].text + ": " + Figures(samples));
+}
+
+}  // namespace simhost
