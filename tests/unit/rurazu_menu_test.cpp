@@ -311,6 +311,13 @@ TEST_F(RurAzuMenu, TheStatusLineNamesTheLastInputAndTheMissingControllers) {
     SDL_SetJoystickVirtualAxis(handle, 1, 20000);
     ASSERT_TRUE(kvt_test::WaitFor([&] { return status().starts_with("Last input: A1>10000 KVT Wheel"); }))
         << status();
+    // Pushed further it stays named as it was; the other axis has its own rest.
+    SDL_SetJoystickVirtualAxis(handle, 1, 30000);
+    ASSERT_TRUE(kvt_test::WaitFor([&] { return seen.Saw("axis 1 30000"); }));
+    EXPECT_TRUE(status().starts_with("Last input: A1>10000 KVT Wheel")) << status();
+    SDL_SetJoystickVirtualAxis(handle, 0, -20000);
+    ASSERT_TRUE(kvt_test::WaitFor([&] { return status().starts_with("Last input: A0<-10000 KVT Wheel"); }))
+        << status();
     control->selectedIndex = 1;
     control->HandlePluginInput(0, 0, 0, 0, 0, 1);
     const std::string log = scratch.LogText();
