@@ -426,11 +426,14 @@ TEST_F(RurAzuEngine, ModeChangeReleasesAnActionItsRuleNoLongerAllows) {
 TEST_F(RurAzuEngine, AHatReleasesTheDirectionItLeavesAndCentringReleasesEveryDirection) {
     Bind(RURAZU_UP, "H0.1 Test Pad");
     Bind(RURAZU_RIGHT, "H0.2 Test Pad");
+    // Down, never pushed: every slide between other positions leaves it alone.
+    Bind(RURAZU_IGNITION, "H0.4 Test Pad");
     Hat(SDL_HAT_UP);
     const uint32_t t0 = job.lastTick();
     Hat(SDL_HAT_RIGHTUP);  // sliding on: Up is no longer held, though nothing is bound here
     Hat(SDL_HAT_RIGHT);
     Pass(20);  // Right repeats from 500 ms on; Up, let go, never does
+    EXPECT_EQ(Commands(), std::vector<Command>{}) << "no ignition-off for a direction never pushed";
     Hat(SDL_HAT_CENTERED);
     EXPECT_EQ(Keys(t0), (std::vector<std::string>{"+26@0", "-26@25", "+27@50", "+27@550", "-27@575"}));
 }
