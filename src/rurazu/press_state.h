@@ -9,7 +9,10 @@ struct PressState {
     uint32_t lastSendTime = 0;  // job tick of the press, then of the last key-down sent
     uint32_t repeatDelay = 0;   // time to the next auto-repeat
     int32_t sendCount = 0;      // key-downs sent since the press
-    bool pendingFire = false;   // fire when the binding is released
+    // The key those key-downs pressed: a custom row's key may change while
+    // its binding is held, and what went down must be what comes up.
+    uint16_t sentKey = 0;
+    bool pendingFire = false;  // fire when the binding is released
     // Ignition or a seat move was started and its stop has not gone out yet.
     bool twoPhaseRunning = false;
     // The bound input is down (an axis: past its threshold) as its events

@@ -120,9 +120,13 @@ void RurAzuEngine::PressAction(Input::SDLBackend& job, PressState& record, MenuI
 }
 
 bool RurAzuEngine::SendActionDown(Input::SDLBackend& job, PressState& record, MenuItem& item) {
-    if (item.extra > 0) {
-        const auto key = static_cast<uint16_t>(item.extra);
-        if (KeyDown(job, key) && ++record.sendCount == 1) ++Holders(key);
+    if (item.extra > 0 || record.sendCount > 0) {
+        // Repeats go on with the key the press went down with.
+        const auto key = record.sendCount > 0 ? record.sentKey : static_cast<uint16_t>(item.extra);
+        if (KeyDown(job, key) && ++record.sendCount == 1) {
+            ++Holders(key);
+            record.sentKey = key;
+        }
         record.lastSendTime = job.lastTick();
         if (item.extra == kVkBack && record.sendCount == 1 && ReadGameMode() == host_modes::kStageMenu)
             KeyTap(job, kVkEscape);
@@ -196,10 +200,7 @@ void RurAzuEngine::DropPressed(PressState& record, const MenuItem& item) {
     // Sent even where a key-down would not be (a capture started, the host
     // window lost the front): no key the plug-in pressed stays down, unless
     // another binding still holds the same key.
-    if (item.extra > 0 && record.sendCount > 0) {
-        const auto key = static_cast<uint16_t>(item.extra);
-        if (LastHolderLetsGo(key)) platform::SendKey(key, true);
-    }
+    if (record.sendCount > 0 && LastHolderLetsGo(record.sentKey)) platform::SendKey(record.sentKey, true);
     if (item.holdTime != 0) reports_.ShowHold(item, 0);
     record.pressed = false;
 }

@@ -465,6 +465,23 @@ TEST_F(RurAzuEngine, CustomKeysSendTheirCodeAndNothingWithoutOne) {
     EXPECT_EQ(Keys(t0), (std::vector<std::string>{"+46@0", "-46@25"}));
 }
 
+// K on a custom row while its binding is held changes the row's key: the
+// held press still lets go of the key it pressed, or that key stays down for
+// good (another row holding the same key counts it as held).
+TEST_F(RurAzuEngine, APressLetsGoOfTheKeyItPressedThoughItsRowsKeyChanged) {
+    MenuItem* custom1 = Bind(RURAZU_CUSTOM1, "#1 Test Pad");
+    MenuItem* custom2 = Bind(RURAZU_CUSTOM2, "#3 Test Pad");
+    custom1->extra = 'Q';
+    custom2->extra = 'Q';
+    Button(1, true);
+    const uint32_t t0 = job.lastTick();
+    custom1->extra = 'W';
+    Button(1, false);
+    Button(3, true);
+    Button(3, false);
+    EXPECT_EQ(Keys(t0), (std::vector<std::string>{"+51@0", "-51@25", "+51@50", "-51@75"}));
+}
+
 TEST_F(RurAzuEngine, VrViewActionsTapTheConfigToolsKeys) {
     scratch.WriteFile(scratch.root() / "Plugins" / "KVTvrConfig.dll", "only looked for");
     Bind(RURAZU_VR_RESETVIEW, "#0 Test Pad");
