@@ -181,9 +181,14 @@ void KVTShifter::ShifterTypeToggled(int32_t type) {
     if (MenuItem* row = FindItem(GEARGATE_SHIFTTYPE)) row->SelectOption(static_cast<size_t>(type));
 }
 
+// While driving, the page's buttons shift: a capture waits until the stage ends.
+bool KVTShifter::OnCaptureEvent(const SDL_Event& event) {
+    if (!g_settings || !g_settings->gearGateEnabled || engine.driving) return false;
+    return capture.OnInputEvent(event, Job());
+}
+
 void KVTShifter::OnInputEvent(const SDL_Event& event) {
-    if (!g_settings || !g_settings->gearGateEnabled) return;
-    if (!engine.OnInputEvent(event, Job())) capture.OnInputEvent(event, Job());
+    if (g_settings && g_settings->gearGateEnabled) engine.OnInputEvent(event, Job());
 }
 
 void KVTShifter::OnTick() {

@@ -34,6 +34,7 @@ public:
 
     // The job's calls, handed to the engine.
     void OnTick() override;
+    bool OnCaptureEvent(const SDL_Event& event) override;
     void OnInputEvent(const SDL_Event& event) override;
     bool IsDeviceBound(const std::string& deviceName) override;
     bool IsJoystickBound(SDL_JoystickID id) override;

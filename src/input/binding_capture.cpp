@@ -21,13 +21,27 @@ bool BindingCapture::StartKeyCode(MenuItem* item, uint32_t now, SDLBackend& back
     return Begin(item, now, backend, true);
 }
 
+MenuItem* BindingCapture::Waiting() const {
+    kvt::MutexLock lock(lock_);
+    return state_.waiting;
+}
+
+uint32_t BindingCapture::StartedAt() const {
+    kvt::MutexLock lock(lock_);
+    return state_.stamp;
+}
+
+BindingCapture::State BindingCapture::Snapshot() const {
+    kvt::MutexLock lock(lock_);
+    return state_;
+}
+
 bool BindingCapture::Begin(MenuItem* item, uint32_t now, SDLBackend& backend, bool keyCodeOnly) {
-    if (!item || waiting_ || now - stamp_ <= kRestartGapMs) return false;
-    // Known before the job can see the capture waiting.
-    keyCodeOnly_ = keyCodeOnly;
-    stamp_ = now;
-    MenuItem* none = nullptr;
-    if (!waiting_.compare_exchange_strong(none, item)) return false;
+    {
+        kvt::MutexLock lock(lock_);
+        if (!item || state_.waiting || now - state_.stamp <= kRestartGapMs) return false;
+        state_ = {item, keyCodeOnly, now};
+    }
     backend.ConnectBoundDevices(true, false);
     // Only now is every controller open, and its axes can be read.
     connectedStamp_ = now;
@@ -36,12 +50,13 @@ bool BindingCapture::Begin(MenuItem* item, uint32_t now, SDLBackend& backend, bo
 
 bool BindingCapture::OnInputEvent(const SDL_Event& event, SDLBackend& backend,
                                   void (*prepare)(MenuItem& item)) {
-    MenuItem* item = waiting_;
+    const State now = Snapshot();
+    MenuItem* item = now.waiting;
     // The job's pass may have begun just before the host's thread stamped the
     // start: that is "not yet settled", not a difference of 49 days.
-    if (!item || static_cast<int32_t>(backend.lastTick() - stamp_) <= static_cast<int32_t>(kSettleMs))
+    if (!item || static_cast<int32_t>(backend.lastTick() - now.stamp) <= static_cast<int32_t>(kSettleMs))
         return false;
-    if (keyCodeOnly_) return EndWithKeyCode(event, backend, item);
+    if (now.keyCodeOnly) return EndWithKeyCode(event, backend, item);
     if (event.type == SDL_EVENT_JOYSTICK_AXIS_MOTION) {
         char axisText[kMaxBindingText + 1];
         return AxisPushedFar(event, backend, axisText) && EndWithText(item, axisText, backend, prepare);
@@ -53,8 +68,9 @@ bool BindingCapture::OnInputEvent(const SDL_Event& event, SDLBackend& backend,
 }
 
 void BindingCapture::OnTick(SDLBackend& backend) {
-    const uint32_t stamp = stamp_;
-    if (!waiting_ || axesStamp_ == stamp || connectedStamp_ != stamp) return;
+    const State now = Snapshot();
+    const uint32_t stamp = now.stamp;
+    if (!now.waiting || axesStamp_ == stamp || connectedStamp_ != stamp) return;
     // Where every axis rests as the capture starts: the one that moves far
     // from there is the one the player pushes.
     axesStamp_ = stamp;
@@ -68,7 +84,7 @@ void BindingCapture::OnTick(SDLBackend& backend) {
 }
 
 bool BindingCapture::AxisPushedFar(const SDL_Event& event, SDLBackend& backend, char* text) const {
-    if (axesStamp_ != stamp_) return false;
+    if (axesStamp_ != StartedAt()) return false;
     const SDL_JoyAxisEvent& moved = event.jaxis;
     for (size_t i = 0; i < axisCount_; ++i) {
         const AxisStart& start = axisStarts_[i];
@@ -90,12 +106,12 @@ bool BindingCapture::EndWithText(MenuItem* item, const std::string& text, SDLBac
                                  void (*prepare)(MenuItem& item)) {
     // The text is taken before the end is claimed: a time-out in between
     // leaves the item as it was.
-    if (!waiting_.compare_exchange_strong(item, nullptr)) return false;
+    if (!Claim(item, platform::TickCount())) return false;
     if (prepare) prepare(*item);
     item->SetValue(text);
     if (g_settings) g_settings->unsavedChanges = true;
     backend.HoldBackUntilReleased(text.c_str());
-    Finish(platform::TickCount(), backend);
+    Reconnect(backend);
     return true;
 }
 
@@ -104,28 +120,36 @@ bool BindingCapture::EndWithKeyCode(const SDL_Event& event, SDLBackend& backend,
     const uint16_t code = platform::VirtualKeyOfKeyIndex(static_cast<uint32_t>(event.key.scancode));
     if (code == 0) return false;
     const std::string text = backend.Texts().Make(event);
-    if (!waiting_.compare_exchange_strong(item, nullptr)) return false;
+    if (!Claim(item, platform::TickCount())) return false;
     item->extra = code;
     renamed_ = item;
     if (g_settings) g_settings->unsavedChanges = true;
     // The key chosen is the code's, no binding's: its own press acts nowhere.
     backend.HoldBackUntilReleased(text.c_str());
-    Finish(platform::TickCount(), backend);
+    Reconnect(backend);
     return true;
 }
 
 bool BindingCapture::Abandon(uint32_t now, SDLBackend& backend) {
-    MenuItem* item = waiting_;
-    if (!item || !waiting_.compare_exchange_strong(item, nullptr)) return false;
-    Finish(now, backend);
+    MenuItem* item = Waiting();
+    if (!item || !Claim(item, now)) return false;
+    Reconnect(backend);
+    return true;
+}
+
+bool BindingCapture::Claim(MenuItem* item, uint32_t now) {
+    kvt::MutexLock lock(lock_);
+    if (state_.waiting != item || !item) return false;
+    state_ = {nullptr, false, now};
     return true;
 }
 
 float BindingCapture::DrawCountdown(IHostGame* game, MenuItem* item, float x, float y, float lineHeight,
                                     SDLBackend& backend) {
-    if (!item || item != waiting_) return -1.0f;
+    const State state = Snapshot();
+    if (!item || item != state.waiting) return -1.0f;
     const uint32_t now = platform::TickCount();
-    const uint32_t elapsed = now - stamp_;
+    const uint32_t elapsed = now - state.stamp;
     if (elapsed >= kTimeoutMs) {
         Abandon(now, backend);
         return -1.0f;
@@ -138,11 +162,9 @@ float BindingCapture::DrawCountdown(IHostGame* game, MenuItem* item, float x, fl
     return lineHeight;
 }
 
-void BindingCapture::Finish(uint32_t now, SDLBackend& backend) {
-    keyCodeOnly_ = false;
+void BindingCapture::Reconnect(SDLBackend& backend) {
     backend.DisconnectAllDevices();
     backend.ConnectBoundDevices(false, false);
-    stamp_ = now;
 }
 
 }  // namespace Input

@@ -13,6 +13,7 @@
 #include <cstdint>
 
 #include "input/binding_text.h"
+#include "platform/mutex.h"
 
 class MenuItem;
 class IHostGame;
@@ -60,8 +61,9 @@ public:
     float DrawCountdown(IHostGame* game, MenuItem* item, float x, float y, float lineHeight,
                         SDLBackend& backend);
 
-    MenuItem* Waiting() const { return waiting_; }
-    uint32_t StartedAt() const { return stamp_; }
+    MenuItem* Waiting() const KVT_EXCLUDES(lock_);
+    // When the running capture started, or the last one ended.
+    uint32_t StartedAt() const KVT_EXCLUDES(lock_);
 
 private:
     // An axis event far enough from where the axis rested: its binding text.
@@ -73,12 +75,25 @@ private:
     bool Begin(MenuItem* item, uint32_t now, SDLBackend& backend, bool keyCodeOnly);
     // A key capture's end: the key's code into the line.
     bool EndWithKeyCode(const SDL_Event& event, SDLBackend& backend, MenuItem* item);
+    // Claims the end of the capture waiting for item, once: in the same step
+    // the capture stops waiting and its end is stamped, so no capture can
+    // start in between against the old stamp. False when another end came first.
+    bool Claim(MenuItem* item, uint32_t now) KVT_EXCLUDES(lock_);
     // What follows the one end of a capture: only bound devices stay open.
-    void Finish(uint32_t now, SDLBackend& backend);
+    static void Reconnect(SDLBackend& backend);
 
-    std::atomic<MenuItem*> waiting_{nullptr};
-    // Set by the host's thread before the capture waits, read by the job's.
-    std::atomic<bool> keyCodeOnly_{false};
+    // The capture's state, one record: the host's thread starts and abandons
+    // captures, the job's thread ends them.
+    struct State {
+        MenuItem* waiting = nullptr;
+        // Only a keyboard key's code ends it (a custom row's K).
+        bool keyCodeOnly = false;
+        // When the running capture started, or the last one ended.
+        uint32_t stamp = 0;
+    };
+    State Snapshot() const KVT_EXCLUDES(lock_);
+    mutable kvt::Mutex lock_;
+    State state_ KVT_GUARDED_BY(lock_);
     std::atomic<MenuItem*> renamed_{nullptr};
     // Where the axes rested when the capture with this stamp started; the
     // job's thread only.
@@ -93,7 +108,6 @@ private:
     // The stamp of the capture whose controllers are all open (the host's
     // thread opens them just after the capture starts waiting).
     std::atomic<uint32_t> connectedStamp_{0};
-    std::atomic<uint32_t> stamp_{0};
 };
 
 }  // namespace Input

@@ -303,12 +303,11 @@ void SDLBackend::Deliver(const SDL_Event& event) {
         axisRestCount_ = static_cast<size_t>(gone - axisRests_.begin());
     }
     if (HeldBack(event)) return;
-    const uint32_t captureEnds = captureEnds_;
-    for (SDLListener* listener : listeners_) {
-        listener->OnInputEvent(event);
-        // The press that ended a capture is the new binding's, no action's.
-        if (captureEnds_ != captureEnds) break;
-    }
+    // The captures hear it before any page acts: a page listed earlier
+    // would otherwise act on the press that binds a line of a later one.
+    for (SDLListener* listener : listeners_)
+        if (listener->OnCaptureEvent(event)) return;
+    for (SDLListener* listener : listeners_) listener->OnInputEvent(event);
 }
 
 void SDLBackend::NoteAxis(const SDL_JoyAxisEvent& moved) {

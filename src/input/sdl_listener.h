@@ -18,7 +18,12 @@ public:
     // Once per loop pass, after that pass's events.
     virtual void OnTick() = 0;
     // Every polled event, and every keyboard change as a key down/up event
-    // whose scancode field holds the DirectInput key index.
+    // whose scancode field holds the DirectInput key index, first to every
+    // page's binding capture: true when it ended a capture here, and then no
+    // page's OnInputEvent hears the event (the input that binds acts
+    // nowhere, on no page, until it is released).
+    virtual bool OnCaptureEvent(const SDL_Event&) { return false; }
+    // Then to every page, unless a capture took it.
     virtual void OnInputEvent(const SDL_Event& event) = 0;
     // Whether a binding of this page names the device ("Keyboard" or a
     // controller's name); false while the page is switched off.

@@ -132,11 +132,12 @@ void KVTRurazuBase::OnTick() {
     capture.OnTick(Job());
 }
 
+bool KVTRurazuBase::OnCaptureEvent(const SDL_Event& event) {
+    return PageEnabled() && capture.OnInputEvent(event, Job(), &LongHoldWhenFirstBound);
+}
+
 void KVTRurazuBase::OnInputEvent(const SDL_Event& event) {
-    if (!PageEnabled()) return;
-    Input::SDLBackend& job = Job();
-    engine.OnInputEvent(event, job);
-    capture.OnInputEvent(event, job, &LongHoldWhenFirstBound);
+    if (PageEnabled()) engine.OnInputEvent(event, Job());
 }
 
 void KVTRurazuBase::OnDevicesDisconnected() {

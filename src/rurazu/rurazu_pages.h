@@ -28,6 +28,7 @@ public:
     // The job's calls go to the engine; the capture, menu work, sees every
     // event after it.
     void OnTick() override;
+    bool OnCaptureEvent(const SDL_Event& event) override;
     void OnInputEvent(const SDL_Event& event) override;
     bool IsDeviceBound(const std::string& deviceName) override;
     bool IsJoystickBound(SDL_JoystickID id) override;

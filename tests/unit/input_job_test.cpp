@@ -259,8 +259,10 @@ TEST_F(InputJob, TheHostShuttingDownEndsTheJobWithoutAStop) {
 class CapturePage : public KVTRurazu {
 public:
     CapturePage() : KVTRurazu(nullptr, "[1/4] RurAzu", nullptr, nullptr) {}
-    void OnInputEvent(const SDL_Event& event) override {
-        if (capture.OnInputEvent(event, *backend)) ++captures;
+    bool OnCaptureEvent(const SDL_Event& event) override {
+        if (!capture.OnInputEvent(event, *backend)) return false;
+        ++captures;
+        return true;
     }
     Input::BindingCapture capture;
     std::atomic<int> captures{0};
@@ -324,6 +326,60 @@ TEST_F(InputJob, ACaptureOpensEveryDeviceAndTakesTheFirstSettledPress) {
     EXPECT_EQ(page.capture.Waiting(), up) << "a centred hat is no press";
     EXPECT_TRUE(page.capture.Abandon(platform::TickCount(), backend));
 
+    backend.StopJob();
+    backend.RemoveListener(&page);
+    g_settings = nullptr;
+}
+
+// The host's thread may start a capture at any moment, also while the job
+// is ending another (here: from inside that end, after the end was claimed
+// and before the devices are reopened). It must wait for the gap after that
+// end, not measure it from the old start.
+struct GapProbe {
+    Input::BindingCapture* capture = nullptr;
+    Input::SDLBackend* backend = nullptr;
+    MenuItem* other = nullptr;
+    std::atomic<int> started{-1};
+};
+GapProbe g_gap;
+
+class GapPage : public KVTRurazu {
+public:
+    GapPage() : KVTRurazu(nullptr, "[1/4] RurAzu", nullptr, nullptr) {}
+    bool OnCaptureEvent(const SDL_Event& event) override {
+        return capture.OnInputEvent(event, *backend, [](MenuItem&) {
+            g_gap.started = g_gap.capture->StartKeyCode(g_gap.other, platform::TickCount(), *g_gap.backend);
+        });
+    }
+    Input::BindingCapture capture;
+};
+
+TEST_F(InputJob, NoCaptureStartsInTheMidstOfAnothersEnd) {
+    Config::Setting settings;
+    g_settings = &settings;
+    GapPage page;
+    MenuItem* up = MenuItem::Binding(RURAZU_UP, "Up", "", 0);
+    MenuItem* custom = MenuItem::Binding(RURAZU_CUSTOM1, "Custom1", "", 0);
+    page.items.push_back(up);
+    page.items.push_back(custom);
+    g_gap.capture = &page.capture;
+    g_gap.backend = &backend;
+    g_gap.other = custom;
+    backend.RemoveListener(&listener);
+    backend.AddListener(&page);
+    const SDL_JoystickID box = Attach("KVT Button Box");
+    StartAndWait();
+    const uint32_t started = platform::TickCount();
+    ASSERT_TRUE(page.capture.Start(up, started, backend));
+    // Well past both the settling time and the gap after that start.
+    platform::sim::SetTickCount(started + 1500);
+    ASSERT_TRUE(
+        kvt_test::WaitFor([&] { return static_cast<int32_t>(backend.lastTick() - started) >= 1500; }));
+    SDL_SetJoystickVirtualButton(Handle(box), 1, true);
+    ASSERT_TRUE(kvt_test::WaitFor([&] { return g_gap.started != -1; }));
+    EXPECT_EQ(g_gap.started, 0) << "a capture started between the claim of an end and its stamp";
+    EXPECT_EQ(*up->Text(), "#1 KVT Button Box");
+    EXPECT_EQ(page.capture.Waiting(), nullptr);
     backend.StopJob();
     backend.RemoveListener(&page);
     g_settings = nullptr;

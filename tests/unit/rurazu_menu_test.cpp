@@ -520,6 +520,46 @@ TEST_F(RurAzuMenu, TheInputThatBindsActsOnlyOnceItWasReleased) {
     platform::sim::ResetKeyboard();
 }
 
+// Pages hear the job's events in order, each asking only its own capture:
+// the press that ends a capture must act on no page, an earlier one's
+// binding of the same button included, nor toggle GearGate's type.
+TEST_F(RurAzuMenu, ThePressThatEndsACaptureActsOnNoPage) {
+    Line(kUpLine)->SetValue("#2 KVT Wheel");
+    control->shifterPage->SetGearGateEnabled(true);
+    control->shifterPage->FindItem(GEARGATE_TOGGLE_MODE)->SetValue("#2 KVT Wheel");
+    g_settings->shifterType = 0;
+    Input::GetBackend().ConnectBoundDevices(false, false);
+    const struct {
+        const char* page;
+        int32_t line;  // Exit KVT on page 2, H-Pattern Gear 1 on page 3
+        int32_t id;
+    } captures[] = {{"[2/4] RurAzu", 7, RURAZU_EXIT_KVT}, {"[3/4] GearGate", 10, GEARGATE_GEAR_1}};
+    for (const auto& c : captures) {
+        SCOPED_TRACE(c.page);
+        control->items[0]->SetValue(c.page);
+        platform::sim::AdvanceTime(Input::BindingCapture::kRestartGapMs + 1);
+        platform::sim::TakeSentKeys();
+        platform::sim::TakeSentMessages();
+        Select(c.line);
+        MenuItem* line = control->CurrentPage()->FindItem(c.id);
+        ASSERT_EQ(Line(c.line), line);
+        WaitUntilSettled(platform::TickCount());
+        SDL_SetJoystickVirtualButton(handle, 2, true);
+        ASSERT_TRUE(kvt_test::WaitFor([&] { return line->TextValue() == "#2 KVT Wheel"; }));
+        const size_t passes = seen.TickCount();
+        ASSERT_TRUE(kvt_test::WaitFor([&] { return seen.TickCount() > passes + 1; }));
+        const size_t ups = seen.Count("up #2 KVT Wheel");
+        SDL_SetJoystickVirtualButton(handle, 2, false);
+        ASSERT_TRUE(kvt_test::WaitFor([&] { return seen.Count("up #2 KVT Wheel") > ups; }));
+        EXPECT_TRUE(platform::sim::TakeSentKeys().empty()) << "page 1's Up acted on the binding press";
+        EXPECT_EQ(g_settings->shifterType.load(), 0) << "the type toggled";
+        // (The capture's end stops ignition, as every closing of the devices does.)
+        const auto sent = platform::sim::TakeSentMessages();
+        EXPECT_EQ(std::count_if(sent.begin(), sent.end(), [](const auto& m) { return m.code == 0x2000u; }), 0)
+            << "a gearbox message went out";
+    }
+}
+
 // The job ending without the main object's end (a stop alone, the host
 // closing, a failure) still lets go of every key and ignition it started.
 TEST_F(RurAzuMenu, AJobEndingByItselfLetsGoOfKeysAndIgnition) {
