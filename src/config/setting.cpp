@@ -143,7 +143,7 @@ void Setting::ReadAllSettings() {
             }
             item->extra = code;
             // Cut like a value, so no hand-edited text of any length reaches the host's drawing.
-            if (code != 0) item->Rename(item->name + " (" + codeText.substr(0, kMaxBindingText) + ")");
+            if (code != 0) item->Rename(item->Name() + " (" + codeText.substr(0, kMaxBindingText) + ")");
         }
     }
 }

@@ -172,6 +172,11 @@ void MenuItem::Rename(const std::string& newName) {
     name = newName;
 }
 
+std::string MenuItem::Name() const {
+    kvt::MutexLock lock(textLock_);
+    return name;
+}
+
 std::string MenuItem::DisplayText() const {
     if (!HasText()) return std::string();
     const std::string text = TextValue();

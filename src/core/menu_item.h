@@ -23,6 +23,8 @@ enum MenuItemType : int32_t {
 
 // The longest value text a menu line shows.
 inline constexpr size_t kMaxValueText = 127;
+// The longest name the menu draws (a custom row's, with its key, is shorter).
+inline constexpr size_t kMaxNameText = 255;
 
 class MenuItem {
 public:
@@ -85,6 +87,8 @@ public:
         return read(std::string_view(name));
     }
     void Rename(const std::string& newName);
+    // A copy of the name, under the same lock.
+    std::string Name() const;
     // The text's first character ('#', 'H', 'K', 'A') or 0 when empty, kept
     // by SetValue and SelectOption: the input job passes over lines an axis
     // event cannot match without taking their lock.
@@ -105,7 +109,9 @@ public:
 
     int32_t type = 0;
     bool ownsValue = false;
-    std::string name;
+    // Renamed on the host's thread (a custom row's key) while the hold bars'
+    // caption may be read by the render hook's: read through WithName or Name.
+    std::string name KVT_GUARDED_BY(textLock_);
     std::string description;
     int32_t id = 0;
     int32_t group = 0;

@@ -5,6 +5,7 @@
 
 #include "core/log.h"
 #include "core/setting_id.h"
+#include "core/text.h"
 
 namespace {
 constexpr float kSeparatorHeight = 4.0f;
@@ -119,7 +120,10 @@ float CPluginBase::DrawMenuItems(int32_t selected, float x, float y) {
         }
         float height = DrawMenuItem(selected, item, position, localSelected, x, y, lineHeight);
         if (height < 0) {
-            game->WriteText(x, y, item->name.c_str());
+            // Copied out under the lock: nothing is allocated per frame.
+            char shownName[kMaxNameText + 1];
+            item->WithName([&](std::string_view text) { CopyCut(text, shownName, sizeof shownName); });
+            game->WriteText(x, y, shownName);
             game->WriteText(x + kValueColumn, y, value);
             height = lineHeight;
         }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "geargate/car_profiles.h"
+#include "input/device_locks.h"
 #include "platform/mutex.h"
 
 class MenuItem;
@@ -163,5 +164,5 @@ private:
     GearState state_ KVT_GUARDED_BY(lock_);
     std::vector<int32_t> savedHostWords_ KVT_GUARDED_BY(lock_);
     // Whether the last pass's game could see gears; the job's thread only.
-    bool wasInPlay_ = false;
+    bool wasInPlay_ KVT_GUARDED_BY(Input::g_jobThread) = false;
 };

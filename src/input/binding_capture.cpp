@@ -6,6 +6,7 @@
 #include "config/setting.h"
 #include "core/host_interface.h"
 #include "core/menu_item.h"
+#include "core/text.h"
 #include "input/binding_text.h"
 #include "input/sdl_backend.h"
 #include "platform/key_output.h"
@@ -50,6 +51,7 @@ bool BindingCapture::Begin(MenuItem* item, uint32_t now, SDLBackend& backend, bo
 
 bool BindingCapture::OnInputEvent(const SDL_Event& event, SDLBackend& backend,
                                   void (*prepare)(MenuItem& item)) {
+    KVT_ASSERT_JOB_THREAD(backend);
     const State now = Snapshot();
     MenuItem* item = now.waiting;
     // The job's pass may have begun just before the host's thread stamped the
@@ -68,6 +70,7 @@ bool BindingCapture::OnInputEvent(const SDL_Event& event, SDLBackend& backend,
 }
 
 void BindingCapture::OnTick(SDLBackend& backend) {
+    KVT_ASSERT_JOB_THREAD(backend);
     const State now = Snapshot();
     const uint32_t stamp = now.stamp;
     if (!now.waiting || axesStamp_ == stamp || connectedStamp_ != stamp) return;
@@ -157,7 +160,9 @@ float BindingCapture::DrawCountdown(IHostGame* game, MenuItem* item, float x, fl
     char countdown[32];
     std::snprintf(countdown, sizeof countdown, "(Waiting %d secs)",
                   static_cast<int>(kTimeoutMs / 1000 - elapsed / 1000));
-    game->WriteText(x, y, item->name.c_str());
+    char name[kMaxNameText + 1];
+    item->WithName([&](std::string_view text) { CopyCut(text, name, sizeof name); });
+    game->WriteText(x, y, name);
     game->WriteText(x + 200, y, countdown);
     return lineHeight;
 }

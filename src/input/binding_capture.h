@@ -13,6 +13,7 @@
 #include <cstdint>
 
 #include "input/binding_text.h"
+#include "input/device_locks.h"
 #include "platform/mutex.h"
 
 class MenuItem;
@@ -67,7 +68,8 @@ public:
 
 private:
     // An axis event far enough from where the axis rested: its binding text.
-    bool AxisPushedFar(const SDL_Event& event, SDLBackend& backend, char* text) const;
+    bool AxisPushedFar(const SDL_Event& event, SDLBackend& backend, char* text) const
+        KVT_REQUIRES(g_jobThread);
     // The one end of a binding capture with the text.
     bool EndWithText(MenuItem* item, const std::string& text, SDLBackend& backend,
                      void (*prepare)(MenuItem& item));
@@ -102,9 +104,9 @@ private:
         int axis = 0;
         int32_t value = 0;
     };
-    std::array<AxisStart, 64> axisStarts_{};
-    size_t axisCount_ = 0;
-    uint32_t axesStamp_ = 0;
+    std::array<AxisStart, 64> axisStarts_ KVT_GUARDED_BY(g_jobThread){};
+    size_t axisCount_ KVT_GUARDED_BY(g_jobThread) = 0;
+    uint32_t axesStamp_ KVT_GUARDED_BY(g_jobThread) = 0;
     // The stamp of the capture whose controllers are all open (the host's
     // thread opens them just after the capture starts waiting).
     std::atomic<uint32_t> connectedStamp_{0};

@@ -6,5 +6,6 @@ namespace Input {
 kvt::Mutex g_deviceLock;
 kvt::Mutex g_joystickListLock;
 kvt::Mutex g_keyboardLock;
+kvt::ThreadRole g_jobThread;
 
 }  // namespace Input

@@ -13,4 +13,9 @@ extern kvt::Mutex g_deviceLock;
 extern kvt::Mutex g_joystickListLock KVT_ACQUIRED_AFTER(g_deviceLock);
 extern kvt::Mutex g_keyboardLock KVT_ACQUIRED_AFTER(g_joystickListLock);
 
+// The input job's thread (or whoever runs its passes while it does not run):
+// what only the job's passes touch is guarded by it, and
+// KVT_ASSERT_JOB_THREAD asserts it.
+extern kvt::ThreadRole g_jobThread;
+
 }  // namespace Input

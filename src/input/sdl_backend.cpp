@@ -136,6 +136,7 @@ int SDLCALL SDLBackend::JobMain(void* backend) {
         return -1;
     }
     auto* job = static_cast<SDLBackend*>(backend);
+    KVT_ASSERT_JOB_THREAD(*job);
     int status = -1;
     // Nothing may leave the thread: an exception here would end the host.
     try {
@@ -235,6 +236,7 @@ void SDLBackend::CloseSdl() {
 bool SDLBackend::RunPass() {
     if (!HostRunning()) return false;
     passThread_ = SDL_GetCurrentThreadID();
+    KVT_ASSERT_JOB_THREAD(*this);
     passesRan_ = true;
     platform::SleepMs(sleepMs_);
     const uint32_t now = platform::TickCount();
@@ -336,6 +338,7 @@ void SDLBackend::NoteAxis(const SDL_JoyAxisEvent& moved) {
 }
 
 void SDLBackend::HoldBackUntilReleased(const char* bindingText) {
+    KVT_ASSERT_JOB_THREAD(*this);
     ++captureEnds_;
     std::snprintf(heldBack_, sizeof heldBack_, "%s", bindingText);
 }

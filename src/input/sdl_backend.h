@@ -97,20 +97,20 @@ public:
 
 private:
     static int SDLCALL JobMain(void* backend);
-    int Run();
+    int Run() KVT_REQUIRES(g_jobThread);
     static uint32_t ForegroundSleepMs();
     // Ends the job and shuts down what it started of SDL, once.
-    void CloseSdl();
-    void Deliver(const SDL_Event& event);
+    void CloseSdl() KVT_REQUIRES(g_jobThread);
+    void Deliver(const SDL_Event& event) KVT_REQUIRES(g_jobThread);
     // Whether the event is a press of the input held back after a capture;
     // its release ends the holding back.
-    bool HeldBack(const SDL_Event& event);
+    bool HeldBack(const SDL_Event& event) KVT_REQUIRES(g_jobThread);
     // Once per job, on its thread, after its last pass.
-    void LetListenersGo();
+    void LetListenersGo() KVT_REQUIRES(g_jobThread);
     // An axis moved: the status line's last input once it is pushed further
     // than kAxisMovedOnPurpose from where it was first seen, as the binding
     // text a capture would make (once per push, so noise never flickers).
-    void NoteAxis(const SDL_JoyAxisEvent& moved);
+    void NoteAxis(const SDL_JoyAxisEvent& moved) KVT_REQUIRES(g_jobThread);
 
     SDL_Thread* thread_ = nullptr;
     SDL_Semaphore* startSignal_ = nullptr;
@@ -128,24 +128,24 @@ private:
     std::vector<SDL_Joystick*> openJoysticks_ KVT_GUARDED_BY(g_joystickListLock);
 
     // The job's own state, its thread only.
-    bool sdlStarted_ = false;
-    uint32_t foregroundCheck_ = 0;
-    uint32_t sleepMs_ = kForegroundSleepMs;
-    KeyChange keyChanges_[kKeyChangeRoom];
-    bool passesRan_ = false;
+    bool sdlStarted_ KVT_GUARDED_BY(g_jobThread) = false;
+    uint32_t foregroundCheck_ KVT_GUARDED_BY(g_jobThread) = 0;
+    uint32_t sleepMs_ KVT_GUARDED_BY(g_jobThread) = kForegroundSleepMs;
+    KeyChange keyChanges_[kKeyChangeRoom] KVT_GUARDED_BY(g_jobThread);
+    bool passesRan_ KVT_GUARDED_BY(g_jobThread) = false;
     // The binding text of the input that ended the last capture, while held.
-    char heldBack_[kMaxBindingText + 1] = {};
-    BindingTexts texts_;
+    char heldBack_[kMaxBindingText + 1] KVT_GUARDED_BY(g_jobThread) = {};
+    BindingTexts texts_ KVT_GUARDED_BY(g_jobThread);
     InputStatus status_;
-    uint32_t captureEnds_ = 0;
+    uint32_t captureEnds_ KVT_GUARDED_BY(g_jobThread) = 0;
     struct AxisRest {
         SDL_JoystickID joystick = 0;
         int axis = 0;
         int32_t value = 0;
         bool pushed = false;
     };
-    std::array<AxisRest, 64> axisRests_{};
-    size_t axisRestCount_ = 0;
+    std::array<AxisRest, 64> axisRests_ KVT_GUARDED_BY(g_jobThread){};
+    size_t axisRestCount_ KVT_GUARDED_BY(g_jobThread) = 0;
 
     std::atomic<InputDI*> keyboard_{nullptr};
     // Readers replaced by a later start request: the job may still be reading
@@ -164,14 +164,16 @@ void ResetBackendForTest();
 // Stops the test build at the first touch, from another thread while the
 // job runs, of what only the job's passes may touch (any thread may while it
 // does not run: start-up, the host's thread after the end).
-void AssertJobThread(const SDLBackend& job, const char* file, int line);
+void AssertJobThread(const SDLBackend& job, const char* file, int line) KVT_ASSERT_CAPABILITY(g_jobThread);
+// The same for the analysis alone, where nothing is checked at run time.
+inline void AssumeJobThread(const SDLBackend&) KVT_ASSERT_CAPABILITY(g_jobThread) {}
 
 }  // namespace Input
 
 // The DLL carries no check: a breach found in a test is a bug to mend, and
 // the host must never stop for one.
 #ifdef NDEBUG
-#define KVT_ASSERT_JOB_THREAD(job) ((void)sizeof(job))
+#define KVT_ASSERT_JOB_THREAD(job) ::Input::AssumeJobThread(job)
 #else
 #define KVT_ASSERT_JOB_THREAD(job) ::Input::AssertJobThread((job), __FILE__, __LINE__)
 #endif

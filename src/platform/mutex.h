@@ -24,6 +24,7 @@
 #define KVT_RELEASE(...) KVT_THREAD_ANNOTATION(release_capability(__VA_ARGS__))
 #define KVT_TRY_ACQUIRE(...) KVT_THREAD_ANNOTATION(try_acquire_capability(__VA_ARGS__))
 #define KVT_EXCLUDES(...) KVT_THREAD_ANNOTATION(locks_excluded(__VA_ARGS__))
+#define KVT_ASSERT_CAPABILITY(x) KVT_THREAD_ANNOTATION(assert_capability(x))
 #define KVT_NO_THREAD_SAFETY_ANALYSIS KVT_THREAD_ANNOTATION(no_thread_safety_analysis)
 
 namespace kvt {
@@ -41,6 +42,12 @@ public:
 private:
     std::mutex mutex_;
 };
+
+// A role a thread plays rather than a lock it takes. State only that thread
+// may touch is guarded by the role, and a check that the caller plays it
+// asserts it, so the analysis rejects every touch outside a checked path or
+// a function that requires the role.
+class KVT_CAPABILITY("role") ThreadRole {};
 
 // Holds a Mutex for the rest of the scope.
 class KVT_SCOPED_CAPABILITY MutexLock {

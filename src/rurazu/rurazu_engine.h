@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/menu_item.h"
+#include "input/device_locks.h"
 #include "rurazu/press_state.h"
 
 namespace Input {
@@ -64,24 +65,29 @@ public:
     static bool IsGameModeAllowed(const MenuItem& item);
 
     // One press record per action line; the job's thread.
-    const std::vector<PressState>& PressStates() const { return pressStates_; }
+    const std::vector<PressState>& PressStates() const KVT_REQUIRES(Input::g_jobThread) {
+        return pressStates_;
+    }
 
 private:
-    void PressAction(Input::SDLBackend& job, PressState& record, MenuItem& item, bool fromKeyboard);
-    bool SendActionDown(Input::SDLBackend& job, PressState& record, MenuItem& item);
-    void ReleaseAction(Input::SDLBackend& job, PressState& record, MenuItem& item);
+    void PressAction(Input::SDLBackend& job, PressState& record, MenuItem& item, bool fromKeyboard)
+        KVT_REQUIRES(Input::g_jobThread);
+    bool SendActionDown(Input::SDLBackend& job, PressState& record, MenuItem& item)
+        KVT_REQUIRES(Input::g_jobThread);
+    void ReleaseAction(Input::SDLBackend& job, PressState& record, MenuItem& item)
+        KVT_REQUIRES(Input::g_jobThread);
     // What the release of a record that is not pressed does: ignition off,
     // seat stop.
-    void ReleaseIdle(PressState& record, const MenuItem& item);
-    void ReleaseEverything();
+    void ReleaseIdle(PressState& record, const MenuItem& item) KVT_REQUIRES(Input::g_jobThread);
+    void ReleaseEverything() KVT_REQUIRES(Input::g_jobThread);
     // Lets go of what the engine holds now without the reads that would say
     // so: every held key, and the two-phase actions started by a binding the
     // predicate names.
-    void LetGoUnseen(bool (*stopRunning)(const MenuItem& item));
+    void LetGoUnseen(bool (*stopRunning)(const MenuItem& item)) KVT_REQUIRES(Input::g_jobThread);
     // Lets go of a held record without firing anything.
-    void DropPressed(PressState& record, const MenuItem& item);
-    void ServeReleaseRequest();
-    bool Conflicts(const MenuItem& item) const;
+    void DropPressed(PressState& record, const MenuItem& item) KVT_REQUIRES(Input::g_jobThread);
+    void ServeReleaseRequest() KVT_REQUIRES(Input::g_jobThread);
+    bool Conflicts(const MenuItem& item) const KVT_REQUIRES(Input::g_jobThread);
     bool InjectionAllowed(const Input::SDLBackend& job) const;
     bool KeyDown(const Input::SDLBackend& job, uint16_t virtualKey);
     void KeyTap(const Input::SDLBackend& job, uint16_t virtualKey);
@@ -91,9 +97,9 @@ private:
     std::vector<MenuItem*> actions_;
     std::vector<const RurAzuEngine*> peers_;
     // The job's thread while it runs (checked at every entry).
-    std::vector<PressState> pressStates_;
+    std::vector<PressState> pressStates_ KVT_GUARDED_BY(Input::g_jobThread);
     // The foreground as the last pass saw it: losing it lets go of every key.
-    bool wasForeground_ = false;
+    bool wasForeground_ KVT_GUARDED_BY(Input::g_jobThread) = false;
     // The one field both threads touch: the menu sets it on the host's
     // thread, the job takes it. A flag handed over needs no lock.
     std::atomic<bool> releaseRequested_{false};

@@ -121,7 +121,8 @@ float KVTRurazuBase::DrawMenuItem(int32_t, MenuItem* item, int32_t, int32_t, flo
     // is drawn, not for every line of the frame.
     MenuItem* renamed = IsCustomKey(*item) ? capture.TakeRenamed() : nullptr;
     if (renamed) {
-        const std::string label = renamed->name.substr(0, renamed->name.find(" ("));
+        const std::string name = renamed->Name();
+        const std::string label = name.substr(0, name.find(" ("));
         renamed->Rename(label + " (" + Config::KeyCodeText(renamed->extra) + ")");
     }
     return capture.DrawCountdown(game, item, x, y, lineHeight, Job());

@@ -24,4 +24,6 @@ check_fault() { # define, expected message
 check_fault KVT_FAULT_UNLOCKED_READ "requires holding mutex 'shared.devices'"
 check_fault KVT_FAULT_WRONG_ORDER "mutex 'devices' must be acquired before 'joysticks'"
 check_fault KVT_FAULT_CONNECT_UNDER_KEYBOARD_LOCK "cannot call function 'ConnectKeyboard' while mutex 'g_keyboardLock' is held"
+check_fault KVT_FAULT_JOB_FIELD_UNCHECKED "requires holding role 'g_jobThread'"
+check_fault KVT_FAULT_NAME_UNLOCKED "reading variable 'name' requires holding mutex 'textLock_'"
 exit $status

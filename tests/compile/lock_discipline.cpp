@@ -1,8 +1,12 @@
 // Compiled (never linked) by ctest with the native build's warning flags: as
 // written it must compile, and each fault switched on below must fail the
 // build with the analysis's message, or the lock annotations guard nothing.
-#include "platform/mutex.h"
+#include <string>
+
+#include "core/menu_item.h"
 #include "input/input_di.h"
+#include "input/sdl_backend.h"
+#include "platform/mutex.h"
 
 struct Shared {
     kvt::Mutex devices;
@@ -37,4 +41,28 @@ bool ConnectFromMenu(Input::InputDI& reader) {
     kvt::MutexLock hold(Input::g_keyboardLock);
 #endif
     return reader.ConnectKeyboard();
+}
+
+// What only the input job's passes touch is guarded by its thread's role:
+// a path that did not check it runs there does not compile.
+struct JobOwned {
+    int passes KVT_GUARDED_BY(Input::g_jobThread) = 0;
+};
+
+int CountPass(JobOwned& owned, const Input::SDLBackend& job) {
+#if !defined(KVT_FAULT_JOB_FIELD_UNCHECKED)
+    KVT_ASSERT_JOB_THREAD(job);
+#else
+    (void)job;
+#endif
+    return ++owned.passes;
+}
+
+// A line's name is renamed on one thread while another draws it.
+std::string ReadName(const MenuItem& item) {
+#if defined(KVT_FAULT_NAME_UNLOCKED)
+    return item.name;
+#else
+    return item.Name();
+#endif
 }

@@ -88,7 +88,7 @@ TEST_F(MainObject, ExportBuildsOneObjectWithItsLinesAndPages) {
     EXPECT_TRUE(std::filesystem::is_directory(scratch.pluginFolder()));
 
     ASSERT_EQ(control->items.size(), 3u);
-    EXPECT_EQ(control->items[0]->name, "Page");
+    EXPECT_EQ(control->items[0]->Name(), "Page");
     EXPECT_EQ(*control->items[0]->Text(), "[1/4] RurAzu");
     EXPECT_EQ(*control->items[0]->options, (std::vector<std::string>{"[1/4] RurAzu", "[2/4] RurAzu",
                                                                      "[3/4] GearGate", "[4/4] openKVTVR"}));
@@ -329,7 +329,7 @@ TEST_F(MainObject, HoldProgressUsesFiveSlotsAndDrawsBars) {
     control->holdProgress.SetHoldProgress(held[5], 1500);
     slots = control->holdProgress.Slots();
     EXPECT_EQ(slots[1].actionId, held[5]->id) << "the sixth action takes the freed slot";
-    EXPECT_EQ(slots[1].caption, held[5]->name);
+    EXPECT_EQ(slots[1].caption, held[5]->Name());
 
     game.Clear();
     control->DrawHoldProgress();

@@ -452,11 +452,12 @@ TEST_F(RurAzuEngine, WithRurAzuOffNothingActs) {
 TEST_F(RurAzuEngine, CustomKeysSendTheirCodeAndNothingWithoutOne) {
     Bind(RURAZU_CUSTOM1, "#0 Test Pad");
     MenuItem* custom2 = Bind(RURAZU_CUSTOM2, "#1 Test Pad");
-    EXPECT_EQ(custom2->name, "Custom2 (F)");
+    EXPECT_EQ(custom2->Name(), "Custom2 (F)");
     Button(0, true);
     Pass();
     EXPECT_EQ(Keys(0), std::vector<std::string>{});
     KVTRurazuBase* page2 = Page(1);
+    KVT_ASSERT_JOB_THREAD(job);  // this test runs the job's passes itself
     for (const PressState& record : page2->engine.PressStates()) EXPECT_FALSE(record.pressed) << "disarmed";
     Button(0, false);
     Button(1, true);

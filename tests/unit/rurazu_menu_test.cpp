@@ -110,7 +110,7 @@ protected:
 
 TEST_F(RurAzuMenu, SelectCountsDownAndThePressAfterHalfASecondBinds) {
     MenuItem* enter = Line(kEnterLine);
-    ASSERT_EQ(enter->name, "Enter");
+    ASSERT_EQ(enter->Name(), "Enter");
     Select(kEnterLine);
     ASSERT_EQ(page->capture.Waiting(), enter);
     const float y = 75 + 17 * 7;
@@ -149,7 +149,7 @@ TEST_F(RurAzuMenu, DangerousActionsStartOutNeedingALongHold) {
     control->items[0]->SetValue("[2/4] RurAzu");
     const int32_t exitLine = 3 + 4;  // Ignition, Restart, Call for Help, Retire, Exit KVT
     MenuItem* exitKvt = Line(exitLine);
-    ASSERT_EQ(exitKvt->name, "Exit KVT");
+    ASSERT_EQ(exitKvt->Name(), "Exit KVT");
     exitKvt->delayMark = 0;
     Select(exitLine);
     PressWhenSettled(3);
@@ -359,7 +359,7 @@ TEST_F(RurAzuMenu, TypingKOnACustomRowTakesTheNextKeyboardKeyAsTheKeyItSends) {
     EXPECT_EQ(custom->extra, 'W');
     EXPECT_EQ(custom->TextValue(), "") << "the row's binding is another thing";
     lastInput();
-    EXPECT_EQ(custom->name, "Custom1 (W)");
+    EXPECT_EQ(custom->Name(), "Custom1 (W)");
     EXPECT_TRUE(g_settings->unsavedChanges);
     g_settings->SaveAllSettings();
     EXPECT_EQ(g_settings->ini.GetString("KeyBind", "RURAZU_CUSTOM1_KEYCODE", ""), "W");

@@ -32,7 +32,7 @@ protected:
     }
     static std::vector<std::string> Labels(const CPluginBase* page) {
         std::vector<std::string> labels;
-        for (const MenuItem* item : page->items) labels.push_back(item->name);
+        for (const MenuItem* item : page->items) labels.push_back(item->Name());
         return labels;
     }
 
@@ -57,7 +57,9 @@ TEST_F(RurAzuPages, EachPageListsItsActionsInOrder) {
         (std::vector<std::string>{"VR Reset View", "VR Debug Toggle", "Move Seat Forward", "Move Seat Right",
                                   "Move Seat Backward", "Move Seat Left", "Move Seat Up", "Move Seat Down"}));
 
-    // The press records cover the actions, not page 1's switch.
+    // The press records cover the actions, not page 1's switch (read while
+    // no job runs).
+    KVT_ASSERT_JOB_THREAD(Input::GetBackend());
     EXPECT_EQ(Page(control, 0)->firstAction, 1);
     EXPECT_EQ(Page(control, 0)->lastAction, 16);
     EXPECT_EQ(Page(control, 0)->engine.PressStates().size(), 16u);
@@ -131,7 +133,7 @@ TEST_F(RurAzuPages, SettingsGiveBindingsMarksAndCustomKeys) {
     EXPECT_EQ(control->FindItem(RURAZU_IGNITION)->TextValue(), "H0.1 Pro Wheel");
     const MenuItem* custom = control->FindItem(RURAZU_CUSTOM1);
     EXPECT_EQ(custom->extra, 0x46);
-    EXPECT_EQ(custom->name, "Custom1 (F)");
+    EXPECT_EQ(custom->Name(), "Custom1 (F)");
     EXPECT_EQ(control->FindItem(RURAZU_CUSTOM2)->extra, 0) << "no code: nothing to send";
 
     g_settings->SaveAllSettings();

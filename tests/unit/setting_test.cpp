@@ -159,9 +159,9 @@ TEST_F(Settings, CustomKeyCodesRoundTripAndNameTheLine) {
     MenuItem* c3 = Bind(RURAZU_CUSTOM3, "Custom3");
     Load();
     EXPECT_EQ(c1->extra, 65);
-    EXPECT_EQ(c1->name, "Custom1 (a)");
+    EXPECT_EQ(c1->Name(), "Custom1 (a)");
     EXPECT_EQ(c2->extra, 106);
-    EXPECT_EQ(c2->name, "Custom2 (0X6A)");
+    EXPECT_EQ(c2->Name(), "Custom2 (0X6A)");
     EXPECT_EQ(c3->extra, 59);
     settings.SaveAllSettings();
     EXPECT_TRUE(Contains("RURAZU_CUSTOM1_KEYCODE = A"));
@@ -177,7 +177,7 @@ TEST_F(Settings, CustomLabelShowsAtMostAValuesLengthOfItsKeyCode) {
     MenuItem* c1 = Bind(RURAZU_CUSTOM1, "Custom1");
     Load();
     EXPECT_EQ(c1->extra, 106);
-    EXPECT_EQ(c1->name, "Custom1 (" + codeText.substr(0, 127) + ")");
+    EXPECT_EQ(c1->Name(), "Custom1 (" + codeText.substr(0, 127) + ")");
     settings.SaveAllSettings();
     EXPECT_TRUE(Contains("RURAZU_CUSTOM1_KEYCODE = 0x6a"));
 }
@@ -188,9 +188,9 @@ TEST_F(Settings, BadKeyCodeIsLoggedAndCountsAsNone) {
     MenuItem* c2 = Bind(RURAZU_CUSTOM2, "Custom2");
     Load();
     EXPECT_EQ(c1->extra, 0);
-    EXPECT_EQ(c1->name, "Custom1");
+    EXPECT_EQ(c1->Name(), "Custom1");
     EXPECT_EQ(c2->extra, 0);
-    EXPECT_EQ(c2->name, "Custom2");
+    EXPECT_EQ(c2->Name(), "Custom2");
     EXPECT_NE(scratch.LogText().find("ERROR. Invalid KEYCODE option in RURAZU_CUSTOM1_KEYCODE=zz"),
               std::string::npos)
         << scratch.LogText();

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "config/setting.h"
-#include "core/setting_id.h"
 #include "core/host_locations.h"
+#include "core/setting_id.h"
 #include "input/sdl_backend.h"
 #include "platform/modules.h"
 #include "platform/sim/sim_platform.h"
@@ -62,7 +62,7 @@ TEST_F(ShifterPage, EighteenLinesInOrderWithTheirHints) {
                             "H-Pattern Gear 2", "H-Pattern Gear 3", "H-Pattern Gear 4",   "H-Pattern Gear 5",
                             "H-Pattern Gear 6", "H-Pattern Gear R", "Sequential N",       "Sequential Up",
                             "Sequential Down",  "Toggle Type"};
-    for (size_t i = 0; i < 18; ++i) EXPECT_EQ(shifter->items[i]->name, labels[i]) << i;
+    for (size_t i = 0; i < 18; ++i) EXPECT_EQ(shifter->items[i]->Name(), labels[i]) << i;
     EXPECT_EQ(shifter->firstBindingIndex, 7);
     EXPECT_EQ(shifter->lastBindingIndex, 17);
     EXPECT_EQ(shifter->items[7]->description, "[ENTER] Bind  [DEL] Unbind (H-pattern Gear)");

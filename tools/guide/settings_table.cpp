@@ -80,7 +80,7 @@ std::string Cell(std::string text) {
 std::string Describe(const Line& line) {
     if (!line.item) return "";
     std::string text =
-        "\"" + line.item->name + "\" on " + Cell(line.page->name) + ": " + line.item->description;
+        "\"" + line.item->Name() + "\" on " + Cell(line.page->name) + ": " + line.item->description;
     if (line.item->options && !line.item->options->empty()) {
         text += " Values:";
         for (size_t i = 0; i < line.item->options->size(); ++i)
@@ -179,7 +179,7 @@ std::string MakeTable() {
             if (other.key == name + "_TRIGGERTYPE") trigger = other.value;
             if (other.key == name + "_GAMEMODE") mode = other.value;
         }
-        out << "| " << e.key << " | " << (line.item ? Cell(line.item->name) : "") << " | "
+        out << "| " << e.key << " | " << (line.item ? Cell(line.item->Name()) : "") << " | "
             << (line.page ? Cell(line.page->name) : "") << " | " << trigger << " | " << mode << " |\n";
     }
 
