@@ -45,9 +45,11 @@ public:
     std::string soundFilePath;
     std::atomic<bool> autoNeutral{true};
     std::atomic<int32_t> clutchRequired{1};
+    // The Clutch Required row's value: written through the row (its text lock).
     std::string clutchRequiredText;
     std::atomic<float> clutchThreshold{0.35f};
     std::atomic<int32_t> shifterType{2};
+    // The Type row's value: written through the row (its text lock).
     std::string shifterTypeText;
 };
 

@@ -143,6 +143,15 @@ void MenuItem::SelectOption(size_t index) {
     textKind_ = text_->empty() ? '\0' : (*text_)[0];
 }
 
+void MenuItem::ShowOption(int32_t index) {
+    if (!text_) return;
+    if (options && index >= 0 && static_cast<size_t>(index) < options->size())
+        return SelectOption(static_cast<size_t>(index));
+    kvt::MutexLock lock(textLock_);
+    text_->clear();
+    textKind_ = '\0';
+}
+
 std::string MenuItem::TextValue() const {
     if (!text_) return std::string();
     kvt::MutexLock lock(textLock_);

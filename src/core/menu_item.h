@@ -51,6 +51,8 @@ public:
     void SetValue(const std::string& text);
     void SetValue(const char* text);
     void SelectOption(size_t index);
+    // The same for a stored number: an index with no option shows nothing.
+    void ShowOption(int32_t index);
     std::string DisplayText() const;
 
     bool HasText() const { return type == ITEM_CHOICE || type == ITEM_BINDING; }

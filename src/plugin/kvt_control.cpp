@@ -98,14 +98,10 @@ KVTControl::KVTControl(IHostGame* game_) : CPluginBase(game_, std::string(), nul
 
     g_settings->ReadAllSettings();
 
-    auto optionText = [](const MenuItem* item, int32_t index) -> std::string {
-        if (!item || !item->options || index < 0 || size_t(index) >= item->options->size()) return "";
-        return (*item->options)[index];
-    };
-    if (const MenuItem* type = FindItem(GEARGATE_SHIFTTYPE))
-        g_settings->shifterTypeText = optionText(type, g_settings->shifterType);
-    if (const MenuItem* clutch = FindItem(GEARGATE_CLUTCH_REQUIRED))
-        g_settings->clutchRequiredText = optionText(clutch, g_settings->clutchRequired);
+    // The settings' two texts are these rows' values: written through the
+    // rows, under the lines' text lock, like every line's text.
+    if (MenuItem* type = FindItem(GEARGATE_SHIFTTYPE)) type->ShowOption(g_settings->shifterType);
+    if (MenuItem* clutch = FindItem(GEARGATE_CLUTCH_REQUIRED)) clutch->ShowOption(g_settings->clutchRequired);
 
     if (g_verboseLog) LogLine("KVTControl " KVT_VERSION " created");
 }
