@@ -40,7 +40,8 @@ public:
     std::vector<HoldProgressSlot> Slots() const KVT_EXCLUDES(lock_);
 
 private:
-    mutable kvt::Mutex lock_;
+    // The innermost of the nested locks: taken inside the lines' text lock.
+    mutable kvt::Mutex lock_ KVT_ACQUIRED_AFTER(MenuItem::textLock_);
     bool visible_ KVT_GUARDED_BY(lock_) = false;
     std::array<HoldProgressSlot, kSlots> slots_ KVT_GUARDED_BY(lock_);
 };

@@ -133,11 +133,13 @@ public:
     std::atomic<uint32_t> contextMark{0};
     void* value = nullptr;
 
-private:
     // A line's text is changed by the menu on the host's thread and by a
     // binding capture on the input job's; both threads read it. One lock for
-    // all lines: every access is a short copy or compare.
+    // all lines: every access is a short copy or compare. Named outside only
+    // where another lock declares its order against it.
     static kvt::Mutex textLock_;
+
+private:
     // The text value of a choice or binding line (value, typed), else null.
     std::string* text_ KVT_PT_GUARDED_BY(textLock_) = nullptr;
     std::atomic<char> textKind_{'\0'};

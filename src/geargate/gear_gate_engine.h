@@ -10,12 +10,12 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/menu_item.h"
 #include "geargate/car_profiles.h"
 #include "input/device_locks.h"
 #include "platform/mutex.h"
+#include "sound/sound_player.h"
 
-class MenuItem;
-class SoundBank;
 union SDL_Event;
 namespace Input {
 class SDLBackend;
@@ -160,7 +160,7 @@ private:
     // Taken before the sound bank's lock and the lines' text lock; never
     // held while the host's window is sent a message, which waits for the
     // host's thread.
-    mutable kvt::Mutex lock_;
+    mutable kvt::Mutex lock_ KVT_ACQUIRED_BEFORE(sounds_.lock_, MenuItem::textLock_);
     GearState state_ KVT_GUARDED_BY(lock_);
     std::vector<int32_t> savedHostWords_ KVT_GUARDED_BY(lock_);
     // Whether the last pass's game could see gears; the job's thread only.

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/menu_item.h"
 #include "platform/mutex.h"
 #include "sound/fmod_api.h"
 
@@ -70,13 +71,16 @@ public:
     bool SystemExists() const KVT_EXCLUDES(lock_);
     size_t SoundCount() const KVT_EXCLUDES(lock_);
 
+    // Taken inside GearGate's engine lock and around the lines' text lock;
+    // named outside only where those declare their order.
+    mutable kvt::Mutex lock_ KVT_ACQUIRED_BEFORE(MenuItem::textLock_);
+
 private:
     bool LoadLibraryLocked() KVT_REQUIRES(lock_);
     void ReleaseLocked() KVT_REQUIRES(lock_);
     void UnloadLibraryLocked() KVT_REQUIRES(lock_);
     void PlaceGrindSound(FMOD_CHANNEL* channel) KVT_REQUIRES(lock_);
 
-    mutable kvt::Mutex lock_;
     std::vector<FMOD_SOUND*> sounds_ KVT_GUARDED_BY(lock_);
     std::vector<FMOD_CHANNEL*> channels_ KVT_GUARDED_BY(lock_);
     int32_t current_ KVT_GUARDED_BY(lock_) = sound_ids::kNone;

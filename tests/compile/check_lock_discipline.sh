@@ -26,4 +26,5 @@ check_fault KVT_FAULT_WRONG_ORDER "mutex 'devices' must be acquired before 'joys
 check_fault KVT_FAULT_CONNECT_UNDER_KEYBOARD_LOCK "cannot call function 'ConnectKeyboard' while mutex 'g_keyboardLock' is held"
 check_fault KVT_FAULT_JOB_FIELD_UNCHECKED "requires holding role 'g_jobThread'"
 check_fault KVT_FAULT_NAME_UNLOCKED "reading variable 'name' requires holding mutex 'textLock_'"
+check_fault KVT_FAULT_SOUND_INSIDE_TEXT "mutex 'lock_' must be acquired before 'textLock_'"
 exit $status

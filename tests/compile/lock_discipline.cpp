@@ -7,6 +7,7 @@
 #include "input/input_di.h"
 #include "input/sdl_backend.h"
 #include "platform/mutex.h"
+#include "sound/sound_player.h"
 
 struct Shared {
     kvt::Mutex devices;
@@ -64,5 +65,17 @@ std::string ReadName(const MenuItem& item) {
     return item.name;
 #else
     return item.Name();
+#endif
+}
+
+// GearGate's engine, then the sound bank, then the lines' texts, then the
+// hold bars: the order is declared where the locks are.
+void SoundAndText(SoundBank& sounds) {
+#if defined(KVT_FAULT_SOUND_INSIDE_TEXT)
+    kvt::MutexLock text(MenuItem::textLock_);
+    kvt::MutexLock sound(sounds.lock_);
+#else
+    kvt::MutexLock sound(sounds.lock_);
+    kvt::MutexLock text(MenuItem::textLock_);
 #endif
 }
