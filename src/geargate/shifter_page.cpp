@@ -142,6 +142,25 @@ bool KVTShifter::IsJoystickBound(SDL_JoystickID id) {
     return Input::PageBindsJoystick(*this, id);
 }
 
+void KVTShifter::OnGameMode(int32_t mode) {
+    engine.driving = mode == host_modes::kDriving;
+    if (mode == host_modes::kShiftReload) {
+        engine.LoadShiftDeadzone();
+    } else if (mode == host_modes::kCarSetup) {
+        // A state word of 1 means the host is not setting up a car after all.
+        const uint32_t state2 = Host().gameState2;
+        if (state2 != 0 && platform::HostRead<uint32_t>(state2 + host_offsets::kState2Field) != 1)
+            engine.SetupForCar(Job());
+    } else if (mode == host_modes::kMenus) {
+        engine.RestoreHostGearbox();
+    }
+}
+
+void KVTShifter::OnHub() {
+    engine.driving = false;
+    engine.LoadShiftDeadzone();
+}
+
 void KVTShifter::DrawStatusLines(float x, float y) {
     const GearState state = engine.State();
     // The host's own pointer as it is now, not as the last mode change left

@@ -27,6 +27,14 @@ public:
     // and switched off the host's gearbox is given back.
     void SetGearGateEnabled(bool on);
 
+    // The host's thread, after every store of a new game mode: driving or
+    // not, the shift deadzone reread, a car set up, the host's gearbox words
+    // given back in the menus.
+    void OnGameMode(int32_t mode);
+    // The host's thread, from the hub's hook: as game mode 241 without a
+    // mode change.
+    void OnHub();
+
     // The page's own status lines under the menu, from y on: the clutch
     // pedal against its threshold with the car's gear, and what the last car
     // set-up found and where from. Allocates nothing.

@@ -168,24 +168,15 @@ void KVTControl::OnGameModeChange() {
                 backend.RequestStart(Host().hostWindow);
             }
         }
-        if (shifterPage) {
-            GearGateEngine& gearbox = shifterPage->engine;
-            gearbox.driving = mode == host_modes::kDriving;
-            if (mode == host_modes::kShiftReload) {
-                gearbox.LoadShiftDeadzone();
-            } else if (mode == host_modes::kCarSetup) {
-                // A state word of 1 means the host is not setting up a car after all.
-                const uint32_t state2 = Host().gameState2;
-                if (state2 != 0 && platform::HostRead<uint32_t>(state2 + host_offsets::kState2Field) != 1)
-                    gearbox.SetupForCar(shifterPage->Job());
-            } else if (mode == host_modes::kMenus) {
-                gearbox.RestoreHostGearbox();
-            }
-        }
+        if (shifterPage) shifterPage->OnGameMode(mode);
         Once().lastGameMode = mode;
     } catch (...) {
         LogException("ERROR. OnGameModeChange failed.");
     }
+}
+
+void KVTControl::OnHub() {
+    if (shifterPage) shifterPage->OnHub();
 }
 
 void KVT_THISCALL KVTControl::DrawPluginPage() {

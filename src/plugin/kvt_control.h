@@ -33,6 +33,8 @@ public:
     void DrawHoldProgress();
     // From the mode-store hook, after every store of the game mode.
     void OnGameModeChange();
+    // From the hub's hook.
+    void OnHub();
 
     int32_t selectedIndex = 0;
     KVTShifter* shifterPage = nullptr;

@@ -8,7 +8,6 @@
 
 #include "core/code_patch.h"
 #include "core/host_locations.h"
-#include "geargate/shifter_page.h"
 #include "plugin/kvt_control.h"
 
 static_assert(sizeof(std::atomic<uint32_t>) == 4 && std::atomic<uint32_t>::is_always_lock_free,
@@ -68,13 +67,10 @@ extern "C" KVT_FROM_HOST_CODE void kvt_render_hooked() {
     });
 }
 
-// The same reaction as game mode 241, without a mode change.
+// GearGate's reaction to game mode 241, without a mode change.
 extern "C" KVT_FROM_HOST_CODE void kvt_hub_hooked() {
     RunForHost("ERROR. The hub hook failed.", [] {
-        KVTControl* control = g_instance;
-        if (control == nullptr || control->shifterPage == nullptr) return;
-        control->shifterPage->engine.driving = false;
-        control->shifterPage->engine.LoadShiftDeadzone();
+        if (KVTControl* control = g_instance) control->OnHub();
     });
 }
 
