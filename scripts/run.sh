@@ -17,8 +17,8 @@ cmake --build --preset windows >/dev/null
 # The product is 32-bit; a kernel that runs no 32-bit programs plays the demo
 # in the 64-bit test build of the same sources under wine64.
 . tests/e2e/wine_prefix.sh
-if ! kvt_wine32_runs 2>/dev/null; then
-  echo "run: $(kvt_wine32_runs 2>&1), so the demo plays in the 64-bit test build (cmake --preset windows64)..."
+if ! why=$(kvt_wine32_runs 2>&1); then
+  echo "run: $why; the demo plays in the 64-bit test build (cmake --preset windows64)..."
   cmake --preset windows64 >/dev/null
   cmake --build --preset windows64 >/dev/null
 fi

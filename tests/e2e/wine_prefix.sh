@@ -17,34 +17,25 @@ KVT_SKIP_STATUS=77
 # them: a kernel built without 32-bit support ("Exec format error") can run
 # none of it. The reason goes to standard error.
 kvt_wine32_runs() {
-  local loader=/usr/lib/wine/wine
-  if [ ! -x "$loader" ]; then
-    if kvt_kernel_runs_32bit 2>/dev/null; then
-      echo "no 32-bit Wine at $loader (see scripts/setup.sh)" >&2
-    else
-      echo "the kernel runs no 32-bit programs (and no 32-bit Wine is installed)" >&2
-    fi
+  local loader=/usr/lib/wine/wine why
+  if ! why=$(kvt_kernel_runs_32bit 2>&1); then
+    echo "$why, so Wine cannot run the 32-bit simulated host and Windows tests here" >&2
     return 1
   fi
-  # A kernel without 32-bit support can still start Wine through a CPU
-  # emulator registered for i386 programs, but then every program start takes
-  # minutes and each run ends in its timeout: that is no test, so skip.
-  if grep -qs "^interpreter .*qemu-i386" /proc/sys/fs/binfmt_misc/*; then
-    echo "32-bit programs here run only through a CPU emulator, too slow for the Windows tests" >&2
-    return 1
-  fi
+  [ -x "$loader" ] || { echo "no 32-bit Wine at $loader (see scripts/setup.sh)" >&2; return 1; }
   "$loader" --version >/dev/null 2>&1 && return 0
-  echo "this machine cannot run 32-bit programs (its kernel runs no 32-bit code), so Wine cannot run the" \
-    "32-bit simulated host and Windows tests here" >&2
+  echo "the 32-bit Wine at $loader does not start" >&2
   return 1
 }
 # A tiny i386 program made with the assembler that comes with g++: it runs
-# only where the kernel runs 32-bit code natively (an i386 emulator
-# registered with the kernel does not count, see above).
+# only where the kernel runs 32-bit code natively. A kernel without 32-bit
+# support can still start i386 programs through a CPU emulator registered
+# with it, but then every Wine start takes minutes and each run ends in its
+# timeout: that is no test, so it does not count.
 kvt_kernel_runs_32bit() {
   local dir status
   if grep -qs "^interpreter .*qemu-i386" /proc/sys/fs/binfmt_misc/*; then
-    echo "32-bit programs here run only through a CPU emulator" >&2
+    echo "32-bit programs here run only through a CPU emulator, too slow for the Windows tests" >&2
     return 1
   fi
   command -v as >/dev/null && command -v ld >/dev/null || { echo "no assembler to probe for 32-bit support" >&2; return 1; }
@@ -74,12 +65,10 @@ kvt_wine64_runs() {
 # Fails, with both reasons on standard error, when neither can run.
 kvt_pick_build() {
   local build32=$1 build64=${2:-} why64
-  kvt_why32=""
-  if kvt_wine32_runs 2>/dev/null; then
+  if kvt_why32=$(kvt_wine32_runs 2>&1); then
     kvt_build=$build32 kvt_bits=32 kvt_wine=wine
     return 0
   fi
-  kvt_why32=$(kvt_wine32_runs 2>&1)
   if [ -n "$build64" ] && why64=$(kvt_wine64_runs 2>&1); then
     kvt_build=$build64 kvt_bits=64 kvt_wine=$KVT_WINE64
     export WINELOADER=$KVT_WINE64 WINEARCH=win64

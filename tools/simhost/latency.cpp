@@ -37,15 +37,16 @@ bool PumpUntil(Done done) {
     return true;
 }
 
-std::string Figures(std::vector<double> samples) {
+// "N what: median ..., p95 ..., p99 ..., max ..." of the samples in ms.
+std::string Figures(std::vector<double> samples, const char* what) {
     std::sort(samples.begin(), samples.end());
     auto at = [&](double share) {
         const size_t index = static_cast<size_t>(share * static_cast<double>(samples.size() - 1) + 0.5);
         return samples[index];
     };
     char text[160];
-    std::snprintf(text, sizeof text, "%zu presses: median %.2f ms, p95 %.2f ms, p99 %.2f ms, max %.2f ms",
-                  samples.size(), at(0.5), at(0.95), at(0.99), samples.back());
+    std::snprintf(text, sizeof text, "%zu %s: median %.2f ms, p95 %.2f ms, p99 %.2f ms, max %.2f ms",
+                  samples.size(), what, at(0.5), at(0.95), at(0.99), samples.back());
     return text;
 }
 
@@ -72,10 +73,7 @@ void Session::Latency(const ScriptLine& line) {
             Sleep(ms);
             samples.push_back(Milliseconds(Now() - start));
         }
-        std::string figures = Figures(samples);
-        figures.replace(0, figures.find(' '), std::to_string(count));
-        return Say("latency sleep " + std::to_string(ms) + ": " +
-                   figures.replace(figures.find("presses"), 7, "sleeps"));
+        return Say("latency sleep " + std::to_string(ms) + ": " + Figures(samples, "sleeps"));
     }
     const bool keys = t.size() == 5 && t[1].text == "key";
     const bool gear = t.size() == 5 && t[1].text == "gear";
@@ -113,7 +111,7 @@ void Session::Latency(const ScriptLine& line) {
     }
     WatchKeyDown(0);
     TakeWindowMessages();
-    Say("latency " + t[1].text + ": " + Figures(samples));
+    Say("latency " + t[1].text + ": " + Figures(samples, "presses"));
 }
 
 }  // namespace simhost
