@@ -98,6 +98,32 @@ void BM_AxisBurst(benchmark::State& state) {
 }
 BENCHMARK(BM_AxisBurst)->Arg(0)->Arg(1);
 
+// A bound button (Up, Instant) pressed and let go, through the three pages,
+// every action bound: each event is matched against every action line.
+void BM_ButtonEvent(benchmark::State& state) {
+    RurAzuRig rig;
+    const int button = std::stoi(rig.control->FindItem(RURAZU_UP)->TextValue().substr(1));
+    SDL_Event events[2] = {};
+    for (int i = 0; i < 2; ++i) {
+        events[i].type = i == 0 ? SDL_EVENT_JOYSTICK_BUTTON_DOWN : SDL_EVENT_JOYSTICK_BUTTON_UP;
+        events[i].jbutton.which = rig.pad;
+        events[i].jbutton.button = static_cast<Uint8>(button);
+        events[i].jbutton.down = i == 0;
+    }
+    uint64_t allocations = 0;
+    for (auto _ : state) {
+        const uint64_t before = AllocationCount();
+        for (const SDL_Event& event : events)
+            for (KVTRurazuBase* page : rig.pages) page->OnInputEvent(event);
+        allocations += AllocationCount() - before;
+    }
+    if (platform::sim::TakeSentKeys().empty()) state.SkipWithError("the button sent no key");
+    state.counters["allocs/event"] = double(allocations) / double(state.iterations() * 2);
+    state.counters["ns/event"] = benchmark::Counter(
+        double(state.iterations() * 2), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_ButtonEvent);
+
 // The pages' status line as each frame writes it: the last input, and every
 // binding line asked whether its controller is connected (one is not).
 void BM_StatusLine(benchmark::State& state) {

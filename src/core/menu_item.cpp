@@ -129,7 +129,7 @@ void MenuItem::SetValue(const std::string& text) {
     if (options && OptionIndex(text) < 0) return;
     kvt::MutexLock lock(textLock_);
     *text_ = text;
-    textKind_ = text.empty() ? '\0' : text[0];
+    textVersion_.fetch_add(1, std::memory_order_release);
 }
 
 void MenuItem::SetValue(const char* text) {
@@ -140,7 +140,7 @@ void MenuItem::SelectOption(size_t index) {
     if (!text_ || !options || index >= options->size()) return;
     kvt::MutexLock lock(textLock_);
     *text_ = (*options)[index];
-    textKind_ = text_->empty() ? '\0' : (*text_)[0];
+    textVersion_.fetch_add(1, std::memory_order_release);
 }
 
 void MenuItem::ShowOption(int32_t index) {
@@ -149,7 +149,7 @@ void MenuItem::ShowOption(int32_t index) {
         return SelectOption(static_cast<size_t>(index));
     kvt::MutexLock lock(textLock_);
     text_->clear();
-    textKind_ = '\0';
+    textVersion_.fetch_add(1, std::memory_order_release);
 }
 
 std::string MenuItem::TextValue() const {
@@ -162,18 +162,6 @@ bool MenuItem::TextEquals(std::string_view text) const {
     if (!text_) return false;
     kvt::MutexLock lock(textLock_);
     return *text_ == text;
-}
-
-bool MenuItem::SameBindingAs(const MenuItem& other) const {
-    if (!text_ || !other.text_) return false;
-    kvt::MutexLock lock(textLock_);
-    return !text_->empty() && *text_ == *other.text_;
-}
-
-bool MenuItem::TextOnDevice(std::string_view prefix, std::string_view device) const {
-    if (!text_) return false;
-    kvt::MutexLock lock(textLock_);
-    return std::string_view(*text_).starts_with(prefix) && DevicePart(*text_) == device;
 }
 
 void MenuItem::Rename(const std::string& newName) {

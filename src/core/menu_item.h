@@ -91,18 +91,12 @@ public:
     void Rename(const std::string& newName);
     // A copy of the name, under the same lock.
     std::string Name() const;
-    // The text's first character ('#', 'H', 'K', 'A') or 0 when empty, kept
-    // by SetValue and SelectOption: the input job passes over lines an axis
-    // event cannot match without taking their lock.
-    char TextKind() const { return textKind_; }
+    // Moves on at every change of the text value (SetValue, SelectOption,
+    // ShowOption): the input job reads a line's binding again only then.
+    uint32_t TextVersion() const { return textVersion_.load(std::memory_order_acquire); }
     // Whether the text value equals the text exactly; false for items
     // without text. No copy is made: the input job asks this per event.
     bool TextEquals(std::string_view text) const;
-    // Whether both items have the same text value and it is not empty.
-    bool SameBindingAs(const MenuItem& other) const;
-    // Whether the text value begins with the prefix and its part after the
-    // first space is the device: a binding of that hat on that controller.
-    bool TextOnDevice(std::string_view prefix, std::string_view device) const;
     // The line's value column, at most kMaxValueText characters: into the
     // caller's buffer of at least kMaxValueText + 1 (the menu's per-frame
     // path, which must not allocate), or as a string.
@@ -142,7 +136,7 @@ public:
 private:
     // The text value of a choice or binding line (value, typed), else null.
     std::string* text_ KVT_PT_GUARDED_BY(textLock_) = nullptr;
-    std::atomic<char> textKind_{'\0'};
+    std::atomic<uint32_t> textVersion_{1};
     MenuItem(int32_t id, const char* name, int32_t group, const std::string& description);
 };
 

@@ -56,16 +56,21 @@ bool GearGateEngine::ReleaseRowLocked(int index, const SDL_Event* release, bool*
 
 bool GearGateEngine::OnInputEvent(const SDL_Event& event, Input::SDLBackend& job) {
     KVT_ASSERT_JOB_THREAD(job);
+    // Matched before the lock: the bindings are the job's own.
+    std::array<Input::BindingMatch, shifter_rows::kCount> matches{};
+    Input::BindingTexts& texts = job.Texts();
+    for (size_t i = 0; i < matches.size(); ++i) {
+        if (!rows_[i]) continue;
+        bindings_[i].Follow(*rows_[i]);
+        matches[i] = texts.Match(bindings_[i], event);
+    }
     bool matched = false;
     bool toggle = false;
-    Input::BindingTexts& texts = job.Texts();
     {
         kvt::MutexLock lock(lock_);
         if (event.type == SDL_EVENT_JOYSTICK_REMOVED) state_.pressed.fill(0);
         for (int i = 0; i < shifter_rows::kCount; ++i) {
-            const MenuItem* row = rows_[static_cast<size_t>(i)];
-            if (!row) continue;
-            switch (texts.Match(*row, event)) {
+            switch (matches[static_cast<size_t>(i)]) {
                 case Input::BindingMatch::Press:
                     // An axis reports every move past its threshold: only
                     // the crossing is a press (a sequential row shifts once).

@@ -12,6 +12,7 @@
 
 #include "core/menu_item.h"
 #include "geargate/car_profiles.h"
+#include "input/binding_text.h"
 #include "input/device_locks.h"
 #include "platform/mutex.h"
 #include "sound/sound_player.h"
@@ -157,6 +158,8 @@ private:
     GearGateReports& reports_;
     SoundBank& sounds_;
     std::array<const MenuItem*, shifter_rows::kCount> rows_{};
+    // The rows' bindings as the job last read them.
+    std::array<Input::BindingRecord, shifter_rows::kCount> bindings_ KVT_GUARDED_BY(Input::g_jobThread);
     // Taken before the sound bank's lock and the lines' text lock; never
     // held while the host's window is sent a message, which waits for the
     // host's thread.

@@ -54,58 +54,118 @@ const char* BindingTexts::Make(const SDL_Event& event) {
     return "";
 }
 
-const char* BindingTexts::HatPrefix(const SDL_Event& event) {
-    const SDL_JoyHatEvent& hat = event.jhat;
-    if (hatPrefix_.Renew(hat.which, hat.hat)) std::snprintf(hatPrefix_.text, kBufferSize, "H%d.", hat.hat);
-    return hatPrefix_.text;
-}
-
 const char* BindingTexts::ControllerName(SDL_JoystickID id) {
     if (name_.Renew(id)) std::snprintf(name_.text, kBufferSize, "%s", OpenedName(id));
     return name_.text;
 }
 
-BindingTexts::EventTexts BindingTexts::TextsOf(const SDL_Event& event) {
-    switch (event.type) {
-        case SDL_EVENT_JOYSTICK_BUTTON_DOWN:
-        case SDL_EVENT_KEY_DOWN:
-        case SDL_EVENT_JOYSTICK_BUTTON_UP:
-        case SDL_EVENT_KEY_UP:
-            return {Make(event), nullptr, nullptr};
-        case SDL_EVENT_JOYSTICK_HAT_MOTION:
-            return {Make(event), HatPrefix(event), ControllerName(event.jhat.which)};
-        case SDL_EVENT_JOYSTICK_AXIS_MOTION:
-            // An axis has no text of its own: its bindings carry the threshold.
-            return {"", nullptr, ControllerName(event.jaxis.which)};
-        default:
-            return {nullptr, nullptr, nullptr};
-    }
+namespace {
+// A number as the job writes one: digits, no sign, no leading zero.
+bool ReadCount(std::string_view text, size_t& at, int32_t& out) {
+    const size_t start = at;
+    int64_t value = 0;
+    while (at < text.size() && text[at] >= '0' && text[at] <= '9' && value <= kAxisRange)
+        value = value * 10 + (text[at++] - '0');
+    if (at == start || value > kAxisRange || (text[start] == '0' && at - start > 1)) return false;
+    out = static_cast<int32_t>(value);
+    return true;
 }
 
-BindingMatch BindingTexts::Compare(std::string_view binding, const SDL_Event& event,
-                                   const EventTexts& texts) {
-    if (binding.empty() || !texts.text) return BindingMatch::None;
+void ReadInto(BindingRecord& record, std::string_view text) {
+    using Kind = BindingRecord::Kind;
+    record.kind = Kind::None;
+    record.index = record.hatValue = record.threshold = 0;
+    record.upwards = true;
+    record.cut = text.size() >= kMaxBindingText;
+    record.device.clear();
+    if (text.empty()) return;
+    if (text[0] == 'A') {
+        AxisBinding axis;
+        if (!ParseAxisBinding(text, axis)) return;
+        record.kind = Kind::Axis;
+        record.index = axis.axis;
+        record.upwards = axis.upwards;
+        record.threshold = axis.threshold;
+        record.device.assign(axis.controller);
+        return;
+    }
+    const Kind kind = text[0] == '#'   ? Kind::Button
+                      : text[0] == 'H' ? Kind::Hat
+                      : text[0] == 'K' ? Kind::Key
+                                       : Kind::None;
+    size_t at = 1;
+    int32_t index = 0;
+    int32_t value = 0;
+    if (kind == Kind::None || !ReadCount(text, at, index)) return;
+    if (kind == Kind::Hat && (at >= text.size() || text[at++] != '.' || !ReadCount(text, at, value))) return;
+    if (at >= text.size() || text[at] != ' ') return;
+    const std::string_view device = text.substr(at + 1);
+    if (kind == Kind::Key && device != kKeyboardDevice) return;
+    record.kind = kind;
+    record.index = index;
+    record.hatValue = value;
+    record.device.assign(device);
+}
+}  // namespace
+
+BindingRecord ReadBinding(std::string_view text) {
+    BindingRecord record;
+    ReadInto(record, text);
+    return record;
+}
+
+void BindingRecord::Reread(const MenuItem& line) {
+    const uint32_t now = line.TextVersion();
+    // Copied out under the text lock, read outside it.
+    char text[kBufferSize];
+    const size_t length = line.WithText([&](std::string_view value) {
+        const size_t n = value.size() < kMaxBindingText ? value.size() : kMaxBindingText;
+        std::memcpy(text, value.data(), n);
+        return n;
+    });
+    ReadInto(*this, std::string_view(text, length));
+    version = now;
+}
+
+bool BindingRecord::SameInputAs(const BindingRecord& other) const {
+    return kind != Kind::None && kind == other.kind && index == other.index && hatValue == other.hatValue &&
+           upwards == other.upwards && threshold == other.threshold && cut == other.cut &&
+           device == other.device;
+}
+
+bool BindingRecord::NamesController(std::string_view name) const {
+    return name == device || (cut && name.starts_with(device));
+}
+
+bool BindingTexts::OnController(const BindingRecord& binding, SDL_JoystickID id) {
+    return binding.NamesController(ControllerName(id));
+}
+
+BindingMatch BindingTexts::MatchSameKind(const BindingRecord& binding, const SDL_Event& event) {
     switch (event.type) {
-        case SDL_EVENT_JOYSTICK_BUTTON_DOWN:
         case SDL_EVENT_KEY_DOWN:
-            return binding == texts.text ? BindingMatch::Press : BindingMatch::None;
-        case SDL_EVENT_JOYSTICK_BUTTON_UP:
         case SDL_EVENT_KEY_UP:
-            return binding == texts.text ? BindingMatch::Release : BindingMatch::None;
+            if (binding.index != static_cast<int32_t>(event.key.scancode)) return BindingMatch::None;
+            return event.type == SDL_EVENT_KEY_DOWN ? BindingMatch::Press : BindingMatch::Release;
+        case SDL_EVENT_JOYSTICK_BUTTON_DOWN:
+        case SDL_EVENT_JOYSTICK_BUTTON_UP:
+            if (binding.index != event.jbutton.button || !OnController(binding, event.jbutton.which))
+                return BindingMatch::None;
+            return event.type == SDL_EVENT_JOYSTICK_BUTTON_DOWN ? BindingMatch::Press : BindingMatch::Release;
         case SDL_EVENT_JOYSTICK_HAT_MOTION:
-            if (event.jhat.value != SDL_HAT_CENTERED && binding == texts.text) return BindingMatch::Press;
-            return binding.starts_with(texts.hatPrefix) && DevicePart(binding) == texts.device
-                       ? BindingMatch::Release
-                       : BindingMatch::None;
+            if (binding.index != event.jhat.hat || !OnController(binding, event.jhat.which))
+                return BindingMatch::None;
+            return event.jhat.value != SDL_HAT_CENTERED && binding.hatValue == event.jhat.value
+                       ? BindingMatch::Press
+                       : BindingMatch::Release;
         case SDL_EVENT_JOYSTICK_AXIS_MOTION: {
-            AxisBinding bound;
-            if (binding[0] != 'A' || !ParseAxisBinding(binding, bound) || bound.axis != event.jaxis.axis ||
-                bound.controller != texts.device)
+            if (binding.index != event.jaxis.axis || !OnController(binding, event.jaxis.which))
                 return BindingMatch::None;
             const int32_t value = event.jaxis.value;
-            if (bound.upwards ? value > bound.threshold : value < bound.threshold) return BindingMatch::Press;
-            const bool back = bound.upwards ? value < bound.threshold - kAxisHysteresis
-                                            : value > bound.threshold + kAxisHysteresis;
+            if (binding.upwards ? value > binding.threshold : value < binding.threshold)
+                return BindingMatch::Press;
+            const bool back = binding.upwards ? value < binding.threshold - kAxisHysteresis
+                                              : value > binding.threshold + kAxisHysteresis;
             return back ? BindingMatch::Release : BindingMatch::None;
         }
         default:
@@ -140,18 +200,6 @@ bool ParseAxisBinding(std::string_view text, AxisBinding& out) {
 void WriteAxisBindingText(char* out, int32_t axis, bool upwards, int32_t threshold, const char* controller) {
     std::snprintf(out, kMaxBindingText + 1, "A%d%c%d %s", axis, upwards ? '>' : '<', threshold,
                   controller ? controller : "");
-}
-
-BindingMatch BindingTexts::Match(std::string_view binding, const SDL_Event& event) {
-    return Compare(binding, event, TextsOf(event));
-}
-
-BindingMatch BindingTexts::Match(const MenuItem& binding, const SDL_Event& event) {
-    // Axes move all the time: a line that binds no axis is passed over at once.
-    if (event.type == SDL_EVENT_JOYSTICK_AXIS_MOTION && binding.TextKind() != 'A') return BindingMatch::None;
-    const EventTexts texts = TextsOf(event);
-    if (!texts.text) return BindingMatch::None;
-    return binding.WithText([&](std::string_view text) { return Compare(text, event, texts); });
 }
 
 std::string GetJoystickNameById(SDL_JoystickID id) {

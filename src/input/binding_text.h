@@ -7,12 +7,14 @@
 #include <SDL3/SDL_events.h>
 #include <SDL3/SDL_joystick.h>
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <tuple>
 
+#include "core/menu_item.h"
+
 class CPluginBase;
-class MenuItem;
 
 namespace Input {
 
@@ -49,6 +51,39 @@ void WriteAxisBindingText(char* out, int32_t axis, bool upwards, int32_t thresho
 // An axis presses and releases its axis bindings as above.
 enum class BindingMatch { None, Press, Release };
 
+// A binding text read once into what events are compared with, as SDL reads
+// a mapping once: the input job keeps one per line it matches and reads the
+// line's text again only when the line says it changed, so an event costs
+// number compares, no lock and no text. A text the job could never have made
+// ("#03 Wheel") reads as no binding, as it would never have matched.
+struct BindingRecord {
+    enum class Kind : uint8_t { None, Button, Hat, Key, Axis };
+    Kind kind = Kind::None;
+    // The button, hat, axis or key (scan code).
+    int32_t index = 0;
+    int32_t hatValue = 0;
+    bool upwards = true;
+    int32_t threshold = 0;
+    // A text cut at kMaxBindingText names its controller by the name's start.
+    bool cut = false;
+    std::string device;
+    // The line's text version this was read from; 0 before the first read.
+    uint32_t version = 0;
+
+    // Reads the line's text again when it changed since the last read.
+    // Allocates only when the controller's name grows.
+    void Follow(const MenuItem& line) {
+        if (line.TextVersion() != version) Reread(line);
+    }
+    void Reread(const MenuItem& line);
+    // Whether both name the same input of the same controller (both bound).
+    bool SameInputAs(const BindingRecord& other) const;
+    // Whether the controller's name (as SDL gives it) is the one bound.
+    bool NamesController(std::string_view name) const;
+};
+// The record of a text; no binding for anything the job would not make.
+BindingRecord ReadBinding(std::string_view text);
+
 // The texts events make and the one matcher both engines press and release
 // by. Each kind of text keeps the last one made and what it was made from,
 // so a repeated input costs a comparison; the texts handed out live until
@@ -57,17 +92,34 @@ class BindingTexts {
 public:
     // The event's binding text (empty for axes and anything unbindable).
     const char* Make(const SDL_Event& event);
-    // For a hat: the prefix "H<hat>." every binding of that hat starts with,
-    // and the controller's name alone.
-    const char* HatPrefix(const SDL_Event& event);
     const char* ControllerName(SDL_JoystickID id);
 
-    BindingMatch Match(std::string_view binding, const SDL_Event& event);
-    // The same for a binding line's text, read in place under its lock; the
-    // event's texts are made before the lock is taken.
-    BindingMatch Match(const MenuItem& binding, const SDL_Event& event);
+    BindingMatch Match(const BindingRecord& binding, const SDL_Event& event) {
+        // Every line meets every event: most differ in kind, at no call.
+        const BindingRecord::Kind kind = KindOf(event.type);
+        return kind != BindingRecord::Kind::None && binding.kind == kind ? MatchSameKind(binding, event)
+                                                                         : BindingMatch::None;
+    }
 
 private:
+    static BindingRecord::Kind KindOf(uint32_t eventType) {
+        switch (eventType) {
+            case SDL_EVENT_KEY_DOWN:
+            case SDL_EVENT_KEY_UP:
+                return BindingRecord::Kind::Key;
+            case SDL_EVENT_JOYSTICK_BUTTON_DOWN:
+            case SDL_EVENT_JOYSTICK_BUTTON_UP:
+                return BindingRecord::Kind::Button;
+            case SDL_EVENT_JOYSTICK_HAT_MOTION:
+                return BindingRecord::Kind::Hat;
+            case SDL_EVENT_JOYSTICK_AXIS_MOTION:
+                return BindingRecord::Kind::Axis;
+            default:
+                return BindingRecord::Kind::None;
+        }
+    }
+    BindingMatch MatchSameKind(const BindingRecord& binding, const SDL_Event& event);
+
     template <typename... Parts>
     struct Cache {
         std::tuple<Parts...> parts{};
@@ -76,20 +128,13 @@ private:
         // True when the text has to be made for these parts (they are kept).
         bool Renew(Parts... now);
     };
-    // The texts an event is matched by: its own (empty for an axis), a hat's
-    // prefix, and a hat's or axis's controller (null where none).
-    struct EventTexts {
-        const char* text;
-        const char* hatPrefix;
-        const char* device;
-    };
-    EventTexts TextsOf(const SDL_Event& event);
-    static BindingMatch Compare(std::string_view binding, const SDL_Event& event, const EventTexts& texts);
+    // Whether the event's controller is the binding's; asked only once the
+    // rest of the binding matched, so most lines cost no name.
+    bool OnController(const BindingRecord& binding, SDL_JoystickID id);
 
     Cache<SDL_JoystickID, int> button_;
     Cache<SDL_JoystickID, int, int> hat_;
     Cache<int> key_;
-    Cache<SDL_JoystickID, int> hatPrefix_;
     Cache<SDL_JoystickID> name_;
 };
 

@@ -284,8 +284,8 @@ bool SDLBackend::RunPass() {
         // earlier pass ends with a fresh device's first read; where that read
         // showed the key down, the press was held back just above, and its
         // release comes through as it would have anyway.
-        if (firstRead && captureEnds_ == captureEnds && DevicePart(heldBack_) == kKeyboardDevice)
-            heldBack_[0] = '\0';
+        if (firstRead && captureEnds_ == captureEnds && heldBack_.kind == BindingRecord::Kind::Key)
+            heldBack_ = BindingRecord{};
     }
 
     for (SDLListener* listener : listeners_) listener->OnTick();
@@ -340,7 +340,7 @@ void SDLBackend::NoteAxis(const SDL_JoyAxisEvent& moved) {
 void SDLBackend::HoldBackUntilReleased(const char* bindingText) {
     KVT_ASSERT_JOB_THREAD(*this);
     ++captureEnds_;
-    std::snprintf(heldBack_, sizeof heldBack_, "%s", bindingText);
+    heldBack_ = ReadBinding(bindingText);
 }
 
 BindingTexts& SDLBackend::Texts() {
@@ -349,16 +349,16 @@ BindingTexts& SDLBackend::Texts() {
 }
 
 bool SDLBackend::HeldBack(const SDL_Event& event) {
-    if (heldBack_[0] == '\0') return false;
+    if (heldBack_.kind == BindingRecord::Kind::None) return false;
     if (event.type == SDL_EVENT_JOYSTICK_REMOVED) {
-        heldBack_[0] = '\0';  // its release will never come
+        heldBack_ = BindingRecord{};  // its release will never come
         return false;
     }
     switch (texts_.Match(heldBack_, event)) {
         case BindingMatch::Press:
             return true;
         case BindingMatch::Release:
-            heldBack_[0] = '\0';
+            heldBack_ = BindingRecord{};
             return false;
         default:
             return false;

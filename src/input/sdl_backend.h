@@ -133,8 +133,8 @@ private:
     uint32_t sleepMs_ KVT_GUARDED_BY(g_jobThread) = kForegroundSleepMs;
     KeyChange keyChanges_[kKeyChangeRoom] KVT_GUARDED_BY(g_jobThread);
     bool passesRan_ KVT_GUARDED_BY(g_jobThread) = false;
-    // The binding text of the input that ended the last capture, while held.
-    char heldBack_[kMaxBindingText + 1] KVT_GUARDED_BY(g_jobThread) = {};
+    // The binding of the input that ended the last capture, while held.
+    BindingRecord heldBack_ KVT_GUARDED_BY(g_jobThread);
     BindingTexts texts_ KVT_GUARDED_BY(g_jobThread);
     InputStatus status_;
     uint32_t captureEnds_ KVT_GUARDED_BY(g_jobThread) = 0;

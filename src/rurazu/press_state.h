@@ -4,7 +4,12 @@
 
 #include <cstdint>
 
+#include "input/binding_text.h"
+
 struct PressState {
+    // The line's binding as the job last read it (the line's text is read
+    // again only when it changed).
+    Input::BindingRecord binding;
     bool pressed = false;       // the binding is held and the action armed
     uint32_t lastSendTime = 0;  // job tick of the press, then of the last key-down sent
     uint32_t repeatDelay = 0;   // time to the next auto-repeat

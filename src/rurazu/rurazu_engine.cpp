@@ -47,11 +47,11 @@ bool LastHolderLetsGo(uint16_t virtualKey) {
     return count <= 1;
 }
 
-bool BoundToKeyboard(const MenuItem& item) {
-    return item.TextOnDevice("K", Input::kKeyboardDevice);
+bool BoundToKeyboard(const PressState& record) {
+    return record.binding.kind == Input::BindingRecord::Kind::Key;
 }
 
-bool AnyBinding(const MenuItem&) {
+bool AnyBinding(const PressState&) {
     return true;
 }
 
@@ -219,14 +219,15 @@ void RurAzuEngine::ReleaseEverything() {
     }
 }
 
-void RurAzuEngine::LetGoUnseen(bool (*stopRunning)(const MenuItem& item)) {
+void RurAzuEngine::LetGoUnseen(bool (*stopRunning)(const PressState& record)) {
     for (size_t i = 0; i < pressStates_.size(); ++i) {
         PressState& record = pressStates_[i];
         const MenuItem& item = *actions_[i];
         DropPressed(record, item);
+        record.binding.Follow(item);
         // Its release will not be read: the next press must count.
-        if (stopRunning(item)) record.inputDown = false;
-        if (record.twoPhaseRunning && stopRunning(item)) ReleaseIdle(record, item);
+        if (stopRunning(record)) record.inputDown = false;
+        if (record.twoPhaseRunning && stopRunning(record)) ReleaseIdle(record, item);
     }
 }
 
@@ -255,13 +256,15 @@ void RurAzuEngine::ServeReleaseRequest() {
     if (releaseRequested_.exchange(false)) ReleaseEverything();
 }
 
-bool RurAzuEngine::Conflicts(const MenuItem& item) const {
+bool RurAzuEngine::Conflicts(const PressState& record, const MenuItem& item) const {
     for (const RurAzuEngine* peer : peers_) {
         for (size_t i = 0; i < peer->pressStates_.size(); ++i) {
-            if (!peer->pressStates_[i].pressed) continue;
+            const PressState& theirs = peer->pressStates_[i];
+            if (!theirs.pressed) continue;
             const MenuItem& other = *peer->actions_[i];
             const uint32_t delay = other.delayMark;
-            if (&other != &item && delay != 0 && delay != item.delayMark && other.SameBindingAs(item))
+            if (&other != &item && delay != 0 && delay != item.delayMark &&
+                theirs.binding.SameInputAs(record.binding))
                 return true;
         }
     }
@@ -288,7 +291,8 @@ void RurAzuEngine::OnInputEvent(const SDL_Event& event, Input::SDLBackend& job) 
     for (size_t i = 0; i < pressStates_.size(); ++i) {
         PressState& record = pressStates_[i];
         MenuItem& item = *actions_[i];
-        switch (texts.Match(item, event)) {
+        record.binding.Follow(item);
+        switch (texts.Match(record.binding, event)) {
             case Input::BindingMatch::Press:
                 // A Short action dropped for a Long one on the same input
                 // stays dropped while the input is down.
@@ -333,7 +337,7 @@ void RurAzuEngine::OnTick(Input::SDLBackend& job) {
             const uint32_t elapsed = now - record.lastSendTime;
             bool fire = false;
             if (elapsed >= hold + kFireAfterHoldMs) {
-                if (!Conflicts(item)) {
+                if (!Conflicts(record, item)) {
                     fire = true;
                 } else if (elapsed - hold < kConflictGraceMs) {
                     record.pendingFire = true;

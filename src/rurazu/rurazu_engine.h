@@ -83,11 +83,13 @@ private:
     // Lets go of what the engine holds now without the reads that would say
     // so: every held key, and the two-phase actions started by a binding the
     // predicate names.
-    void LetGoUnseen(bool (*stopRunning)(const MenuItem& item)) KVT_REQUIRES(Input::g_jobThread);
+    void LetGoUnseen(bool (*stopRunning)(const PressState& record)) KVT_REQUIRES(Input::g_jobThread);
     // Lets go of a held record without firing anything.
     void DropPressed(PressState& record, const MenuItem& item) KVT_REQUIRES(Input::g_jobThread);
     void ServeReleaseRequest() KVT_REQUIRES(Input::g_jobThread);
-    bool Conflicts(const MenuItem& item) const KVT_REQUIRES(Input::g_jobThread);
+    // Whether a held binding of a peer, the same input with another delay,
+    // holds the action back.
+    bool Conflicts(const PressState& record, const MenuItem& item) const KVT_REQUIRES(Input::g_jobThread);
     bool InjectionAllowed(const Input::SDLBackend& job) const;
     bool KeyDown(const Input::SDLBackend& job, uint16_t virtualKey);
     void KeyTap(const Input::SDLBackend& job, uint16_t virtualKey);

@@ -600,7 +600,6 @@ TEST(BindingText, FormatsEachKindAndCutsLongNames) {
     EXPECT_STREQ(texts.Make(hat), "H0.2 Pro Rally Wheel");
     hat.jhat.value = SDL_HAT_LEFTDOWN;
     EXPECT_STREQ(texts.Make(hat), "H0.12 Pro Rally Wheel");
-    EXPECT_STREQ(texts.HatPrefix(hat), "H0.");
     EXPECT_STREQ(texts.ControllerName(wheel), "Pro Rally Wheel");
     EXPECT_EQ(Input::GetJoystickNameById(wheel), "Pro Rally Wheel");
     EXPECT_EQ(DevicePart("#0 Pro Rally Wheel"), "Pro Rally Wheel") << "the name keeps its spaces";
@@ -614,7 +613,7 @@ TEST(BindingText, EventsPressAndReleaseTheBindingsTheyName) {
     using Input::BindingMatch;
     Input::BindingTexts texts;
     auto MatchBinding = [&](std::string_view binding, const SDL_Event& event) {
-        return texts.Match(binding, event);
+        return texts.Match(Input::ReadBinding(binding), event);
     };
     ASSERT_TRUE(SDL_Init(SDL_INIT_JOYSTICK));
     SDL_VirtualJoystickDesc desc;
@@ -689,6 +688,32 @@ TEST(BindingText, EventsPressAndReleaseTheBindingsTheyName) {
         axis.jaxis.value = static_cast<Sint16>(row.value);
         EXPECT_EQ(MatchBinding(row.binding, axis), row.expected) << row.binding << " at " << row.value;
     }
+    event = SDL_Event{};
+    event.type = SDL_EVENT_JOYSTICK_BUTTON_DOWN;
+    event.jbutton.which = wheel;
+    event.jbutton.button = 2;
+    EXPECT_EQ(MatchBinding("#02 Rally Wheel", event), BindingMatch::None) << "a text no input makes";
+
+    // A controller whose name its binding texts cut: its hat's centring and
+    // its axis act on the cut texts too.
+    const std::string longName = "Button Box " + std::string(200, 'x');
+    desc.name = longName.c_str();
+    SDL_Joystick* box = SDL_OpenJoystick(SDL_AttachVirtualJoystick(&desc));
+    event = SDL_Event{};
+    event.type = SDL_EVENT_JOYSTICK_HAT_MOTION;
+    event.jhat.which = SDL_GetJoystickID(box);
+    event.jhat.value = SDL_HAT_UP;
+    const std::string hatText = texts.Make(event);
+    EXPECT_EQ(MatchBinding(hatText, event), BindingMatch::Press);
+    event.jhat.value = SDL_HAT_CENTERED;
+    EXPECT_EQ(MatchBinding(hatText, event), BindingMatch::Release) << "a held hat direction comes up";
+    char axisText[Input::kMaxBindingText + 1];
+    Input::WriteAxisBindingText(axisText, 0, true, 0, longName.c_str());
+    axis.jaxis.which = SDL_GetJoystickID(box);
+    axis.jaxis.axis = 0;
+    axis.jaxis.value = 100;
+    EXPECT_EQ(MatchBinding(axisText, axis), BindingMatch::Press);
+    SDL_CloseJoystick(box);
     for (SDL_Joystick* handle : handles) SDL_CloseJoystick(handle);
     SDL_Quit();
 }
