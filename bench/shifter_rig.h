@@ -26,8 +26,8 @@ struct ShifterRig : BenchGame {
                 "#" + std::to_string(i) + " Bench Shifter");
         job.AddListener(shifter);
         StartJob();
-        shifter->engine.driving = true;
-        shifter->engine.ChangeState([&](GearState& s) {
+        shifter->Engine().driving = true;
+        shifter->Engine().ChangeState([&](GearState& s) {
             s.currentType = 1;
             s.clutchNeeded = 0;
         });

@@ -58,7 +58,7 @@ void PrepareCarInfo() {
 }
 }  // namespace
 
-Setting::Setting() : bindingItems(TheMenuBook().bindingLines), unsavedChanges(TheMenuBook().unsavedChanges) {}
+Setting::Setting() : bindingItems(TheMenuBook().bindingLines) {}
 Setting::~Setting() = default;
 
 void CreateSettingsOnce() {
@@ -172,7 +172,7 @@ void Setting::SaveAllSettings() {
 
     // A failed write keeps the changes pending, so the menu does not claim they
     // were saved and the next save tries again.
-    if (ini.Save() >= 0) unsavedChanges = false;
+    if (ini.Save() >= 0) TheMenuBook().unsavedChanges = false;
 }
 
 }  // namespace Config

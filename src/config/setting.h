@@ -30,9 +30,9 @@ public:
     // The document and the lists belong to the host's thread; the flags and
     // numbers below are read by the input job as well, hence atomics.
     IniFile ini;
-    // The menu's, which the settings read, write and mark saved.
+    // The menu's, which the settings read and write (a save clears the
+    // menu's TheMenuBook().unsavedChanges).
     std::vector<MenuItem*>& bindingItems;
-    std::atomic<bool>& unsavedChanges;
     std::atomic<bool> delayedInitEnabled{true};
     // How long the input job sleeps between passes while the game is in
     // front: 1 to kMaxPollIntervalMs. Lower is quicker to react and costs

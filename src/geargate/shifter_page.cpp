@@ -15,7 +15,6 @@
 #include "sound/sound_player.h"
 
 namespace {
-constexpr int32_t kVkDelete = 0x2E;
 constexpr const char* kBindHint = "[ENTER] Bind  [DEL] Unbind";
 constexpr const char* kGearSuffix = " (H-pattern Gear)";
 
@@ -47,7 +46,7 @@ int32_t PositionOf(const std::vector<MenuItem*>& items, int32_t id) {
 
 KVTShifter::KVTShifter(IHostGame* game_, std::string name_, std::atomic<bool>* enableFlag_,
                        CPluginBase* parent_)
-    : CPluginBase(game_, std::move(name_), enableFlag_, parent_) {
+    : BindingPage(game_, std::move(name_), enableFlag_, parent_) {
     Config::Setting& s = *g_settings;
     items.push_back(MenuItem::Toggle(PLUGIN_ENABLED, "GearGate", UNKNOWN,
                                      "[< >] Enable/Disable custom shifter support", &s.gearGateEnabled));
@@ -84,26 +83,19 @@ KVTShifter::KVTShifter(IHostGame* game_, std::string name_, std::atomic<bool>* e
     for (int i = 0; i < shifter_rows::kCount && firstBindingIndex >= 0; ++i)
         if (firstBindingIndex + i <= lastBindingIndex)
             rows[static_cast<size_t>(i)] = items[static_cast<size_t>(firstBindingIndex + i)];
-    engine.SetRows(rows);
+    engine_.SetRows(rows);
 }
 
 // The sounds' own end releases them and the library, after the engine's.
 KVTShifter::~KVTShifter() {
-    Input::GetBackend().RemoveListener(this);
+    LeaveJob();
 }
 
 const char* KVT_THISCALL KVTShifter::GetPluginName() {
-    if (!listenerRegistered) {
-        listenerRegistered = true;
-        if (PageEnabled()) sounds.LoadSounds();
-        Input::GetBackend().AddListener(this);
-    }
+    // The sounds are there before the first event can need them.
+    if (!listenerRegistered && PageEnabled()) sounds.LoadSounds();
+    JoinJob();
     return "KVT H-Shifter";
-}
-
-float KVTShifter::DrawMenuItem(int32_t, MenuItem* item, int32_t, int32_t, float x, float y,
-                               float lineHeight) {
-    return capture.DrawCountdown(game, item, x, y, lineHeight, Job());
 }
 
 bool KVTShifter::HandleMenuInput(int32_t* selected, char textKey, bool* up, bool* down, bool left, bool right,
@@ -114,10 +106,9 @@ bool KVTShifter::HandleMenuInput(int32_t* selected, char textKey, bool* up, bool
     if (!item) return false;
 
     if (item->group == KEYBIND && textKey == 0 && !*up && !*down && !left && !right && !select) {
-        if (!item->TextEquals("") && platform::AsyncKeyDown(kVkDelete)) {
-            item->SetValue("");
-            engine.ClearPressed();
-            if (g_settings) g_settings->unsavedChanges = true;
+        if (UnbindWhileDeleteHeld(*item)) {
+            engine_.ClearPressed();
+            TheMenuBook().unsavedChanges = true;
         }
         return true;
     }
@@ -129,40 +120,31 @@ bool KVTShifter::HandleMenuInput(int32_t* selected, char textKey, bool* up, bool
         if (item->id == GEARGATE_CLUTCH_REQUIRED && chosen >= 0 && g_settings)
             g_settings->clutchRequired = chosen;
     }
-    if (select && item->group == KEYBIND && item->enabled && PageEnabled())
-        capture.Start(item, platform::TickCount(), Job());
+    if (select) StartCapture(item);
     return true;
 }
 
-bool KVTShifter::IsDeviceBound(const std::string& deviceName) {
-    return Input::PageBindsDevice(*this, deviceName);
-}
-
-bool KVTShifter::IsJoystickBound(SDL_JoystickID id) {
-    return Input::PageBindsJoystick(*this, id);
-}
-
 void KVTShifter::OnGameMode(int32_t mode) {
-    engine.driving = mode == host_modes::kDriving;
+    engine_.driving = mode == host_modes::kDriving;
     if (mode == host_modes::kShiftReload) {
-        engine.LoadShiftDeadzone();
+        engine_.LoadShiftDeadzone();
     } else if (mode == host_modes::kCarSetup) {
         // A state word of 1 means the host is not setting up a car after all.
         const uint32_t state2 = Host().gameState2;
         if (state2 != 0 && platform::HostRead<uint32_t>(state2 + host_offsets::kState2Field) != 1)
-            engine.SetupForCar(Job());
+            engine_.SetupForCar(Job());
     } else if (mode == host_modes::kMenus) {
-        engine.RestoreHostGearbox();
+        engine_.RestoreHostGearbox();
     }
 }
 
 void KVTShifter::OnHub() {
-    engine.driving = false;
-    engine.LoadShiftDeadzone();
+    engine_.driving = false;
+    engine_.LoadShiftDeadzone();
 }
 
 void KVTShifter::DrawStatusLines(float x, float y) {
-    const GearState state = engine.State();
+    const GearState state = engine_.State();
     // The host's own pointer as it is now, not as the last mode change left
     // it: no car, no reading through it.
     const uint32_t car = CurrentCarObject();
@@ -202,33 +184,27 @@ void KVTShifter::ShifterTypeToggled(int32_t type) {
 
 // While driving, the page's buttons shift: a capture waits until the stage ends.
 bool KVTShifter::OnCaptureEvent(const SDL_Event& event) {
-    if (!g_settings || !g_settings->gearGateEnabled || engine.driving) return false;
+    if (!g_settings || !g_settings->gearGateEnabled || engine_.driving) return false;
     return capture.OnInputEvent(event, Job());
 }
 
 void KVTShifter::OnInputEvent(const SDL_Event& event) {
-    if (g_settings && g_settings->gearGateEnabled) engine.OnInputEvent(event, Job());
+    if (g_settings && g_settings->gearGateEnabled) engine_.OnInputEvent(event, Job());
 }
 
 void KVTShifter::OnTick() {
-    engine.OnTick(Job());
+    engine_.OnTick(Job());
     capture.OnTick(Job());
 }
 
 void KVTShifter::OnDevicesDisconnected() {
-    engine.ReleaseAllRows(Job());
+    engine_.ReleaseAllRows(Job());
 }
 
 void KVTShifter::SetGearGateEnabled(bool on) {
     if (!g_settings) return;
     g_settings->gearGateEnabled = on;
-    Input::SDLBackend& job = Job();
-    if (on) {
-        sounds.LoadSounds();
-        job.ConnectBoundDevices(false, false);
-        return;
-    }
-    job.DisconnectAllDevices();
-    job.ConnectBoundDevices(false, false);
-    engine.SwitchedOff(job);
+    if (on) sounds.LoadSounds();
+    ConnectAsSwitched(on);
+    if (!on) engine_.SwitchedOff(Job());
 }

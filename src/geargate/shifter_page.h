@@ -7,19 +7,15 @@
 #include <cstdint>
 #include <string>
 
-#include "core/plugin_base.h"
 #include "geargate/gear_gate_engine.h"
-#include "input/binding_capture.h"
-#include "input/sdl_listener.h"
+#include "input/binding_page.h"
 #include "sound/sound_player.h"
 
-class KVTShifter : public CPluginBase, public Input::SDLListener, private GearGateReports {
+class KVTShifter : public Input::BindingPage, private GearGateReports {
 public:
     KVTShifter(IHostGame* game, std::string name, std::atomic<bool>* enableFlag, CPluginBase* parent);
     ~KVTShifter() override;
     const char* KVT_THISCALL GetPluginName() override;
-    float DrawMenuItem(int32_t selected, MenuItem* item, int32_t position, int32_t localSelected, float x,
-                       float y, float lineHeight) override;
     bool HandleMenuInput(int32_t* selected, char textKey, bool* up, bool* down, bool left, bool right,
                          bool select) override;
 
@@ -44,20 +40,20 @@ public:
     void OnTick() override;
     bool OnCaptureEvent(const SDL_Event& event) override;
     void OnInputEvent(const SDL_Event& event) override;
-    bool IsDeviceBound(const std::string& deviceName) override;
-    bool IsJoystickBound(SDL_JoystickID id) override;
     // Releases every held row (a held Toggle Type toggles once).
     void OnDevicesDisconnected() override;
 
-    Input::BindingCapture capture;
     int32_t firstBindingIndex = -1;
     int32_t lastBindingIndex = -1;
-    bool listenerRegistered = false;
     // Declared before the engine, which plays them until its end.
     SoundBank sounds;
-    GearGateEngine engine{*this, sounds};
+    // The engine's state as tests and benchmarks set it up and read it; the
+    // plug-in reaches the engine only through the page's methods.
+    GearGateEngine& Engine() { return engine_; }
 
 private:
+    GearGateEngine engine_{*this, sounds};
+
     bool CaptureWaiting() const override;
     void ShifterTypeToggled(int32_t type) override;
 };

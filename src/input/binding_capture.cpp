@@ -112,7 +112,7 @@ bool BindingCapture::EndWithText(MenuItem* item, const std::string& text, SDLBac
     if (!Claim(item, platform::TickCount())) return false;
     if (prepare) prepare(*item);
     item->SetValue(text);
-    if (g_settings) g_settings->unsavedChanges = true;
+    TheMenuBook().unsavedChanges = true;
     backend.HoldBackUntilReleased(text.c_str());
     Reconnect(backend);
     return true;
@@ -126,7 +126,7 @@ bool BindingCapture::EndWithKeyCode(const SDL_Event& event, SDLBackend& backend,
     if (!Claim(item, platform::TickCount())) return false;
     item->extra = code;
     renamed_ = item;
-    if (g_settings) g_settings->unsavedChanges = true;
+    TheMenuBook().unsavedChanges = true;
     // The key chosen is the code's, no binding's: its own press acts nowhere.
     backend.HoldBackUntilReleased(text.c_str());
     Reconnect(backend);

@@ -13,20 +13,16 @@
 KVTRurazuBase::~KVTRurazuBase() {
     // The main object stopped the job before its pages go, so this thread
     // is the only one left: a key still held when the game closes comes up.
-    engine.DropAll(Job());
-    Input::GetBackend().RemoveListener(this);
+    engine_.DropAll(Job());
+    LeaveJob();
 }
 
 const char* KVT_THISCALL KVTRurazuBase::GetPluginName() {
-    if (!listenerRegistered) {
-        Input::GetBackend().AddListener(this);
-        listenerRegistered = true;
-    }
+    JoinJob();
     return "KVT RurAzu";
 }
 
 namespace {
-constexpr int32_t kVkDelete = 0x2E;
 // Whether the host's typed character is the letter, in either case.
 bool Typed(char textKey, char upperCaseLetter) {
     return textKey == upperCaseLetter || textKey == upperCaseLetter + ('a' - 'A');
@@ -43,11 +39,6 @@ void LongHoldWhenFirstBound(MenuItem& item) {
     if (dangerous && item.TextEquals("")) item.delayMark = rurazu_timing::kMaxDelayMark;
 }
 }  // namespace
-
-void KVTRurazuBase::StartCapture(MenuItem* item) {
-    if (item->enabled && PageEnabled() && item->group == KEYBIND)
-        capture.Start(item, platform::TickCount(), Job());
-}
 
 bool KVTRurazuBase::HandleMenuInput(int32_t* selected, char textKey, bool* up, bool* down, bool left,
                                     bool right, bool select) {
@@ -68,10 +59,7 @@ bool KVTRurazuBase::HandleMenuInput(int32_t* selected, char textKey, bool* up, b
         }
         if (item->group == KEYBIND && textKey == 0 && !*up && !*down && !select) {
             // Clearing is no change the player has to save.
-            if (!item->TextValue().empty() && platform::AsyncKeyDown(kVkDelete)) {
-                item->SetValue("");
-                OnDevicesDisconnected();
-            }
+            if (UnbindWhileDeleteHeld(*item)) OnDevicesDisconnected();
             return true;
         }
         if (select) StartCapture(item);
@@ -79,13 +67,8 @@ bool KVTRurazuBase::HandleMenuInput(int32_t* selected, char textKey, bool* up, b
     }
 
     if (item->id == PLUGIN_ENABLED) {
-        if (PageEnabled()) {
-            Job().ConnectBoundDevices(false, false);
-        } else {
-            Job().DisconnectAllDevices();
-            Job().ConnectBoundDevices(false, false);
-            OnDevicesDisconnected();
-        }
+        ConnectAsSwitched(PageEnabled());
+        if (!PageEnabled()) OnDevicesDisconnected();
     } else if (item->enabled && PageEnabled() && item->group == KEYBIND && !item->TextValue().empty() &&
                platform::TickCount() - capture.StartedAt() > kDelayChangeGapMs) {
         if (left && item->delayMark > 0) --item->delayMark;
@@ -114,8 +97,8 @@ bool KVTRurazuBase::IsCustomKey(const MenuItem& item) {
     return item.id == RURAZU_CUSTOM1 || item.id == RURAZU_CUSTOM2 || item.id == RURAZU_CUSTOM3;
 }
 
-float KVTRurazuBase::DrawMenuItem(int32_t, MenuItem* item, int32_t, int32_t, float x, float y,
-                                  float lineHeight) {
+float KVTRurazuBase::DrawMenuItem(int32_t selected, MenuItem* item, int32_t position, int32_t localSelected,
+                                  float x, float y, float lineHeight) {
     // A key capture's new code shows in the row's name, as the settings name
     // it at start-up; names change on this thread only. Asked as a custom row
     // is drawn, not for every line of the frame.
@@ -125,11 +108,11 @@ float KVTRurazuBase::DrawMenuItem(int32_t, MenuItem* item, int32_t, int32_t, flo
         const std::string label = name.substr(0, name.find(" ("));
         renamed->Rename(label + " (" + Config::KeyCodeText(renamed->extra) + ")");
     }
-    return capture.DrawCountdown(game, item, x, y, lineHeight, Job());
+    return BindingPage::DrawMenuItem(selected, item, position, localSelected, x, y, lineHeight);
 }
 
 void KVTRurazuBase::OnTick() {
-    engine.OnTick(Job());
+    engine_.OnTick(Job());
     capture.OnTick(Job());
 }
 
@@ -138,27 +121,19 @@ bool KVTRurazuBase::OnCaptureEvent(const SDL_Event& event) {
 }
 
 void KVTRurazuBase::OnInputEvent(const SDL_Event& event) {
-    if (PageEnabled()) engine.OnInputEvent(event, Job());
+    if (PageEnabled()) engine_.OnInputEvent(event, Job());
 }
 
 void KVTRurazuBase::OnDevicesDisconnected() {
-    engine.ReleaseAll(Job());
+    engine_.ReleaseAll(Job());
 }
 
 void KVTRurazuBase::OnJobEnding() {
-    engine.OnJobEnding(Job());
+    engine_.OnJobEnding(Job());
 }
 
 void KVTRurazuBase::ShowHold(const MenuItem& item, uint32_t elapsed) {
     if (HoldProgressOverlay* overlay = HoldOverlay()) overlay->SetHoldProgress(&item, elapsed);
-}
-
-bool KVTRurazuBase::IsDeviceBound(const std::string& deviceName) {
-    return Input::PageBindsDevice(*this, deviceName);
-}
-
-bool KVTRurazuBase::IsJoystickBound(SDL_JoystickID id) {
-    return Input::PageBindsJoystick(*this, id);
 }
 
 void KVTRurazuBase::AddActions(std::span<const RurAzuAction> actions) {
@@ -181,7 +156,7 @@ void KVTRurazuBase::FindActionRange(int32_t firstId, int32_t lastId) {
     firstAction = position(firstId);
     lastAction = position(lastId);
     const int32_t count = firstAction < 0 || lastAction < firstAction ? 0 : lastAction - firstAction + 1;
-    engine.SetActions(
+    engine_.SetActions(
         std::span(items).subspan(static_cast<size_t>(std::max(firstAction, 0)), static_cast<size_t>(count)),
         Job());
     LinkPeerEngines();
@@ -193,9 +168,9 @@ void KVTRurazuBase::LinkPeerEngines() {
     for (size_t p = 0; p < 3 && p < root->children.size(); ++p)
         if (auto* page = dynamic_cast<KVTRurazuBase*>(root->children[p])) pages.push_back(page);
     std::vector<const RurAzuEngine*> engines;
-    for (const KVTRurazuBase* page : pages) engines.push_back(&page->engine);
-    for (KVTRurazuBase* page : pages) page->engine.SetPeers(engines, page->Job());
-    if (std::find(pages.begin(), pages.end(), this) == pages.end()) engine.SetPeers(engines, Job());
+    for (const KVTRurazuBase* page : pages) engines.push_back(&page->engine_);
+    for (KVTRurazuBase* page : pages) page->engine_.SetPeers(engines, page->Job());
+    if (std::find(pages.begin(), pages.end(), this) == pages.end()) engine_.SetPeers(engines, Job());
 }
 
 CPluginBase* KVTRurazu::BuildMenu() {

@@ -6,22 +6,20 @@
 #include <cstdint>
 #include <span>
 
-#include "core/plugin_base.h"
-#include "input/binding_capture.h"
-#include "input/sdl_listener.h"
+#include "input/binding_page.h"
 #include "rurazu/action_tables.h"
 #include "rurazu/rurazu_engine.h"
 
-class KVTRurazuBase : public CPluginBase, public Input::SDLListener, private RurAzuReports {
+class KVTRurazuBase : public Input::BindingPage, private RurAzuReports {
 public:
-    using CPluginBase::CPluginBase;
+    using BindingPage::BindingPage;
     ~KVTRurazuBase() override;
     const char* KVT_THISCALL GetPluginName() override;
 
     // Binding, unbinding (Delete held), the delay, the RurAzu switch.
     bool HandleMenuInput(int32_t* selected, char textKey, bool* up, bool* down, bool left, bool right,
                          bool select) override;
-    // The capture's countdown on its line, and its time-out.
+    // A custom row's new key in its name, then the capture's count-down.
     float DrawMenuItem(int32_t selected, MenuItem* item, int32_t position, int32_t localSelected, float x,
                        float y, float lineHeight) override;
 
@@ -30,24 +28,21 @@ public:
     void OnTick() override;
     bool OnCaptureEvent(const SDL_Event& event) override;
     void OnInputEvent(const SDL_Event& event) override;
-    bool IsDeviceBound(const std::string& deviceName) override;
-    bool IsJoystickBound(SDL_JoystickID id) override;
     void OnDevicesDisconnected() override;
     void OnJobEnding() override;
     // R on a bound line, K on the custom rows.
     const char* TypedKeysHint(const MenuItem& item) const override;
 
-    bool listenerRegistered = false;
-    Input::BindingCapture capture;
-    RurAzuEngine engine{*this};
+    // The engine's press records as tests read them; the plug-in reaches
+    // the engine only through the page's methods.
+    const RurAzuEngine& Engine() const { return engine_; }
     // The positions of the first and last action line (-1 when the page has
     // no such action); the engine has one press record per line between.
     int32_t firstAction = -1;
     int32_t lastAction = -1;
 
 protected:
-    // A capture for the line, when it can be bound now.
-    void StartCapture(MenuItem* item);
+    RurAzuEngine engine_{*this};
     // The row's game-mode rule, one step on: any time, race, menu, any time.
     void StepRule(MenuItem& item);
     // The three rows whose key the player chooses.

@@ -372,10 +372,10 @@ TEST_F(CodePatch, HooksReachTheMainObject) {
     KVTControl* control = Started();
     arena.WriteU32(gameState + offs::kGameModeField, 1);
     kvt_mode_store_hooked();
-    EXPECT_TRUE(control->shifterPage->engine.driving) << "OnGameModeChange ran";
+    EXPECT_TRUE(control->shifterPage->Engine().driving) << "OnGameModeChange ran";
 
     kvt_hub_hooked();
-    EXPECT_FALSE(control->shifterPage->engine.driving) << "the hub hook leaves driving";
+    EXPECT_FALSE(control->shifterPage->Engine().driving) << "the hub hook leaves driving";
 
     auto* item = MenuItem::OwnChoice(7, "Held", UNKNOWN, "");
     item->holdTime = 1000;

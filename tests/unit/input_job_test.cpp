@@ -295,7 +295,7 @@ TEST_F(InputJob, ACaptureOpensEveryDeviceAndTakesTheFirstSettledPress) {
     SDL_SetJoystickVirtualButton(boxHandle, 1, true);
     ASSERT_TRUE(kvt_test::WaitFor([&] { return page.captures == 1; }));
     EXPECT_EQ(*up->Text(), "#1 KVT Button Box");
-    EXPECT_TRUE(settings.unsavedChanges);
+    EXPECT_TRUE(TheMenuBook().unsavedChanges);
     EXPECT_EQ(page.capture.Waiting(), nullptr);
     EXPECT_EQ(backend.OpenJoystickIds(), (std::vector<SDL_JoystickID>{box})) << "only what is bound now";
 

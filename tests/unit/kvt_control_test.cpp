@@ -152,11 +152,11 @@ TEST_F(MainObject, FirstNameCallStartsUpOnceAndDefersTheInputJob) {
 
     StoreMode(control, 1);
     EXPECT_EQ(Input::GetBackend().startRequests(), requests);
-    EXPECT_TRUE(control->shifterPage->engine.driving);
+    EXPECT_TRUE(control->shifterPage->Engine().driving);
     StoreMode(control, 3);
     EXPECT_EQ(Input::GetBackend().startRequests(), requests + 1);
     EXPECT_EQ(Input::GetBackend().hostWindow(), kWindow);
-    EXPECT_FALSE(control->shifterPage->engine.driving);
+    EXPECT_FALSE(control->shifterPage->Engine().driving);
     ASSERT_TRUE(kvt_test::WaitFor([] { return Input::GetBackend().IsRunning(); }));
     StoreMode(control, 1);
     StoreMode(control, 3);
@@ -302,11 +302,11 @@ TEST_F(MainObject, UpDownMoveOnceAndSelectOnSaveWritesTheFile) {
 
     const auto ini = scratch.pluginFolder() / "KVTControls.ini";
     EXPECT_EQ(scratch.ReadFile(ini), "");
-    g_settings->unsavedChanges = true;
+    TheMenuBook().unsavedChanges = true;
     control->HandlePluginInput(0, 0, 1, 0, 0, 0);
     control->HandlePluginInput(0, 0, 0, 0, 0, 0x101);  // only the low byte of a bool counts
     EXPECT_NE(scratch.ReadFile(ini).find("[GearGate]"), std::string::npos);
-    EXPECT_FALSE(g_settings->unsavedChanges);
+    EXPECT_FALSE(TheMenuBook().unsavedChanges);
 }
 
 TEST_F(MainObject, HoldProgressUsesFiveSlotsAndDrawsBars) {
@@ -395,20 +395,20 @@ TEST_F(MainObject, OnlyTheLowByteOfAHostBoolCounts) {
     const auto ini = scratch.pluginFolder() / "KVTControls.ini";
     control->HandlePluginInput(0, 0, 1, 0, 0, 0);
     ASSERT_EQ(control->selectedIndex, 1);
-    g_settings->unsavedChanges = true;
+    TheMenuBook().unsavedChanges = true;
     control->HandlePluginInput(0, 0, 0, 0, 0, 0x100);
     EXPECT_EQ(scratch.ReadFile(ini), "") << "select 0x100 is no select";
-    EXPECT_TRUE(g_settings->unsavedChanges);
+    EXPECT_TRUE(TheMenuBook().unsavedChanges);
 }
 
 TEST_F(MainObject, SelectOnAnyOtherLineSavesNothing) {
     KVTControl* control = Create();
     control->GetPluginName();
-    g_settings->unsavedChanges = true;
+    TheMenuBook().unsavedChanges = true;
     const auto ini = scratch.pluginFolder() / "KVTControls.ini";
     control->HandlePluginInput(0, 0, 0, 0, 0, 1);  // on "Page"
     EXPECT_EQ(scratch.ReadFile(ini), "");
-    EXPECT_TRUE(g_settings->unsavedChanges);
+    EXPECT_TRUE(TheMenuBook().unsavedChanges);
     control->selectedIndex = 2;  // the separator, as a stale index could leave it
     control->HandlePluginInput(0, 0, 0, 0, 0, 1);
     EXPECT_EQ(scratch.ReadFile(ini), "");
@@ -482,11 +482,11 @@ TEST_F(MainObject, ASecondMainObjectKeepsTheProcessState) {
     EXPECT_TRUE(static_cast<KVTRurazu*>(second->children[0])->listenerRegistered)
         << "the new pages still get their first call";
     EXPECT_EQ(Input::GetBackend().startRequests(), requests) << "no second start-up";
-    second->shifterPage->engine.driving = true;
+    second->shifterPage->Engine().driving = true;
     StoreMode(second, 3);
-    EXPECT_TRUE(second->shifterPage->engine.driving) << "mode 3 was already the last mode seen";
+    EXPECT_TRUE(second->shifterPage->Engine().driving) << "mode 3 was already the last mode seen";
     StoreMode(second, 1);
-    EXPECT_TRUE(second->shifterPage->engine.driving);
+    EXPECT_TRUE(second->shifterPage->Engine().driving);
     StoreMode(second, 3);
     EXPECT_EQ(Input::GetBackend().startRequests(), requests + 1) << "the stopped job is asked to start again";
 }

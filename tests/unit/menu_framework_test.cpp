@@ -101,7 +101,7 @@ TEST_F(MenuTree, PageSwitchChangesTheLinesBelowTheRootButNotPendingChanges) {
     EXPECT_EQ(*selector->Text(), "A") << "right on the last option wraps to the first";
     Press(false, false, true, false);
     EXPECT_EQ(*selector->Text(), "B") << "left on the first option wraps to the last";
-    EXPECT_FALSE(settings->unsavedChanges);
+    EXPECT_FALSE(TheMenuBook().unsavedChanges);
 }
 
 TEST_F(MenuTree, ChoiceSteppingTreatsAnUnknownValueAsTheFirstOption) {
@@ -116,7 +116,7 @@ TEST_F(MenuTree, ChoiceSteppingTreatsAnUnknownValueAsTheFirstOption) {
     *choice->Text() = "not an option";
     Press(false, false, true, false);
     EXPECT_EQ(*choice->Text(), "three");
-    EXPECT_TRUE(settings->unsavedChanges);
+    EXPECT_TRUE(TheMenuBook().unsavedChanges);
 }
 
 TEST_F(MenuTree, NumbersStayWithinTheirBounds) {
@@ -149,7 +149,7 @@ TEST_F(MenuTree, DisabledPageKeepsOnlyItsSwitchEditableAndGreysTheRest) {
     const float before = threshold;
     Press(false, false, false, true);
     EXPECT_EQ(threshold, before);
-    EXPECT_FALSE(settings->unsavedChanges);
+    EXPECT_FALSE(TheMenuBook().unsavedChanges);
 
     root->DrawMenuItems(selected, 65, 37);
     pageA->DrawMenuItems(selected, 65, 88);
@@ -164,7 +164,7 @@ TEST_F(MenuTree, DisabledPageKeepsOnlyItsSwitchEditableAndGreysTheRest) {
     SelectItem(enable);
     Press(false, false, false, true);
     EXPECT_TRUE(pageOn);
-    EXPECT_TRUE(settings->unsavedChanges);
+    EXPECT_TRUE(TheMenuBook().unsavedChanges);
 }
 
 TEST_F(MenuTree, DrawingPlacesLinesSeparatorAndSelectionBar) {

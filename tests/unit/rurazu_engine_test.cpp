@@ -458,7 +458,7 @@ TEST_F(RurAzuEngine, CustomKeysSendTheirCodeAndNothingWithoutOne) {
     EXPECT_EQ(Keys(0), std::vector<std::string>{});
     KVTRurazuBase* page2 = Page(1);
     KVT_ASSERT_JOB_THREAD(job);  // this test runs the job's passes itself
-    for (const PressState& record : page2->engine.PressStates()) EXPECT_FALSE(record.pressed) << "disarmed";
+    for (const PressState& record : page2->Engine().PressStates()) EXPECT_FALSE(record.pressed) << "disarmed";
     Button(0, false);
     Button(1, true);
     const uint32_t t0 = job.lastTick();

@@ -120,10 +120,10 @@ TEST_F(RurAzuMenu, SelectCountsDownAndThePressAfterHalfASecondBinds) {
     control->HandlePluginInput(0, 0, 1, 0, 0, 0);
     EXPECT_EQ(control->selectedIndex, kEnterLine) << "the page swallows input while it captures";
 
-    g_settings->unsavedChanges = false;
+    TheMenuBook().unsavedChanges = false;
     PressWhenSettled(2);
     EXPECT_EQ(enter->TextValue(), "#2 KVT Wheel");
-    EXPECT_TRUE(g_settings->unsavedChanges);
+    EXPECT_TRUE(TheMenuBook().unsavedChanges);
     EXPECT_EQ(Row(y), (std::vector<std::string>{"Enter", "#2 KVT Wheel [menu]"}));
 }
 
@@ -176,13 +176,13 @@ TEST_F(RurAzuMenu, DeleteHeldClearsTheSelectedBindingWithoutPendingChanges) {
     MenuItem* up = Line(kUpLine);
     up->SetValue("#1 KVT Wheel");
     control->selectedIndex = kUpLine;
-    g_settings->unsavedChanges = false;
+    TheMenuBook().unsavedChanges = false;
     control->HandlePluginInput(0, 0, 0, 0, 0, 0);
     EXPECT_EQ(up->TextValue(), "#1 KVT Wheel") << "Delete not held";
     platform::sim::SetAsyncKeyDown(kVkDelete, true);
     control->HandlePluginInput(0, 0, 0, 0, 0, 0);
     EXPECT_EQ(up->TextValue(), "");
-    EXPECT_FALSE(g_settings->unsavedChanges);
+    EXPECT_FALSE(TheMenuBook().unsavedChanges);
 }
 
 // The button's own release never reaches a page that is off or a line that
@@ -256,7 +256,7 @@ TEST_F(RurAzuMenu, TypingROnABoundRowStepsItsRuleAndShowsIt) {
     EXPECT_EQ(status(), "Last input: none yet") << "no key to type on an unbound row";
     control->HandlePluginInput('r', 0, 0, 0, 0, 0);
     EXPECT_EQ(up->contextMark, 0u) << "an unbound row has no rule to change";
-    EXPECT_FALSE(g_settings->unsavedChanges);
+    EXPECT_FALSE(TheMenuBook().unsavedChanges);
     up->SetValue("#1 KVT Wheel");
     EXPECT_EQ(status(), "[R] Rule any/race/menu   Last input: none yet") << "the status line names R";
     const struct {
@@ -272,7 +272,7 @@ TEST_F(RurAzuMenu, TypingROnABoundRowStepsItsRuleAndShowsIt) {
         EXPECT_EQ(up->contextMark, step.rule) << step.typed;
         EXPECT_EQ(Row(92), (std::vector<std::string>{"Up", step.shown})) << step.typed;
     }
-    EXPECT_TRUE(g_settings->unsavedChanges);
+    EXPECT_TRUE(TheMenuBook().unsavedChanges);
     control->HandlePluginInput('r', 0, 0, 0, 0, 0);
     g_settings->SaveAllSettings();
     EXPECT_EQ(g_settings->ini.GetInt("KeyBind", "RURAZU_UP_GAMEMODE", -1), 1) << "saved with the rest";
@@ -360,7 +360,7 @@ TEST_F(RurAzuMenu, TypingKOnACustomRowTakesTheNextKeyboardKeyAsTheKeyItSends) {
     EXPECT_EQ(custom->TextValue(), "") << "the row's binding is another thing";
     lastInput();
     EXPECT_EQ(custom->Name(), "Custom1 (W)");
-    EXPECT_TRUE(g_settings->unsavedChanges);
+    EXPECT_TRUE(TheMenuBook().unsavedChanges);
     g_settings->SaveAllSettings();
     EXPECT_EQ(g_settings->ini.GetString("KeyBind", "RURAZU_CUSTOM1_KEYCODE", ""), "W");
     SDL_SetJoystickVirtualButton(handle, 1, false);

@@ -62,10 +62,10 @@ TEST_F(RurAzuPages, EachPageListsItsActionsInOrder) {
     KVT_ASSERT_JOB_THREAD(Input::GetBackend());
     EXPECT_EQ(Page(control, 0)->firstAction, 1);
     EXPECT_EQ(Page(control, 0)->lastAction, 16);
-    EXPECT_EQ(Page(control, 0)->engine.PressStates().size(), 16u);
+    EXPECT_EQ(Page(control, 0)->Engine().PressStates().size(), 16u);
     EXPECT_EQ(Page(control, 1)->firstAction, 0);
-    EXPECT_EQ(Page(control, 1)->engine.PressStates().size(), 19u);
-    EXPECT_EQ(Page(control, 2)->engine.PressStates().size(), 8u);
+    EXPECT_EQ(Page(control, 1)->Engine().PressStates().size(), 19u);
+    EXPECT_EQ(Page(control, 2)->Engine().PressStates().size(), 8u);
 
     // The binding list holds each action once, page 1, page 2, VR page, as
     // the pages are made: the GearGate page's rows come between pages 2 and VR.

@@ -57,9 +57,9 @@ TEST_F(Settings, FirstSaveWritesEverySectionWithItsDefaults) {
     Load();
     EXPECT_TRUE(std::filesystem::exists(IniPath()));
     EXPECT_EQ(IniText(), "") << "reading alone never writes the file";
-    settings.unsavedChanges = true;
+    TheMenuBook().unsavedChanges = true;
     settings.SaveAllSettings();
-    EXPECT_FALSE(settings.unsavedChanges);
+    EXPECT_FALSE(TheMenuBook().unsavedChanges);
 
     const std::string text = IniText();
     const size_t main = text.find("[Main]"), rurazu = text.find("[RurAzu]"), gear = text.find("[GearGate]"),
@@ -100,7 +100,7 @@ TEST_F(Settings, SavingWithoutChangesLeavesTheFileAlone) {
 TEST_F(Settings, AnOlderCompleteFileSavesUnchangedAfterARestart) {
     Bind(RURAZU_UP, "Up");
     Load();
-    settings.unsavedChanges = true;
+    TheMenuBook().unsavedChanges = true;
     settings.SaveAllSettings();
     std::string older = IniText();
     const size_t volume = older.find("SoundVolume = 1");
@@ -270,13 +270,13 @@ TEST_F(Settings, FailedSaveKeepsTheChangesPending) {
     Load();
     std::filesystem::remove(IniPath());
     std::filesystem::create_directory(IniPath());  // the file cannot be replaced now
-    settings.unsavedChanges = true;
+    TheMenuBook().unsavedChanges = true;
     settings.SaveAllSettings();
-    EXPECT_TRUE(settings.unsavedChanges);
+    EXPECT_TRUE(TheMenuBook().unsavedChanges);
     EXPECT_NE(scratch.LogText().find("Error saving INI file "), std::string::npos);
     std::filesystem::remove(IniPath());
     settings.SaveAllSettings();
-    EXPECT_FALSE(settings.unsavedChanges) << "the next save retries and succeeds";
+    EXPECT_FALSE(TheMenuBook().unsavedChanges) << "the next save retries and succeeds";
     EXPECT_TRUE(Contains("[KeyBind]"));
 }
 

@@ -61,7 +61,7 @@ protected:
         job.AddListener(shifter);
         job.RequestStart(kWindow);
         Pass();
-        shifter->engine.driving = true;
+        shifter->Engine().driving = true;
     }
     void TearDown() override {
         job.RemoveListener(shifter);
@@ -125,7 +125,7 @@ protected:
 };
 
 TEST_F(ShifterEngine, TheLowestHeldGearWinsAndReverseOnlyAlone) {
-    shifter->engine.ChangeState([&](GearState& s) {
+    shifter->Engine().ChangeState([&](GearState& s) {
         s.currentType = 1;
         s.clutchNeeded = 0;
     });
@@ -151,7 +151,7 @@ TEST_F(ShifterEngine, TheLowestHeldGearWinsAndReverseOnlyAlone) {
 // A hat holds one position: sliding from first's direction to third's must
 // leave first, or the lowest held gear would keep the car in first.
 TEST_F(ShifterEngine, AHatSlidingToAnotherGearLeavesTheOneBefore) {
-    shifter->engine.ChangeState([&](GearState& s) {
+    shifter->Engine().ChangeState([&](GearState& s) {
         s.currentType = 1;
         s.clutchNeeded = 0;
     });
@@ -166,7 +166,7 @@ TEST_F(ShifterEngine, AHatSlidingToAnotherGearLeavesTheOneBefore) {
 }
 
 TEST_F(ShifterEngine, AGearOnAnAxisEngagesPastItsThresholdAndLeavesWellBackFromIt) {
-    shifter->engine.ChangeState([&](GearState& s) {
+    shifter->Engine().ChangeState([&](GearState& s) {
         s.currentType = 1;
         s.clutchNeeded = 0;
     });
@@ -179,7 +179,7 @@ TEST_F(ShifterEngine, AGearOnAnAxisEngagesPastItsThresholdAndLeavesWellBackFromI
     }
     // A lever held past its threshold reports every move: it shifts up once,
     // and again only once it has been let go.
-    shifter->engine.ChangeState([&](GearState& s) { s.currentType = 0; });
+    shifter->Engine().ChangeState([&](GearState& s) { s.currentType = 0; });
     shifter->items[static_cast<size_t>(shifter->firstBindingIndex + shifter_rows::kSequentialUp)]->SetValue(
         "A0>0 Test Shifter");
     Gear(2);
@@ -192,11 +192,11 @@ TEST_F(ShifterEngine, AGearOnAnAxisEngagesPastItsThresholdAndLeavesWellBackFromI
 }
 
 TEST_F(ShifterEngine, TheClutchMustPassTheThresholdNotJustReachIt) {
-    shifter->engine.ChangeState([&](GearState& s) { s.currentType = 1; });
+    shifter->Engine().ChangeState([&](GearState& s) { s.currentType = 1; });
     Clutch(0.35f);
     Button(1, true);
     EXPECT_EQ(Gear(), 1) << "at the threshold: refused, and with no grind to play the miss is dropped";
-    EXPECT_EQ(shifter->engine.State().appliedGear, 3);
+    EXPECT_EQ(shifter->Engine().State().appliedGear, 3);
     Clutch(0.36f);
     Pass(3);
     EXPECT_EQ(Gear(), 1) << "a dropped gear must be selected again";
@@ -207,33 +207,33 @@ TEST_F(ShifterEngine, TheClutchMustPassTheThresholdNotJustReachIt) {
 
 TEST_F(ShifterEngine, AMissedGearWaitsOnItsGrindAndEngagesWhenTheClutchComesIn) {
     WithGrindSound();
-    shifter->engine.ChangeState([&](GearState& s) { s.currentType = 1; });
+    shifter->Engine().ChangeState([&](GearState& s) { s.currentType = 1; });
     g_settings->autoNeutral = false;
     PutFloat(telemetry + 0x2B8, 1.0f);
     Clutch(0.0f);
     Button(0, true);
     EXPECT_EQ(Gear(), 1);
-    EXPECT_TRUE(shifter->engine.State().grinding);
+    EXPECT_TRUE(shifter->Engine().State().grinding);
     Button(0, false);
     Pass(2);
     EXPECT_EQ(Gear(), 1) << "still pending, button released, auto neutral off";
     Clutch(0.9f);
     Pass();
     EXPECT_EQ(Gear(), 2) << "the first tick after the clutch passes";
-    EXPECT_FALSE(shifter->engine.State().grinding);
+    EXPECT_FALSE(shifter->Engine().State().grinding);
     EXPECT_EQ(shifter->sounds.Current(), sound_ids::kGrind) << "the grind fades, it is not cut";
     Pass(8);
     EXPECT_EQ(shifter->sounds.Current(), sound_ids::kNone) << "faded out within 200 ms";
-    EXPECT_FALSE(shifter->engine.State().fadePending);
+    EXPECT_FALSE(shifter->Engine().State().fadePending);
 }
 
 TEST_F(ShifterEngine, TheHostsHoldWordAtZeroDropsAMissEvenWhileItGrinds) {
     WithGrindSound();
-    shifter->engine.ChangeState([&](GearState& s) { s.currentType = 1; });
+    shifter->Engine().ChangeState([&](GearState& s) { s.currentType = 1; });
     g_settings->autoNeutral = false;
     PutFloat(telemetry + 0x2B8, 0.0f);
     Button(0, true);
-    EXPECT_EQ(shifter->engine.State().appliedGear, 2) << "dropped";
+    EXPECT_EQ(shifter->Engine().State().appliedGear, 2) << "dropped";
     Clutch(0.9f);
     Pass(2);
     EXPECT_EQ(Gear(), 1);
@@ -241,12 +241,12 @@ TEST_F(ShifterEngine, TheHostsHoldWordAtZeroDropsAMissEvenWhileItGrinds) {
 
 TEST_F(ShifterEngine, LettingGoOfAMissedGearWithAutoNeutralEndsTheGrind) {
     WithGrindSound();
-    shifter->engine.ChangeState([&](GearState& s) { s.currentType = 1; });
+    shifter->Engine().ChangeState([&](GearState& s) { s.currentType = 1; });
     PutFloat(telemetry + 0x2B8, 1.0f);
     Button(0, true);
-    EXPECT_TRUE(shifter->engine.State().grinding);
+    EXPECT_TRUE(shifter->Engine().State().grinding);
     Button(0, false);
-    EXPECT_FALSE(shifter->engine.State().grinding) << "neutral needs no clutch: the request is gone";
+    EXPECT_FALSE(shifter->Engine().State().grinding) << "neutral needs no clutch: the request is gone";
     EXPECT_EQ(Gear(), 1);
     Clutch(0.9f);
     Pass(2);
@@ -254,14 +254,14 @@ TEST_F(ShifterEngine, LettingGoOfAMissedGearWithAutoNeutralEndsTheGrind) {
 }
 
 TEST_F(ShifterEngine, AGearTheCarLacksIsIgnoredAndItsReleaseGivesNeutral) {
-    shifter->engine.ChangeState([&](GearState& s) {
+    shifter->Engine().ChangeState([&](GearState& s) {
         s.currentType = 1;
         s.clutchNeeded = 0;
     });
     Button(4, true);
     EXPECT_EQ(Gear(), 6);
     Button(4, false);
-    shifter->engine.ChangeState([&](GearState& s) { s.topGear = 6; });
+    shifter->Engine().ChangeState([&](GearState& s) { s.topGear = 6; });
     Button(5, true);  // gear 6: index 7 above the top
     EXPECT_EQ(Gear(), 1);
     Gear(3);
@@ -274,7 +274,7 @@ TEST_F(ShifterEngine, AGearTheCarLacksIsIgnoredAndItsReleaseGivesNeutral) {
 }
 
 TEST_F(ShifterEngine, SequentialShiftsStopAtTheEndsAndNeutralSitsBetweenReverseAndFirst) {
-    shifter->engine.ChangeState([&](GearState& s) { s.currentType = 0; });
+    shifter->Engine().ChangeState([&](GearState& s) { s.currentType = 0; });
     auto tap = [&](int row) {
         Button(row, true);
         Button(row, false);
@@ -304,7 +304,7 @@ TEST_F(ShifterEngine, SequentialShiftsStopAtTheEndsAndNeutralSitsBetweenReverseA
 }
 
 TEST_F(ShifterEngine, TheDeadzoneHoldsBackARepeatButNotTheOtherDirection) {
-    shifter->engine.ChangeState([&](GearState& s) {
+    shifter->Engine().ChangeState([&](GearState& s) {
         s.currentType = 0;
         s.shiftDeadzoneMs = 30;
     });
@@ -323,7 +323,7 @@ TEST_F(ShifterEngine, TheDeadzoneHoldsBackARepeatButNotTheOtherDirection) {
 
     // A shift in one direction forgets the other's time: up, down, up, down
     // 50 ms apart all go through a 100 ms deadzone; a repeat does not.
-    shifter->engine.ChangeState([&](GearState& s) { s.shiftDeadzoneMs = 100; });
+    shifter->Engine().ChangeState([&](GearState& s) { s.shiftDeadzoneMs = 100; });
     Pass(5);
     const int32_t expected[] = {5, 4, 5, 4};
     for (int i = 0; i < 4; ++i) {
@@ -342,7 +342,7 @@ TEST_F(ShifterEngine, TheDeadzoneHoldsBackARepeatButNotTheOtherDirection) {
 }
 
 TEST_F(ShifterEngine, SequentialDownIsGuardedAtFirstAndAgainstOverRevving) {
-    shifter->engine.ChangeState([&](GearState& s) { s.currentType = 0; });
+    shifter->Engine().ChangeState([&](GearState& s) { s.currentType = 0; });
     Word(1, 1);
     PutFloat(telemetry + 0x0C, 3.5f);
     Gear(2);
@@ -360,7 +360,7 @@ TEST_F(ShifterEngine, SequentialDownIsGuardedAtFirstAndAgainstOverRevving) {
     Pass(2);
     Button(shifter_rows::kSequentialUp, true);  // to 5: the gear the guard looks at
     Button(shifter_rows::kSequentialUp, false);
-    shifter->engine.ChangeState([&](GearState& s) { s.upshiftTable[5] = 7000.0f; });
+    shifter->Engine().ChangeState([&](GearState& s) { s.upshiftTable[5] = 7000.0f; });
     PutFloat(telemetry + 0x10, 7200.0f);
     Pass(2);
     Button(shifter_rows::kSequentialDown, true);
@@ -370,7 +370,7 @@ TEST_F(ShifterEngine, SequentialDownIsGuardedAtFirstAndAgainstOverRevving) {
     Pass(2);
     Button(shifter_rows::kSequentialDown, true);
     EXPECT_EQ(Gear(), 4);
-    EXPECT_EQ(shifter->engine.State().requestedGear, 5)
+    EXPECT_EQ(shifter->Engine().State().requestedGear, 5)
         << "the gear read before the shift is what the next guard uses";
     Button(shifter_rows::kSequentialDown, false);
     Gear(3);  // the host's own controls moved the gear meanwhile
@@ -378,7 +378,7 @@ TEST_F(ShifterEngine, SequentialDownIsGuardedAtFirstAndAgainstOverRevving) {
     Pass(2);
     Button(shifter_rows::kSequentialDown, true);
     EXPECT_EQ(Gear(), 2);
-    EXPECT_EQ(shifter->engine.State().requestedGear, 3) << "read from the car, not kept from the last shift";
+    EXPECT_EQ(shifter->Engine().State().requestedGear, 3) << "read from the car, not kept from the last shift";
     Button(shifter_rows::kSequentialDown, false);
 
     // First gear has its upshift point too.
@@ -387,7 +387,7 @@ TEST_F(ShifterEngine, SequentialDownIsGuardedAtFirstAndAgainstOverRevving) {
     Pass(2);
     Button(shifter_rows::kSequentialUp, true);
     Button(shifter_rows::kSequentialUp, false);
-    shifter->engine.ChangeState([&](GearState& s) { s.upshiftTable[2] = 7000.0f; });
+    shifter->Engine().ChangeState([&](GearState& s) { s.upshiftTable[2] = 7000.0f; });
     PutFloat(telemetry + 0x10, 7200.0f);
     Pass(2);
     Button(shifter_rows::kSequentialDown, true);
@@ -398,7 +398,7 @@ TEST_F(ShifterEngine, TheToggleStepsTheTypeOnItsReleaseAndSetsTheGearboxWordsOnc
     for (const char* file : {"Shifter_Sequential.wav", "Shifter_HPattern.wav", "Shifter_AutoDetect.wav"})
         scratch.WriteFile(scratch.pluginFolder() / file, "RIFF");
     WithGrindSound();
-    shifter->engine.driving = false;
+    shifter->Engine().driving = false;
     for (int i = 0; i < 4; ++i) Word(i, 10 + i);
     g_settings->shifterType = 2;
     Button(shifter_rows::kToggleType, true);
@@ -407,7 +407,7 @@ TEST_F(ShifterEngine, TheToggleStepsTheTypeOnItsReleaseAndSetsTheGearboxWordsOnc
     EXPECT_EQ(g_settings->shifterType.load(), 0) << "stored Auto detected toggles to Sequential";
     EXPECT_EQ(g_settings->shifterTypeText, "Sequential");
     EXPECT_EQ(shifter->sounds.Current(), sound_ids::kSequential) << "the player hears the new type";
-    EXPECT_EQ(shifter->engine.SavedHostWords(), (std::vector<int32_t>{10, 11, 12, 13}));
+    EXPECT_EQ(shifter->Engine().SavedHostWords(), (std::vector<int32_t>{10, 11, 12, 13}));
     EXPECT_EQ(Word(0), 1u);
     EXPECT_EQ(Word(1), 11u) << "sequential keeps the other words";
 
@@ -415,25 +415,25 @@ TEST_F(ShifterEngine, TheToggleStepsTheTypeOnItsReleaseAndSetsTheGearboxWordsOnc
     Button(shifter_rows::kToggleType, false);
     EXPECT_EQ(g_settings->shifterType.load(), 1);
     EXPECT_EQ(shifter->sounds.Current(), sound_ids::kHPattern);
-    EXPECT_EQ(shifter->engine.SavedHostWords(), (std::vector<int32_t>{10, 11, 12, 13})) << "saved once";
+    EXPECT_EQ(shifter->Engine().SavedHostWords(), (std::vector<int32_t>{10, 11, 12, 13})) << "saved once";
     EXPECT_EQ((std::vector<uint32_t>{Word(0), Word(1), Word(2), Word(3)}),
               (std::vector<uint32_t>{1, 0, 0, 0}));
-    shifter->engine.RestoreHostGearbox();
+    shifter->Engine().RestoreHostGearbox();
     EXPECT_EQ((std::vector<uint32_t>{Word(0), Word(1), Word(2), Word(3)}),
               (std::vector<uint32_t>{10, 11, 12, 13}));
-    EXPECT_TRUE(shifter->engine.SavedHostWords().empty());
+    EXPECT_TRUE(shifter->Engine().SavedHostWords().empty());
     Button(shifter_rows::kToggleType, true);
     Button(shifter_rows::kToggleType, false);
     EXPECT_EQ(shifter->sounds.Current(), sound_ids::kAutoDetect) << "back to Auto detected";
 }
 
 TEST_F(ShifterEngine, AHeldToggleFiresOnceWhenDevicesCloseAndNeverDuringACapture) {
-    shifter->engine.driving = false;
+    shifter->Engine().driving = false;
     g_settings->shifterType = 0;
     SDL_SetJoystickVirtualButton(handle, 0, true);
     Button(shifter_rows::kToggleType, true);
     shifter->OnDevicesDisconnected();
-    for (const auto& flag : shifter->engine.State().pressed) EXPECT_EQ(flag, 0) << "every row let go";
+    for (const auto& flag : shifter->Engine().State().pressed) EXPECT_EQ(flag, 0) << "every row let go";
     shifter->OnDevicesDisconnected();
     EXPECT_EQ(g_settings->shifterType.load(), 1) << "once";
     Button(shifter_rows::kToggleType, false);
@@ -447,22 +447,22 @@ TEST_F(ShifterEngine, AHeldToggleFiresOnceWhenDevicesCloseAndNeverDuringACapture
 
 TEST_F(ShifterEngine, SwitchingGearGateOffGivesTheHostItsWordsAndLetsGo) {
     for (int i = 0; i < 4; ++i) Word(i, 20 + i);
-    shifter->engine.ApplyHostGearbox(1);
+    shifter->Engine().ApplyHostGearbox(1);
     SDL_SetJoystickVirtualButton(handle, 0, true);
     Pass();
     shifter->SetGearGateEnabled(false);
     EXPECT_FALSE(g_settings->gearGateEnabled);
     EXPECT_EQ((std::vector<uint32_t>{Word(0), Word(1), Word(2), Word(3)}),
               (std::vector<uint32_t>{20, 21, 22, 23}));
-    for (const auto& flag : shifter->engine.State().pressed) EXPECT_EQ(flag, 0);
-    shifter->engine.ChangeState([&](GearState& s) {
+    for (const auto& flag : shifter->Engine().State().pressed) EXPECT_EQ(flag, 0);
+    shifter->Engine().ChangeState([&](GearState& s) {
         s.currentType = 1;
         s.clutchNeeded = 0;
     });
     Button(1, true);
     EXPECT_EQ(Gear(), 1) << "events do nothing while off";
-    shifter->engine.ApplyHostGearbox(1);
-    EXPECT_TRUE(shifter->engine.SavedHostWords().empty()) << "nothing set while off";
+    shifter->Engine().ApplyHostGearbox(1);
+    EXPECT_TRUE(shifter->Engine().SavedHostWords().empty()) << "nothing set while off";
 
     WithGrindSound();
     shifter->sounds.ReleaseSounds();
@@ -474,34 +474,34 @@ TEST_F(ShifterEngine, SwitchingGearGateOffGivesTheHostItsWordsAndLetsGo) {
 TEST_F(ShifterEngine, TheShiftDeadzoneComesFromTheDistributionsFileOr30Ms) {
     for (int i = 0; i < 4; ++i) Word(i, 5);
     g_settings->shifterType = 1;
-    shifter->engine.LoadShiftDeadzone();
-    EXPECT_EQ(shifter->engine.State().shiftDeadzoneMs, 30);
-    EXPECT_EQ(shifter->engine.SavedHostWords().size(), 4u) << "the words set for the stored type";
+    shifter->Engine().LoadShiftDeadzone();
+    EXPECT_EQ(shifter->Engine().State().shiftDeadzoneMs, 30);
+    EXPECT_EQ(shifter->Engine().SavedHostWords().size(), 4u) << "the words set for the stored type";
     EXPECT_EQ(Word(1), 0u);
     scratch.WriteFile(scratch.root() / "Plugins" / "TLZCarMenu.ini",
                       "[Default]\nDeadzoneByTimeMSecGearShift=45\n");
-    shifter->engine.LoadShiftDeadzone();
-    EXPECT_EQ(shifter->engine.State().shiftDeadzoneMs, 45);
+    shifter->Engine().LoadShiftDeadzone();
+    EXPECT_EQ(shifter->Engine().State().shiftDeadzoneMs, 45);
     EXPECT_EQ(Word(1), 0u);
-    EXPECT_EQ(shifter->engine.SavedHostWords(), (std::vector<int32_t>{5, 5, 5, 5}))
+    EXPECT_EQ(shifter->Engine().SavedHostWords(), (std::vector<int32_t>{5, 5, 5, 5}))
         << "restored before saving again";
     for (const char* unusable : {"x", "-5"}) {
         scratch.WriteFile(scratch.root() / "Plugins" / "TLZCarMenu.ini",
                           std::string("[Default]\nDeadzoneByTimeMSecGearShift=") + unusable + "\n");
-        shifter->engine.LoadShiftDeadzone();
-        EXPECT_EQ(shifter->engine.State().shiftDeadzoneMs, 30) << unusable;
+        shifter->Engine().LoadShiftDeadzone();
+        EXPECT_EQ(shifter->Engine().State().shiftDeadzoneMs, 30) << unusable;
     }
 }
 
 TEST_F(ShifterEngine, APauseOrSwitchingOffEndsAMissedGearWithoutEngagingIt) {
     WithGrindSound();
-    shifter->engine.ChangeState([&](GearState& s) { s.currentType = 1; });
+    shifter->Engine().ChangeState([&](GearState& s) { s.currentType = 1; });
     PutFloat(telemetry + 0x2B8, 1.0f);
     for (const bool switchOff : {false, true}) {
         Clutch(0.0f);
         Button(0, true);
-        ASSERT_TRUE(shifter->engine.State().grinding);
-        shifter->engine.driving = switchOff;  // a pause, or still driving with GearGate off
+        ASSERT_TRUE(shifter->Engine().State().grinding);
+        shifter->Engine().driving = switchOff;  // a pause, or still driving with GearGate off
         if (switchOff) shifter->SetGearGateEnabled(false);
         Clutch(0.9f);
         Pass(9);
@@ -510,24 +510,24 @@ TEST_F(ShifterEngine, APauseOrSwitchingOffEndsAMissedGearWithoutEngagingIt) {
             << "the grind faded; switched off: " << switchOff;
         Button(0, false);
         shifter->SetGearGateEnabled(true);
-        shifter->engine.driving = true;
+        shifter->Engine().driving = true;
     }
 }
 
 TEST_F(ShifterEngine, AGearLetGoWhereTheGameCouldNotSeeItGivesNeutralWhenDrivingResumes) {
-    shifter->engine.ChangeState([&](GearState& s) {
+    shifter->Engine().ChangeState([&](GearState& s) {
         s.currentType = 1;
         s.clutchNeeded = 0;
     });
     for (const bool background : {false, true}) {
         Button(2, true);
-        shifter->engine.driving = background;  // a pause menu, or driving behind another window
+        shifter->Engine().driving = background;  // a pause menu, or driving behind another window
         platform::sim::SetForegroundWindow(background ? 0 : kWindow);
         Pass(41);  // the job looks at the window once a second
         Button(2, false);
         EXPECT_EQ(Gear(), 4) << "unseen, so unwritten";
         platform::sim::SetForegroundWindow(kWindow);
-        shifter->engine.driving = true;
+        shifter->Engine().driving = true;
         Pass(3);
         EXPECT_EQ(Gear(), 1) << "nothing held any more; in the background: " << background;
     }
@@ -543,7 +543,7 @@ TEST_F(ShifterEngine, UnpluggingAControllerWithToggleTypeHeldTogglesNothing) {
         hat ? SDL_SetJoystickVirtualHat(spareHandle, 0, SDL_HAT_UP)
             : SDL_SetJoystickVirtualButton(spareHandle, 0, true);
         Pass();
-        ASSERT_EQ(shifter->engine.State().pressed[shifter_rows::kToggleType], 1);
+        ASSERT_EQ(shifter->Engine().State().pressed[shifter_rows::kToggleType], 1);
         SDL_DetachVirtualJoystick(spare);
         Pass();
         EXPECT_EQ(g_settings->shifterType.load(), 0) << "hat: " << hat;
@@ -555,9 +555,9 @@ TEST_F(ShifterEngine, AToggleToAutoDetectedUsesTheCarTypeFoundWhenTheStageLoaded
     scratch.WriteFile(scratch.root() / "cars" / "cars.ini", "[Car05]\nVLMCarID=77\n");
     scratch.WriteFile(scratch.pluginFolder() / "CarInfo.ini", "[Car77]\nh_pattern=1\n");
     Word(1, 7);
-    shifter->engine.driving = false;
+    shifter->Engine().driving = false;
     g_settings->shifterType = 1;
-    shifter->engine.LoadShiftDeadzone();
+    shifter->Engine().LoadShiftDeadzone();
     std::filesystem::remove(scratch.root() / "cars" / "cars.ini");  // a toggle must not read car files
     Button(shifter_rows::kToggleType, true);
     Button(shifter_rows::kToggleType, false);
@@ -577,14 +577,14 @@ TEST_F(ShifterEngine, ACarSetUpTakesTheCarsGearsTypeAndClutchAndTellsTheHost) {
     g_settings->clutchRequired = 2;
     arena.WriteU32(Host().carSelection + 8, 3);
     auto setUpFrom = [&](int32_t type) {
-        shifter->engine.ChangeState([&](GearState& s) {
+        shifter->Engine().ChangeState([&](GearState& s) {
             s.currentType = type;
             s.pressed[0] = 1;
             s.grinding = true;
             s.fadePending = true;
             s.appliedGear = 4;
         });
-        shifter->engine.SetupForCar(shifter->Job());
+        shifter->Engine().SetupForCar(shifter->Job());
     };
 
     // The GearGate page's own two lines under the menu.
@@ -596,8 +596,8 @@ TEST_F(ShifterEngine, ACarSetUpTakesTheCarsGearsTypeAndClutchAndTellsTheHost) {
         return std::vector<std::string>(texts.end() - 2, texts.end());
     };
     setUpFrom(0);
-    EXPECT_EQ(shifter->engine.State().topGear, gears::kTop) << "nothing before the job runs";
-    EXPECT_EQ(shifter->engine.State().pressed[0], 1);
+    EXPECT_EQ(shifter->Engine().State().topGear, gears::kTop) << "nothing before the job runs";
+    EXPECT_EQ(shifter->Engine().State().pressed[0], 1);
     EXPECT_EQ(carLines()[1].substr(carLines()[1].find(':') + 1), "This car: none set up yet");
 
     StartJobThread();
@@ -607,19 +607,19 @@ TEST_F(ShifterEngine, ACarSetUpTakesTheCarsGearsTypeAndClutchAndTellsTheHost) {
     const uint32_t selection = Host().carSelection;
     Host().carSelection = 0;
     setUpFrom(0);
-    EXPECT_EQ(shifter->engine.State().topGear, gears::kTop) << "nothing while the car selection is unknown";
+    EXPECT_EQ(shifter->Engine().State().topGear, gears::kTop) << "nothing while the car selection is unknown";
     Host().carSelection = selection;
 
     setUpFrom(0);
-    EXPECT_EQ(shifter->engine.State().topGear, 4);
-    EXPECT_FALSE(shifter->engine.State().fadePending);
-    EXPECT_EQ(shifter->engine.State().upshiftTable[2], 6500.0f);
-    EXPECT_EQ(shifter->engine.State().currentType, 1) << "the cached H-pattern car";
-    EXPECT_EQ(shifter->engine.State().clutchNeeded, 0) << "the cache says this car needs no clutch";
-    EXPECT_EQ(shifter->engine.State().pressed[0], 0);
-    EXPECT_FALSE(shifter->engine.State().grinding);
-    EXPECT_EQ(shifter->engine.State().appliedGear, gears::kNeutral);
-    EXPECT_EQ(shifter->engine.State().requestedGear, gears::kNeutral);
+    EXPECT_EQ(shifter->Engine().State().topGear, 4);
+    EXPECT_FALSE(shifter->Engine().State().fadePending);
+    EXPECT_EQ(shifter->Engine().State().upshiftTable[2], 6500.0f);
+    EXPECT_EQ(shifter->Engine().State().currentType, 1) << "the cached H-pattern car";
+    EXPECT_EQ(shifter->Engine().State().clutchNeeded, 0) << "the cache says this car needs no clutch";
+    EXPECT_EQ(shifter->Engine().State().pressed[0], 0);
+    EXPECT_FALSE(shifter->Engine().State().grinding);
+    EXPECT_EQ(shifter->Engine().State().appliedGear, gears::kNeutral);
+    EXPECT_EQ(shifter->Engine().State().requestedGear, gears::kNeutral);
     std::vector<platform::sim::SentCopyData> sent = platform::sim::TakeSentMessages();
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0].code, 0x2000u);
@@ -635,10 +635,10 @@ TEST_F(ShifterEngine, ACarSetUpTakesTheCarsGearsTypeAndClutchAndTellsTheHost) {
     // A car nobody lists keeps the last type and needs the clutch.
     arena.WriteU32(Host().carSelection + 8, 4);
     setUpFrom(1);
-    EXPECT_EQ(shifter->engine.State().topGear, gears::kTop);
-    EXPECT_EQ(shifter->engine.State().upshiftTable[2], 0.0f);
-    EXPECT_EQ(shifter->engine.State().currentType, 1);
-    EXPECT_EQ(shifter->engine.State().clutchNeeded, 1);
+    EXPECT_EQ(shifter->Engine().State().topGear, gears::kTop);
+    EXPECT_EQ(shifter->Engine().State().upshiftTable[2], 0.0f);
+    EXPECT_EQ(shifter->Engine().State().currentType, 1);
+    EXPECT_EQ(shifter->Engine().State().clutchNeeded, 1);
     EXPECT_EQ(carLines()[1], "65,456:This car: H-Pattern (not found), clutch required (default)");
     sent = platform::sim::TakeSentMessages();
     ASSERT_EQ(sent.size(), 1u);
@@ -649,39 +649,39 @@ TEST_F(ShifterEngine, ACarSetUpTakesTheCarsGearsTypeAndClutchAndTellsTheHost) {
     g_settings->shifterType = 0;
     g_settings->clutchRequired = 1;
     setUpFrom(1);
-    EXPECT_EQ(shifter->engine.State().currentType, 0);
-    EXPECT_EQ(shifter->engine.State().clutchNeeded, 1);
-    EXPECT_FALSE(shifter->engine.State().fadePending) << "nothing announced, still nothing left to fade";
+    EXPECT_EQ(shifter->Engine().State().currentType, 0);
+    EXPECT_EQ(shifter->Engine().State().clutchNeeded, 1);
+    EXPECT_FALSE(shifter->Engine().State().fadePending) << "nothing announced, still nothing left to fade";
     EXPECT_EQ(carLines()[1], "65,456:This car: Sequential (your choice), clutch required (your choice)");
     sent = platform::sim::TakeSentMessages();
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0].data, (std::vector<uint8_t>{1, 0, 0, 0})) << "sequential";
     g_settings->shifterType = 1;
     setUpFrom(0);
-    EXPECT_EQ(shifter->engine.State().clutchNeeded, 1)
+    EXPECT_EQ(shifter->Engine().State().clutchNeeded, 1)
         << "H-pattern: the fixed setting, not the cache's no-clutch";
     platform::sim::TakeSentMessages();
 
     // A toggle tells the host too.
-    shifter->engine.driving = false;
+    shifter->Engine().driving = false;
     g_settings->shifterType = 0;
-    shifter->engine.ToggleShifterType(job);
+    shifter->Engine().ToggleShifterType(job);
     sent = platform::sim::TakeSentMessages();
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0].data, (std::vector<uint8_t>{0, 0, 0, 0})) << "toggled to H-pattern";
     // Toggled on to Auto detected, it shifts as an H-pattern: the line says so.
-    shifter->engine.ToggleShifterType(job);
+    shifter->Engine().ToggleShifterType(job);
     platform::sim::TakeSentMessages();
     EXPECT_EQ(carLines()[1], "65,456:This car: H-Pattern (auto detected), clutch required (your choice)");
 
     // Switched off, a set-up only lets go.
     g_settings->gearGateEnabled = false;
-    shifter->engine.ChangeState([&](GearState& s) { s.topGear = 6; });
+    shifter->Engine().ChangeState([&](GearState& s) { s.topGear = 6; });
     setUpFrom(1);
-    EXPECT_EQ(shifter->engine.State().pressed[0], 0);
-    EXPECT_FALSE(shifter->engine.State().grinding);
-    EXPECT_EQ(shifter->engine.State().topGear, 6);
-    EXPECT_EQ(shifter->engine.State().appliedGear, 4);
+    EXPECT_EQ(shifter->Engine().State().pressed[0], 0);
+    EXPECT_FALSE(shifter->Engine().State().grinding);
+    EXPECT_EQ(shifter->Engine().State().topGear, 6);
+    EXPECT_EQ(shifter->Engine().State().appliedGear, 4);
     EXPECT_TRUE(platform::sim::TakeSentMessages().empty());
     job.StopJob();
 }
@@ -691,7 +691,7 @@ TEST_F(ShifterEngine, ACarWhosePhysicsSaysTwelveGearsTopsOutAtSixth) {
     arena.WriteU32(Host().carSelection + 8, 5);
     g_settings->shifterType = 0;
     StartJobThread();
-    shifter->engine.SetupForCar(shifter->Job());
+    shifter->Engine().SetupForCar(shifter->Job());
     job.StopJob();
     Gear(7);
     Button(shifter_rows::kSequentialUp, true);

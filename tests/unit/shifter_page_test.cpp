@@ -80,11 +80,11 @@ TEST_F(ShifterPage, EighteenLinesInOrderWithTheirHints) {
 TEST_F(ShifterPage, ChoicesStoreTheirPositionAndChangeNothingElse) {
     Input(3, 0, 1, 0);  // Type: Auto detected -> Sequential
     EXPECT_EQ(g_settings->shifterType.load(), 0);
-    EXPECT_EQ(shifter->engine.State().currentType, 0);
+    EXPECT_EQ(shifter->Engine().State().currentType, 0);
     Input(3, 0, 1, 0);
     EXPECT_EQ(g_settings->shifterType.load(), 1);
-    EXPECT_EQ(shifter->engine.State().currentType, 0) << "the current type waits for the next car or toggle";
-    EXPECT_TRUE(shifter->engine.SavedHostWords().empty()) << "the host is not touched";
+    EXPECT_EQ(shifter->Engine().State().currentType, 0) << "the current type waits for the next car or toggle";
+    EXPECT_TRUE(shifter->Engine().SavedHostWords().empty()) << "the host is not touched";
     Input(5, 1, 0, 0);  // Clutch Required: Required -> Not required
     EXPECT_EQ(g_settings->clutchRequired.load(), 0);
     Input(0, 0, 1, 0);  // GearGate off through its own switch
@@ -94,19 +94,19 @@ TEST_F(ShifterPage, ChoicesStoreTheirPositionAndChangeNothingElse) {
 TEST_F(ShifterPage, DeleteUnbindsABoundLineMarksTheChangeAndLetsGo) {
     MenuItem* gear2 = shifter->items[8];
     gear2->SetValue("#4 Wheel");
-    shifter->engine.ChangeState([&](GearState& s) { s.pressed[1] = 1; });
-    g_settings->unsavedChanges = false;
+    shifter->Engine().ChangeState([&](GearState& s) { s.pressed[1] = 1; });
+    TheMenuBook().unsavedChanges = false;
     Input(8, 0, 0, 0);
     EXPECT_EQ(gear2->TextValue(), "#4 Wheel") << "Delete not held";
     platform::sim::SetAsyncKeyDown(kVkDelete, true);
     Input(8, 0, 0, 0);
     EXPECT_EQ(gear2->TextValue(), "");
-    EXPECT_TRUE(g_settings->unsavedChanges);
-    EXPECT_EQ(shifter->engine.State().pressed[1], 0);
-    g_settings->unsavedChanges = false;
+    EXPECT_TRUE(TheMenuBook().unsavedChanges);
+    EXPECT_EQ(shifter->Engine().State().pressed[1], 0);
+    TheMenuBook().unsavedChanges = false;
     Input(8, 0, 0, 0);
     Input(1, 0, 0, 0);  // a decimal line
-    EXPECT_FALSE(g_settings->unsavedChanges) << "an empty line and a decimal line change nothing";
+    EXPECT_FALSE(TheMenuBook().unsavedChanges) << "an empty line and a decimal line change nothing";
 }
 
 TEST_F(ShifterPage, SelectStartsACaptureOnlyOnABindingLineWithGearGateOn) {
