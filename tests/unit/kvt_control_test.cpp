@@ -467,7 +467,9 @@ TEST_F(MainObject, ASecondMainObjectKeepsTheProcessState) {
     const uint32_t requests = Input::GetBackend().startRequests();
     Config::Setting* settings = g_settings;
     ASSERT_EQ(settings->bindingItems.size(), 54u) << "the RurAzu actions and the GearGate rows";
+    ASSERT_FALSE(Input::GetBackend().Listeners().empty());
     first->DeletingDestructor(1);
+    EXPECT_TRUE(Input::GetBackend().Listeners().empty()) << "the job would call the pages gone";
     EXPECT_EQ(g_settings, settings) << "the settings outlive the main object";
 
     scratch.WriteFile(scratch.pluginFolder() / "KVTControls.ini", "[GearGate]\nClutchThreshold = 0.25\n");

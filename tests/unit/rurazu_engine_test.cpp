@@ -531,14 +531,23 @@ TEST_F(RurAzuEngine, SeatMovesAskTheApiLevelOnceThenMoveWhileHeldAndViewActionsC
     ASSERT_TRUE(answers && takeCalls);
     answers(2, 0);
     takeCalls(nullptr, 0);
-    Bind(RURAZU_VR_MOVE_SEAT_LEFT, "#0 Test Pad");
-    Button(0, true);
-    Pass(5);
-    Button(0, false);
     kvt_test::VrCall calls[8];
-    const int32_t count = takeCalls(calls, 8);
-    EXPECT_EQ(std::vector<kvt_test::VrCall>(calls, calls + std::min(count, 8)),
-              (std::vector<kvt_test::VrCall>{{0, 0, 0, 0}, {32, 0, 4, 0}, {32, 0, 0, 0}}));
+    // Each seat move, the first and the last too, stops when let go.
+    bool first = true;
+    for (const int32_t id :
+         {RURAZU_VR_MOVE_SEAT_FORWARD, RURAZU_VR_MOVE_SEAT_LEFT, RURAZU_VR_MOVE_SEAT_DOWN}) {
+        Bind(id, "#0 Test Pad");
+        Button(0, true);
+        Pass(5);
+        Button(0, false);
+        Bind(id, "");
+        const int32_t count = takeCalls(calls, 8);
+        std::vector<kvt_test::VrCall> expected{{32, 0, id - RURAZU_VR_MOVE_SEAT_FORWARD + 1, 0},
+                                               {32, 0, 0, 0}};
+        if (first) expected.insert(expected.begin(), kvt_test::VrCall{0, 0, 0, 0});
+        first = false;
+        EXPECT_EQ(std::vector<kvt_test::VrCall>(calls, calls + std::min(count, 8)), expected) << id;
+    }
     Bind(RURAZU_VR_RESETVIEW, "#1 Test Pad");
     Bind(RURAZU_VR_TOGGLEDEBUG, "#2 Test Pad");
     for (int button : {1, 2}) {
