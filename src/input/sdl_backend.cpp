@@ -247,6 +247,7 @@ bool SDLBackend::RunPass() {
         foregroundCheck_ = now;
     }
 
+    const uint32_t capturesBefore = captureEnds_;
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         if (event.type == SDL_EVENT_JOYSTICK_REMOVED && !listeners_.empty()) HandleConnectionEvent(event);
@@ -265,6 +266,14 @@ bool SDLBackend::RunPass() {
             status_.RefreshControllers();
         Deliver(event);
     }
+    // A capture's end reopens the controllers while its button or hat is
+    // still held, and a fresh controller may never show that input (neither
+    // DirectInput's under Wine nor SDL's virtual one does): no release would
+    // come, and the hold-back would swallow the next real press. So from the
+    // pass after the reopen on, which has read the fresh controller, an
+    // input it shows let go is no longer held back.
+    if (heldBack_[0] != '\0' && captureEnds_ == capturesBefore && HeldBackShownReleased())
+        heldBack_[0] = '\0';
 
     InputDI* keyboard = keyboard_;
     if (isForeground_ && keyboard) {
@@ -363,6 +372,21 @@ bool SDLBackend::HeldBack(const SDL_Event& event) {
         default:
             return false;
     }
+}
+
+bool SDLBackend::HeldBackShownReleased() {
+    int input = 0, hatValue = 0;
+    const bool button = std::sscanf(heldBack_, "#%d ", &input) == 1;
+    const bool hat = !button && std::sscanf(heldBack_, "H%d.%d ", &input, &hatValue) == 2;
+    if (!button && !hat) return false;
+    const std::string_view device = DevicePart(heldBack_);
+    kvt::MutexLock lock(g_joystickListLock);
+    for (SDL_Joystick* handle : openJoysticks_) {
+        const char* name = handle ? SDL_GetJoystickName(handle) : nullptr;
+        if (!name || device != name) continue;
+        return button ? !SDL_GetJoystickButton(handle, input) : SDL_GetJoystickHat(handle, input) != hatValue;
+    }
+    return false;
 }
 
 void SDLBackend::HandleConnectionEvent(const SDL_Event& event) {
