@@ -83,6 +83,7 @@ private:
     void Print(const ScriptLine& line);
     // Key and gear latencies over many presses (latency.cpp).
     void Latency(const ScriptLine& line);
+    void PadLatency(const ScriptLine& line, uint32_t button, uint32_t virtualKey, uint32_t count);
 
     // The player's controllers through the controller stand-in, and waiting
     // for the plug-in's log (pad_commands.cpp).
