@@ -137,7 +137,8 @@ kvt_pad_standin() {
     echo "the controller stand-in is built for the 64-bit Wine's device process only" >&2
     return 1
   fi
-  if ! ldconfig -p | grep -q 'libSDL2-2\.0\.so\.0 (libc6,x86-64)'; then
+  # ldconfig lives in /sbin, which a user's PATH may lack.
+  if ! { PATH=$PATH:/sbin:/usr/sbin ldconfig -p; } 2>/dev/null | grep -q 'libSDL2-2\.0\.so\.0 (libc6,x86-64)'; then
     echo "SDL2 (libSDL2-2.0.so.0, Debian's libsdl2-2.0-0) is not installed, so Wine's HID bus offers no controller (see scripts/setup.sh)" >&2
     return 1
   fi
