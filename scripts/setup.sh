@@ -19,7 +19,11 @@ PACKAGES=(cmake ninja-build g++ clang clang-format llvm libclang-rt-14-dev
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
   libsimpleini-dev nlohmann-json3-dev libgtest-dev googletest libbenchmark-dev
-  zlib1g-dev wine wine64 xvfb xauth python3 dpkg-dev xz-utils cmark-gfm optipng)
+  zlib1g-dev wine wine64 xvfb xauth python3 dpkg-dev xz-utils cmark-gfm optipng
+  libsdl2-2.0-0)
+# libsdl2-2.0-0: Wine's HID bus offers SDL2's joysticks to Windows programs,
+# which is how the controller scenarios' stand-in (tests/e2e/pad) reaches the
+# plug-in.
 # The 32-bit Wine only where the kernel runs 32-bit programs: elsewhere it
 # cannot start, and its i386 libraries need an i386 index that may not match
 # the amd64 one. The 64-bit test build runs under wine64 instead.

@@ -247,6 +247,7 @@ bool SDLBackend::RunPass() {
         foregroundCheck_ = now;
     }
 
+    const uint32_t capturesBefore = captureEnds_;
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         if (event.type == SDL_EVENT_JOYSTICK_REMOVED && !listeners_.empty()) HandleConnectionEvent(event);
@@ -265,6 +266,13 @@ bool SDLBackend::RunPass() {
             status_.RefreshControllers();
         Deliver(event);
     }
+    // A capture's end reopens the controllers while its button or hat is
+    // still held, and a fresh controller may never show that input (neither
+    // DirectInput's under Wine nor SDL's virtual one does): no release would
+    // come, and the hold-back would swallow the next real press. So from the
+    // pass after the reopen on, which has read the fresh controller, an
+    // input it shows let go is no longer held back.
+    if (captureEnds_ == capturesBefore && HeldBackShownReleased()) heldBack_ = BindingRecord{};
 
     InputDI* keyboard = keyboard_;
     if (isForeground_ && keyboard) {
@@ -363,6 +371,19 @@ bool SDLBackend::HeldBack(const SDL_Event& event) {
         default:
             return false;
     }
+}
+
+bool SDLBackend::HeldBackShownReleased() {
+    const bool button = heldBack_.kind == BindingRecord::Kind::Button;
+    if (!button && heldBack_.kind != BindingRecord::Kind::Hat) return false;
+    kvt::MutexLock lock(g_joystickListLock);
+    for (SDL_Joystick* handle : openJoysticks_) {
+        const char* name = handle ? SDL_GetJoystickName(handle) : nullptr;
+        if (!name || !heldBack_.NamesController(name)) continue;
+        return button ? !SDL_GetJoystickButton(handle, heldBack_.index)
+                      : SDL_GetJoystickHat(handle, heldBack_.index) != heldBack_.hatValue;
+    }
+    return false;
 }
 
 void SDLBackend::HandleConnectionEvent(const SDL_Event& event) {

@@ -105,6 +105,9 @@ private:
     // Whether the event is a press of the input held back after a capture;
     // its release ends the holding back.
     bool HeldBack(const SDL_Event& event) KVT_REQUIRES(g_jobThread);
+    // Whether the held-back input is a button or hat that its open
+    // controller shows let go.
+    bool HeldBackShownReleased() KVT_REQUIRES(g_jobThread);
     // Once per job, on its thread, after its last pass.
     void LetListenersGo() KVT_REQUIRES(g_jobThread);
     // An axis moved: the status line's last input once it is pushed further

@@ -92,6 +92,19 @@ if [ "$kvt_bits" = 64 ] && [ -n "$only32" ]; then
   echo "e2e: SKIPPED $(basename "$scenario"): 32-bit only ($only32), and this machine runs only the 64-bit test build ($kvt_why32)"
   exit "$KVT_SKIP_STATUS"
 fi
+# A scenario that plays a controller ("pad ..." lines, "latency pad") needs
+# the controller stand-in in Wine's device process.
+pad_library=""
+if grep -qE '^[[:space:]]*(pad|latency[[:space:]]+pad)[[:space:]]' "$scenario"; then
+  if ! kvt_pad_standin "$win_build" "$kvt_bits" 2>"${TMPDIR:-/tmp}/kvt-pad.$$"; then
+    echo "e2e: SKIPPED $(basename "$scenario"): it plays a controller, and $(tail -n1 "${TMPDIR:-/tmp}/kvt-pad.$$")"
+    head -n -1 "${TMPDIR:-/tmp}/kvt-pad.$$" >&2
+    rm -f "${TMPDIR:-/tmp}/kvt-pad.$$"
+    exit "$KVT_SKIP_STATUS"
+  fi
+  rm -f "${TMPDIR:-/tmp}/kvt-pad.$$"
+  pad_library=$kvt_pad_library
+fi
 if [ "$kvt_bits" = 32 ]; then
   build_note="the 32-bit build $win_build"
 else
@@ -110,9 +123,11 @@ else
 fi
 prefix=$run_dir/prefix
 xvfb_pid=""
+pad_fd=""
 
 cleanup() {
   if [ -d "$prefix" ]; then WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1; fi
+  if [ -n "$pad_fd" ]; then exec {pad_fd}>&-; fi
   if [ -n "$xvfb_pid" ]; then
     kill "$xvfb_pid" 2>/dev/null
     wait "$xvfb_pid" 2>/dev/null
@@ -142,8 +157,20 @@ kvt_start_xvfb "$run_dir" || fail "Xvfb did not start"
 display=${DISPLAY#:}
 kvt_wine_prefix "$win_build" "$prefix" "$run_dir/wineboot.log" || fail "could not prepare the Wine prefix"
 
+pad_env=()
+if [ -n "$pad_library" ]; then
+  # The stand-in must be in the environment that starts this prefix's Wine
+  # services (its own wineserver starts with the simulated host), and the
+  # FIFO is held open here, read and write, so that neither side's open ever
+  # waits for the other.
+  mkfifo "$run_dir/pad.fifo" || fail "cannot make the controller FIFO"
+  exec {pad_fd}<>"$run_dir/pad.fifo"
+  pad_env=(env "LD_PRELOAD=$pad_library" "KVT_PAD_FIFO=$run_dir/pad.fifo")
+  build_note="$build_note, with the controller stand-in"
+fi
+
 echo "e2e: $(basename "$scenario") on $build_note, in $game (display :$display)"
-(cd "$game" && timeout -k 5 "$run_timeout" "$kvt_wine" kvt-simhost.exe "${simhost_args[@]}" scenario.kvts) \
+(cd "$game" && timeout -k 5 "$run_timeout" "${pad_env[@]}" "$kvt_wine" kvt-simhost.exe "${simhost_args[@]}" scenario.kvts) \
   >"$run_dir/output" 2>&1
 status=$?
 cat "$run_dir/output"

@@ -121,3 +121,35 @@ kvt_start_xvfb() {
   fi
   export DISPLAY=":$display"
 }
+
+# The controller stand-in (tests/e2e/pad): Wine's HID bus offers SDL2's
+# joysticks to Windows programs, and the stand-in, preloaded into the bus's
+# process, attaches SDL2 virtual joysticks there. Built once per Windows build
+# folder, under a lock; sets kvt_pad_library, or fails with the reason on
+# standard error (no SDL2, no native compiler, a 32-bit Wine whose bus the
+# 64-bit stand-in cannot enter).
+#   kvt_pad_standin WINDOWS-BUILD BITS
+kvt_pad_standin() {
+  local win_build=$1 bits=$2 source dir
+  source=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/pad
+  dir=$win_build/pad-standin
+  if [ "$bits" != 64 ]; then
+    echo "the controller stand-in is built for the 64-bit Wine's device process only" >&2
+    return 1
+  fi
+  # ldconfig lives in /sbin, which a user's PATH may lack.
+  if ! { PATH=$PATH:/sbin:/usr/sbin ldconfig -p; } 2>/dev/null | grep -q 'libSDL2-2\.0\.so\.0 (libc6,x86-64)'; then
+    echo "SDL2 (libSDL2-2.0.so.0, Debian's libsdl2-2.0-0) is not installed, so Wine's HID bus offers no controller (see scripts/setup.sh)" >&2
+    return 1
+  fi
+  (
+    flock 9
+    cmake -S "$source" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release >"$dir.log" 2>&1 &&
+      cmake --build "$dir" >>"$dir.log" 2>&1
+  ) 9>"$win_build/pad-standin.lock" || {
+    cat "$dir.log" >&2
+    echo "the controller stand-in did not build" >&2
+    return 1
+  }
+  kvt_pad_library=$dir/libkvt_pad_standin.so
+}

@@ -5,6 +5,7 @@
 #include <SDL3/SDL.h>
 
 #include <algorithm>
+#include <functional>
 #include <mutex>
 #include <set>
 #include <string>
@@ -46,8 +47,19 @@ public:
         return bound.count(Input::GetJoystickNameById(id)) != 0;
     }
     void OnDevicesDisconnected() override {
+        std::function<void()> hook;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            ++disconnects;
+            hook = disconnectHook_;
+        }
+        if (hook) hook();
+    }
+    // Runs on the job's thread once it has closed every device, before a
+    // capture's end opens them again.
+    void SetDisconnectHook(std::function<void()> hook) {
         std::lock_guard<std::mutex> lock(mutex_);
-        ++disconnects;
+        disconnectHook_ = std::move(hook);
     }
 
     bool Saw(const std::string& text) { return Count(text) > 0; }
@@ -75,6 +87,7 @@ public:
 
 private:
     Input::BindingTexts texts_;
+    std::function<void()> disconnectHook_;
     std::mutex mutex_;
 };
 

@@ -57,6 +57,10 @@ std::string Figures(std::vector<double> samples, const char* what) {
 // runs from the injected release to the window's WM_KEYDOWN of VK.
 // latency gear KEY GEAR N: KEY is bound to a GearGate gear; each sample runs
 // from the injected press to the car's gear word holding GEAR.
+// latency pad BUTTON VK N: BUTTON of the stand-in's pad 1 is bound to an
+// Instant RurAzu row, whose key a controller sends at the press; each sample
+// runs from the press written to the stand-in to the window's WM_KEYDOWN of
+// VK, so it also counts the stand-in's and Wine's HID bus's share.
 // latency sleep MS N: what Sleep(MS) really sleeps in this process, the
 // plug-in's (the timer period decides it, not the number asked for).
 void Session::Latency(const ScriptLine& line) {
@@ -77,9 +81,13 @@ void Session::Latency(const ScriptLine& line) {
     }
     const bool keys = t.size() == 5 && t[1].text == "key";
     const bool gear = t.size() == 5 && t[1].text == "gear";
-    if ((!keys && !gear) || !ParseUnsigned(t[2], key) || !ParseUnsigned(t[3], target) ||
-        !ParseUnsigned(t[4], count) || count == 0 || key < 1 || key > 255)
-        return Usage(line, "latency key KEY VK N | latency gear KEY GEAR N | latency sleep MS N");
+    const bool pad = t.size() == 5 && t[1].text == "pad";
+    if ((!keys && !gear && !pad) || !ParseUnsigned(t[2], key) || !ParseUnsigned(t[3], target) ||
+        !ParseUnsigned(t[4], count) || count == 0 || key > 255 || (key < 1 && !pad))
+        return Usage(line,
+                     "latency key KEY VK N | latency gear KEY GEAR N | latency pad BUTTON VK N | "
+                     "latency sleep MS N");
+    if (pad) return PadLatency(line, key, target, count);
     uint32_t gearWord = 0;
     if (gear && !layout_.ResolveAddress("carObject+0x1100", gearWord)) return Fail(line, "no car object");
     NoteCommand(line.number, JoinTokens(t, 0), count * 400);
@@ -112,6 +120,32 @@ void Session::Latency(const ScriptLine& line) {
     WatchKeyDown(0);
     TakeWindowMessages();
     Say("latency " + t[1].text + ": " + Figures(samples, "presses"));
+}
+
+void Session::PadLatency(const ScriptLine& line, uint32_t button, uint32_t virtualKey, uint32_t count) {
+    NoteCommand(line.number, JoinTokens(line.tokens, 0), count * 400);
+    const std::string press = "button 1 " + std::to_string(button);
+    std::vector<double> samples;
+    uint32_t seed = 12345;
+    for (uint32_t i = 0; i < count; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        const DWORD gap = 20 + (seed >> 16) % 40;
+        WatchKeyDown(virtualKey);
+        const LONGLONG start = Now();
+        std::string error = padLink_.Send(press + " 1");
+        if (!error.empty()) return Fail(line, error);
+        const bool arrived = PumpUntil([] { return WatchedKeyDownAt() != 0; });
+        if (!arrived) return Fail(line, "sample " + std::to_string(i + 1) + " never arrived");
+        samples.push_back(Milliseconds(WatchedKeyDownAt() - start));
+        // Held as a finger holds it, shorter than the first repeat.
+        WaitPumping(60 + gap);
+        error = padLink_.Send(press + " 0");
+        if (!error.empty()) return Fail(line, error);
+        WaitPumping(60 + gap);
+    }
+    WatchKeyDown(0);
+    TakeWindowMessages();
+    Say("latency pad: " + Figures(samples, "presses"));
 }
 
 }  // namespace simhost

@@ -169,6 +169,8 @@ void Session::Play(const ScriptLine& line) {
         {"control", &Session::Control},
         {"wait", &Session::Wait},
         {"latency", &Session::Latency},
+        {"pad", &Session::Pad},
+        {"wait-log", &Session::WaitLog},
         {"font", &Session::Font},
         {"print", &Session::Print},
         {"write-line", &Session::WriteLine},

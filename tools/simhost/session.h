@@ -15,6 +15,7 @@
 #include "frame_text.h"
 #include "host_layout.h"
 #include "machine_calls.h"
+#include "pad_link.h"
 #include "recording_host.h"
 #include "script_text.h"
 #include "store_counter.h"
@@ -82,6 +83,18 @@ private:
     void Print(const ScriptLine& line);
     // Key and gear latencies over many presses (latency.cpp).
     void Latency(const ScriptLine& line);
+    void PadLatency(const ScriptLine& line, uint32_t button, uint32_t virtualKey, uint32_t count);
+
+    // The player's controllers through the controller stand-in, and waiting
+    // for the plug-in's log (pad_commands.cpp).
+    struct PadState {
+        std::string name;  // empty before its first plug
+        bool plugged = false;
+    };
+    static constexpr uint32_t kPadSlots = 4;
+    void Pad(const ScriptLine& line);
+    void PadWait(const ScriptLine& line, const PadState& pad, uint32_t limitMs);
+    void WaitLog(const ScriptLine& line);
 
     // The code sites and what else lives in the host's process (code_sites.cpp).
     void Load(const ScriptLine& line);
@@ -157,6 +170,8 @@ private:
     size_t printedMessages_ = 0;
     // Calls the VR stand-in received, as "command arg1 arg2 arg3".
     std::vector<std::string> vrCalls_;
+    PadLink padLink_;
+    PadState pads_[kPadSlots];
 
     int checks_ = 0;
     int failures_ = 0;
