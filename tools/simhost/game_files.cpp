@@ -24,16 +24,6 @@ bool ParseOffset(const Token& token, uint32_t& value) {
     return true;
 }
 
-// The whole file, or nullopt when it cannot be opened (missing, a folder, or
-// held without sharing).
-std::optional<std::string> ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
 bool IsFile(const std::string& path) {
     DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -54,6 +44,14 @@ void MakeFoldersFor(const std::string& path, size_t gameFolderLength) {
 }
 
 }  // namespace
+
+std::optional<std::string> ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
 
 bool Session::IsFileCommand(const ScriptLine& line) {
     const std::string& command = line.tokens[0].text;

@@ -123,6 +123,17 @@ void WaitPumping(DWORD milliseconds) {
     PumpMessages();
 }
 
+bool PollPumping(DWORD limitMs, DWORD everyMs, const std::function<bool()>& done, DWORD& waitedMs) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        const bool yes = done();
+        waitedMs = GetTickCount() - start;
+        if (yes) return true;
+        if (waitedMs > limitMs) return false;
+        WaitPumping(everyMs);
+    }
+}
+
 std::string SendPlayerKey(HWND window, unsigned keyIndex, bool up) {
     if (GetForegroundWindow() != window) {
         SetForegroundWindow(window);

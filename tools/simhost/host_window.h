@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,11 @@ void PumpMessages();
 
 // Sleeps for the given time while keeping the window responsive.
 void WaitPumping(DWORD milliseconds);
+
+// Asks done every everyMs, the window kept responsive between, until it says
+// yes or limitMs have passed; waitedMs says how long it took. False on the
+// time-out.
+bool PollPumping(DWORD limitMs, DWORD everyMs, const std::function<bool()>& done, DWORD& waitedMs);
 
 // Plays one key of the player's keyboard: brings the window to the front
 // (a keyboard reaches the window in front only) and injects the key by its

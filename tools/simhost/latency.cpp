@@ -4,6 +4,7 @@
 // many presses at uneven intervals so no pass period locks in step with them.
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <vector>
 
 #include "host_window.h"
@@ -25,16 +26,11 @@ LONGLONG Now() {
     return counter.QuadPart;
 }
 
-// Pumps the window until done() holds or a second passes; false on time-out.
-template <typename Done>
-bool PumpUntil(Done done) {
-    const DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start > 1000) return false;
-        PumpMessages();
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 0, QS_ALLINPUT);
-    }
-    return true;
+// Pumps the window without sleeping until done() holds or a second passes
+// (a sleep would add its own granularity to the figures); false on time-out.
+bool PumpUntil(const std::function<bool()>& done) {
+    DWORD waited = 0;
+    return PollPumping(1000, 0, done, waited);
 }
 
 // "N what: median ..., p95 ..., p99 ..., max ..." of the samples in ms.

@@ -1,8 +1,6 @@
 // The player's controllers (through the controller stand-in) and waiting for
 // what the plug-in writes in its log.
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 #include "host_window.h"
 #include "session.h"
@@ -100,22 +98,23 @@ void Session::Pad(const ScriptLine& line) {
 void Session::PadWait(const ScriptLine& line, const PadState& pad, uint32_t limitMs) {
     if (pad.name.empty()) return Fail(line, "this pad was never plugged");
     NoteCommand(line.number, JoinTokens(line.tokens, 0), limitMs);
-    const DWORD start = GetTickCount();
-    for (;;) {
-        std::string error;
-        const bool listed = padLink_.Listed(pad.name, error);
-        if (!error.empty()) return Fail(line, error);
-        const DWORD waited = GetTickCount() - start;
-        if (listed == pad.plugged) {
-            Pass(line);
-            return Say("pad wait: " + pad.name + (listed ? " listed" : " gone") + " after " +
-                       std::to_string(waited) + " ms");
-        }
-        if (waited > limitMs)
-            return Fail(line, pad.name + (listed ? " is still listed" : " is not listed") + " after " +
-                                  std::to_string(waited) + " ms");
-        WaitPumping(100);
-    }
+    std::string error;
+    bool listed = false;
+    DWORD waited = 0;
+    const bool settled = PollPumping(
+        limitMs, 100,
+        [&] {
+            listed = padLink_.Listed(pad.name, error);
+            return !error.empty() || listed == pad.plugged;
+        },
+        waited);
+    if (!error.empty()) return Fail(line, error);
+    const std::string state = pad.name + (listed ? " is still listed" : " is not listed") + " after " +
+                              std::to_string(waited) + " ms";
+    if (!settled) return Fail(line, state);
+    Pass(line);
+    Say("pad wait: " + pad.name + (listed ? " listed" : " gone") + " after " + std::to_string(waited) +
+        " ms");
 }
 
 // wait-log N "TEXT" [MS]: until the plug-in's log holds TEXT at least N
@@ -128,29 +127,20 @@ void Session::WaitLog(const ScriptLine& line) {
         return Usage(line, "wait-log N \"TEXT\" [MS]");
     NoteCommand(line.number, JoinTokens(t, 0), limit);
     const std::string path = GamePath("Plugins/KVTControls/KVTControls.log");
-    const DWORD start = GetTickCount();
-    for (;;) {
-        // Shared reading: the plug-in keeps its log open for writing.
-        std::string text;
-        HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_EXISTING, 0, nullptr);
-        if (file != INVALID_HANDLE_VALUE) {
-            char buffer[4096];
-            DWORD got = 0;
-            while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
-            CloseHandle(file);
-        }
-        const size_t seen = CountIn(text, t[2].text);
-        const DWORD waited = GetTickCount() - start;
-        if (seen >= count) {
-            Pass(line);
-            return Say("wait-log: after " + std::to_string(waited) + " ms");
-        }
-        if (waited > limit)
-            return Fail(line, "the log holds it " + std::to_string(seen) + " times after " +
-                                  std::to_string(waited) + " ms");
-        WaitPumping(50);
-    }
+    size_t seen = 0;
+    DWORD waited = 0;
+    const bool found = PollPumping(
+        limit, 50,
+        [&] {
+            seen = CountIn(ReadBytes(path).value_or(std::string()), t[2].text);
+            return seen >= count;
+        },
+        waited);
+    if (!found)
+        return Fail(line, "the log holds it " + std::to_string(seen) + " times after " +
+                              std::to_string(waited) + " ms");
+    Pass(line);
+    Say("wait-log: after " + std::to_string(waited) + " ms");
 }
 
 }  // namespace simhost

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,10 @@ enum SessionExit : int {
     kExitUnexpectedEntry = 5,
     kExitCrash = 6,
 };
+
+// The whole file, or nullopt when it cannot be opened (missing, a folder, or
+// held without sharing).
+std::optional<std::string> ReadBytes(const std::string& path);
 
 class Session {
 public:
