@@ -285,13 +285,10 @@ bool SDLBackend::RunPass() {
             key.key.scancode = static_cast<SDL_Scancode>(keyChanges_[i].key);
             Deliver(key);
         }
-        // A capture's end reconnects the keyboard while its key is still
-        // down, and a fresh device may never show that key (Wine's does
-        // not): neither its press nor its release would come, and its next
-        // real press would be held back. So the hold-back of a key from an
-        // earlier pass ends with a fresh device's first read; where that read
-        // showed the key down, the press was held back just above, and its
-        // release comes through as it would have anyway.
+        // The same for a key a fresh keyboard may never show (Wine's does
+        // not): its hold-back from an earlier pass ends with the device's
+        // first read; where that read showed the key down, the press was held
+        // back just above, and its release comes through as it would anyway.
         if (firstRead && captureEnds_ == captureEnds && heldBack_.kind == BindingRecord::Kind::Key)
             heldBack_ = BindingRecord{};
     }
