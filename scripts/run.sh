@@ -10,7 +10,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 # A fresh machine spends minutes here: say what is going on.
 echo "run: installing what the project needs and building SDL3 once (scripts/setup.sh; minutes on a fresh machine)..."
-scripts/setup.sh >/dev/null
+# Its last line says which Wine is here and which build the demo plays.
+scripts/setup.sh | tail -n 1
 echo "run: building KVTControls.dll and the simulated host (cmake --preset windows)..."
 cmake --preset windows >/dev/null
 cmake --build --preset windows >/dev/null
