@@ -92,19 +92,6 @@ if [ "$kvt_bits" = 64 ] && [ -n "$only32" ]; then
   echo "e2e: SKIPPED $(basename "$scenario"): 32-bit only ($only32), and this machine runs only the 64-bit test build ($kvt_why32)"
   exit "$KVT_SKIP_STATUS"
 fi
-# A scenario that plays a controller ("pad ..." lines, "latency pad") needs
-# the controller stand-in in Wine's device process.
-pad_library=""
-if grep -qE '^[[:space:]]*(pad|latency[[:space:]]+pad)[[:space:]]' "$scenario"; then
-  if ! kvt_pad_standin "$win_build" "$kvt_bits" 2>"${TMPDIR:-/tmp}/kvt-pad.$$"; then
-    echo "e2e: SKIPPED $(basename "$scenario"): it plays a controller, and $(tail -n1 "${TMPDIR:-/tmp}/kvt-pad.$$")"
-    head -n -1 "${TMPDIR:-/tmp}/kvt-pad.$$" >&2
-    rm -f "${TMPDIR:-/tmp}/kvt-pad.$$"
-    exit "$KVT_SKIP_STATUS"
-  fi
-  rm -f "${TMPDIR:-/tmp}/kvt-pad.$$"
-  pad_library=$kvt_pad_library
-fi
 if [ "$kvt_bits" = 32 ]; then
   build_note="the 32-bit build $win_build"
 else
@@ -156,6 +143,18 @@ cp "$scenario" "$game/scenario.kvts"
 kvt_start_xvfb "$run_dir" || fail "Xvfb did not start"
 display=${DISPLAY#:}
 kvt_wine_prefix "$win_build" "$prefix" "$run_dir/wineboot.log" || fail "could not prepare the Wine prefix"
+
+# A scenario that plays a controller ("pad ..." lines, "latency pad") needs
+# the controller stand-in in the prefix's device process.
+pad_library=""
+if grep -qE '^[[:space:]]*(pad|latency[[:space:]]+pad)[[:space:]]' "$scenario"; then
+  if ! kvt_pad_standin "$win_build" "$prefix" 2>"$run_dir/pad-why"; then
+    echo "e2e: SKIPPED $(basename "$scenario"): it plays a controller, and $(tail -n1 "$run_dir/pad-why")"
+    head -n -1 "$run_dir/pad-why" >&2
+    exit "$KVT_SKIP_STATUS"
+  fi
+  pad_library=$kvt_pad_library
+fi
 
 pad_env=()
 if [ -n "$pad_library" ]; then

@@ -126,17 +126,22 @@ kvt_start_xvfb() {
 # joysticks to Windows programs, and the stand-in, preloaded into the bus's
 # process, attaches SDL2 virtual joysticks there. Built once per Windows build
 # folder, under a lock; sets kvt_pad_library, or fails with the reason on
-# standard error (no SDL2, no native compiler, a 32-bit Wine whose bus the
-# 64-bit stand-in cannot enter).
-#   kvt_pad_standin WINDOWS-BUILD BITS
+# standard error (no SDL2, no native compiler, a device process the 64-bit
+# stand-in cannot enter).
+#   kvt_pad_standin WINDOWS-BUILD WINEPREFIX
 kvt_pad_standin() {
-  local win_build=$1 bits=$2 source dir
+  local win_build=$1 prefix=$2 source dir arch why
   source=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/pad
   dir=$win_build/pad-standin
-  if [ "$bits" != 64 ]; then
-    echo "the controller stand-in is built for the 64-bit Wine's device process only" >&2
+  # The device process is as wide as the prefix, not as the build that plays
+  # in it: Debian's Wine makes a 64-bit prefix wherever wine64 is installed,
+  # and the 32-bit build then plays beside a 64-bit device process.
+  arch=$(sed -n 's/^#arch=//p' "$prefix/system.reg" 2>/dev/null)
+  if [ "$arch" != win64 ]; then
+    echo "the Wine prefix is ${arch:-of no known architecture}, not win64, so its device process is one the 64-bit controller stand-in cannot enter" >&2
     return 1
   fi
+  why=$(kvt_wine64_runs 2>&1) || { echo "$why, which the device process of this win64 prefix needs" >&2; return 1; }
   # ldconfig lives in /sbin, which a user's PATH may lack.
   if ! { PATH=$PATH:/sbin:/usr/sbin ldconfig -p; } 2>/dev/null | grep -q 'libSDL2-2\.0\.so\.0 (libc6,x86-64)'; then
     echo "SDL2 (libSDL2-2.0.so.0, Debian's libsdl2-2.0-0) is not installed, so Wine's HID bus offers no controller (see scripts/setup.sh)" >&2
@@ -151,5 +156,7 @@ kvt_pad_standin() {
     echo "the controller stand-in did not build" >&2
     return 1
   }
-  kvt_pad_library=$dir/libkvt_pad_standin.so
+  # ld.so expands $LIB per process: the 64-bit ones load the stand-in, the
+  # 32-bit ones its empty twin, so they have no wrong-class library to report.
+  kvt_pad_library=$dir/\$LIB/libkvt_pad_standin.so
 }
