@@ -178,6 +178,12 @@ int SDLBackend::Run() {
         if (platform::PinLoadedModule(xinput)) break;
     Verbose("Enabling joystick events");
     SDL_SetJoystickEventsEnabled(true);
+    std::string refused;
+    deviceWatch_ = platform::WatchDevices(refused);
+    if (!deviceWatch_)
+        LogLine("Warning. Windows' word on controllers coming and going is not available (" + refused +
+                "): a controller unplugged and plugged back at once may act as still held until it is used "
+                "again");
     RefreshHostLocations();
     ConnectBoundDevices(false, true);
     status_.RefreshControllers();
@@ -217,6 +223,8 @@ void SDLBackend::LetListenersGo() {
 void SDLBackend::CloseSdl() {
     stopping_ = true;
     status_.Forget();
+    deviceWatch_.reset();
+    vanished_.clear();
     if (!sdlStarted_) return;
     sdlStarted_ = false;
     Verbose("SDL subsystems closing...");
@@ -248,24 +256,9 @@ bool SDLBackend::RunPass() {
     }
 
     const uint32_t capturesBefore = captureEnds_;
+    FollowDeviceChanges();
     SDL_Event event;
-    while (SDL_PollEvent(&event)) {
-        if (event.type == SDL_EVENT_JOYSTICK_REMOVED && !listeners_.empty()) HandleConnectionEvent(event);
-        if (event.type == SDL_EVENT_JOYSTICK_ADDED) {
-            // The question and the open are one device change: a page switched
-            // off in between must not find its controller reopened after.
-            kvt::MutexLock devices(g_deviceLock);
-            for (SDLListener* listener : listeners_) {
-                if (listener->IsJoystickBound(event.jdevice.which)) {
-                    HandleConnectionEvent(event);
-                    break;
-                }
-            }
-        }
-        if (event.type == SDL_EVENT_JOYSTICK_ADDED || event.type == SDL_EVENT_JOYSTICK_REMOVED)
-            status_.RefreshControllers();
-        Deliver(event);
-    }
+    while (SDL_PollEvent(&event)) HandleEvent(event);
     // A capture's end reopens the controllers while its button or hat is
     // still held, and a fresh controller may never show that input (neither
     // DirectInput's under Wine nor SDL's virtual one does): no release would
@@ -295,6 +288,24 @@ bool SDLBackend::RunPass() {
 
     for (SDLListener* listener : listeners_) listener->OnTick();
     return !stopping_;
+}
+
+void SDLBackend::HandleEvent(const SDL_Event& event) {
+    if (event.type == SDL_EVENT_JOYSTICK_REMOVED && !listeners_.empty()) HandleConnectionEvent(event);
+    if (event.type == SDL_EVENT_JOYSTICK_ADDED) {
+        // The question and the open are one device change: a page switched
+        // off in between must not find its controller reopened after.
+        kvt::MutexLock devices(g_deviceLock);
+        for (SDLListener* listener : listeners_) {
+            if (listener->IsJoystickBound(event.jdevice.which)) {
+                HandleConnectionEvent(event);
+                break;
+            }
+        }
+    }
+    if (event.type == SDL_EVENT_JOYSTICK_ADDED || event.type == SDL_EVENT_JOYSTICK_REMOVED)
+        status_.RefreshControllers();
+    Deliver(event);
 }
 
 void SDLBackend::Deliver(const SDL_Event& event) {

@@ -13,6 +13,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@
 #include "input/input_di.h"
 #include "input/input_status.h"
 #include "input/sdl_listener.h"
+#include "platform/device_watch.h"
 
 namespace Input {
 
@@ -101,7 +103,16 @@ private:
     static uint32_t ForegroundSleepMs();
     // Ends the job and shuts down what it started of SDL, once.
     void CloseSdl() KVT_REQUIRES(g_jobThread);
+    // One event, polled or played: opens or closes its controller, then
+    // delivers it.
+    void HandleEvent(const SDL_Event& event) KVT_REQUIRES(g_jobThread);
     void Deliver(const SDL_Event& event) KVT_REQUIRES(g_jobThread);
+    // Windows' word on controllers (controller_swap.cpp): one Windows says
+    // went is removed for the pages while SDL still lists it, and opened
+    // anew once Windows says it is back.
+    void FollowDeviceChanges() KVT_REQUIRES(g_jobThread);
+    void LetGoOfVanished(const std::string& path) KVT_REQUIRES(g_jobThread);
+    void ReopenReturned() KVT_REQUIRES(g_jobThread);
     // Whether the event is a press of the input held back after a capture;
     // its release ends the holding back.
     bool HeldBack(const SDL_Event& event) KVT_REQUIRES(g_jobThread);
@@ -149,6 +160,17 @@ private:
     };
     std::array<AxisRest, 64> axisRests_ KVT_GUARDED_BY(g_jobThread){};
     size_t axisRestCount_ KVT_GUARDED_BY(g_jobThread) = 0;
+
+    std::unique_ptr<platform::DeviceWatch> deviceWatch_ KVT_GUARDED_BY(g_jobThread);
+    std::vector<platform::DeviceChange> deviceChanges_ KVT_GUARDED_BY(g_jobThread);
+    struct Vanished {
+        SDL_JoystickID id = 0;
+        std::string path;  // SDL's, kept to know it when it is back
+        uint16_t vendor = 0, product = 0;
+        bool back = false;
+        uint32_t backSince = 0;
+    };
+    std::vector<Vanished> vanished_ KVT_GUARDED_BY(g_jobThread);
 
     std::atomic<InputDI*> keyboard_{nullptr};
     // Readers replaced by a later start request: the job may still be reading

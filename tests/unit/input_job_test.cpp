@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <mutex>
 #include <set>
 #include <stdexcept>
@@ -18,6 +19,7 @@
 #include "core/setting_id.h"
 #include "input/binding_capture.h"
 #include "input/binding_text.h"
+#include "input/controller_swap.h"
 #include "input/sdl_backend.h"
 #include "platform/platform.h"
 #include "platform/sim/sim_keyboard.h"
@@ -187,6 +189,51 @@ TEST_F(InputJob, HotPlugOpensOnlyBoundControllersAndClosesRemovedOnes) {
     EXPECT_EQ(SDL_GetJoystickFromID(wheel), nullptr) << "closed, not just forgotten";
     EXPECT_EQ(backend.OpenJoystickIds(), (std::vector<SDL_JoystickID>{twin}));
     EXPECT_TRUE(listener.Saw("removed"));
+}
+
+// Unplugged and plugged back quicker than SDL rescans: SDL reports nothing,
+// keeps the id, and its handle keeps the button held. Windows' own word lets
+// it go and opens it anew; its twin on the same name is left alone.
+TEST_F(InputJob, AControllerWindowsSawGoAndComeBackIsLetGoAndOpenedAnewThoughSdlSawNothing) {
+    const SDL_JoystickID wheel = Attach("KVT Test Wheel"), twin = Attach("KVT Test Wheel");
+    StartAndWait();
+    SDL_Joystick* handle = Handle(wheel);
+    SDL_SetJoystickVirtualButton(handle, 3, true);
+    ASSERT_TRUE(kvt_test::WaitFor([&] { return listener.Saw("down #3 KVT Test Wheel"); }));
+    char path[64];
+    std::snprintf(path, sizeof path, R"(\\?\HID#VID_1209&PID_%04X#7&1a&0&0000#{4d1e55b2})",
+                  SDL_GetJoystickProductForID(wheel));
+    platform::sim::NoteDeviceChange(false, path);
+    ASSERT_TRUE(kvt_test::WaitFor([&] { return listener.Saw("removed"); }));
+    EXPECT_EQ(backend.OpenJoystickIds(), (std::vector<SDL_JoystickID>{twin}));
+    SDL_SetJoystickVirtualButton(handle, 3, false);
+    platform::sim::NoteDeviceChange(true, path);
+    ASSERT_TRUE(kvt_test::WaitFor([&] { return OpenedByJob(wheel); }));
+    EXPECT_TRUE(listener.Saw("added"));
+    SDL_SetJoystickVirtualButton(handle, 3, true);
+    ASSERT_TRUE(kvt_test::WaitFor([&] { return listener.Count("down #3 KVT Test Wheel") == 2; }));
+}
+
+TEST(DeviceChange, NamesAControllerByItsPathElseByVendorAndProduct) {
+    constexpr const char* kAt = R"(\\?\HID#VID_1209&PID_0001#7&1a&0&0000#{4d1e55b2})";
+    const struct {
+        const char* changed;
+        const char* own;
+        uint16_t vendor, product;
+        bool names;
+    } cases[] = {
+        {kAt, R"(\\?\hid#vid_1209&pid_0001#7&1a&0&0000#{4d1e55b2})", 0x1209, 1, true},
+        {kAt, R"(\\?\HID#VID_1209&PID_0001#7&2b&0&0000#{4d1e55b2})", 0x1209, 1, false},  // its twin
+        {kAt, nullptr, 0x1209, 1, true},
+        {kAt, "XInput#0", 0x1209, 1, true},
+        {kAt, nullptr, 0x1209, 2, false},
+        {kAt, nullptr, 0x1208, 1, false},
+        {R"(\\?\HID#VID_12&PID_1)", nullptr, 0x12, 1, false},
+        {R"(\\?\ROOT#SYSTEM#0000)", nullptr, 0, 0, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Input::DeviceChangeNames(c.changed, c.own, c.vendor, c.product), c.names)
+            << c.changed << " / " << (c.own ? c.own : "no path") << " " << c.vendor << ":" << c.product;
 }
 
 TEST_F(InputJob, PolicyForcesEverythingOpenForACaptureAndDisconnectsAll) {

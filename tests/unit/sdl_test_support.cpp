@@ -14,6 +14,10 @@ SDL_JoystickID AttachVirtualJoystick(const char* name, int buttons, int hats, in
     desc.nhats = static_cast<Uint16>(hats);
     desc.naxes = static_cast<Uint16>(axes);
     desc.name = name;
+    // Each its own product, as a path names one in the device notifications.
+    static Uint16 product = 0;
+    desc.vendor_id = 0x1209;
+    desc.product_id = ++product;
     const SDL_JoystickID id = SDL_AttachVirtualJoystick(&desc);
     EXPECT_NE(id, 0u) << SDL_GetError();
     return id;

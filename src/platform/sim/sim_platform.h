@@ -55,6 +55,10 @@ private:
 void SetDeviceWindow(uint32_t renderDevice, uint32_t window);
 uint32_t DeviceQueryCount();
 
+// The system's word that a device interface (a controller's path) came or
+// went, for the input job's device watch.
+void NoteDeviceChange(bool arrived, const std::string& path);
+
 // Plays another program holding the file open without sharing: opening it or
 // replacing it fails with EACCES until released.
 void HoldWithoutSharing(const std::string& path, bool held);
