@@ -186,6 +186,10 @@ void KVT_THISCALL KVTControl::DrawPluginPage() {
         game->SetPresetColour(host_draw::kPresetTitle);
         game->SetTextStyle(host_draw::kStyleMenu);
         game->WriteText(kMenuX, kTitleY, kPluginTitle);
+        // Switched off before its rows are drawn, so the frame that warns
+        // never shows GearGate enabled beside the warning.
+        const bool warned = page && page == shifterPage && HostHPatternBound();
+        if (warned && shifterPage->PageEnabled()) shifterPage->SetGearGateEnabled(false);
         float y = DrawMenuItems(selectedIndex, kMenuX, kFirstLineY);
         if (page) y = page->DrawMenuItems(selectedIndex, kMenuX, y);
         game->SetPresetColour(host_draw::kPresetTitle);
@@ -196,12 +200,7 @@ void KVT_THISCALL KVTControl::DrawPluginPage() {
             game->WriteText(kMenuX, y, selected->description.c_str());
             y += kMenuLineHeight;
         }
-        bool warned = false;
-        if (page && page == shifterPage && HostHPatternBound()) {
-            if (shifterPage->PageEnabled()) shifterPage->SetGearGateEnabled(false);
-            DrawHostBindingWarning(y);
-            warned = true;
-        }
+        if (warned) DrawHostBindingWarning(y);
         const bool gearGateShown = page && page == shifterPage;
         const float creditsY = y + (warned ? kMenuLineHeight : kCreditsGap);
         game->WriteText(kMenuX, creditsY, gearGateShown ? kGearGateCredits : kPluginCredits);

@@ -231,6 +231,8 @@ TEST_F(MainObject, HostHPatternBindingSwitchesGearGateOffAndWarns) {
         "65,401:WARNING. Original KVT H-PATTERN Gear1-6-R buttons set. Unbind those before "
         "enabling GearGate here";
     EXPECT_NE(std::find(texts.begin(), texts.end(), warning), texts.end());
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "265,75:DISABLED"), texts.end())
+        << "the frame that warns shows GearGate switched off already";
     // Under the GearGate page's eighteen lines and the description.
     EXPECT_EQ(Credits().numbers[1], 401 + 17) << "credits a full line under the warning";
 }
