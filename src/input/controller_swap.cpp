@@ -75,15 +75,18 @@ void SDLBackend::LetGoOfVanished(const std::string& path) {
             if (!handle) continue;
             const char* own = SDL_GetJoystickPath(handle);
             const uint16_t vendor = SDL_GetJoystickVendor(handle), product = SDL_GetJoystickProduct(handle);
-            if (DeviceChangeNames(path, own, vendor, product))
-                vanished_.push_back({SDL_GetJoystickID(handle), own ? own : "", vendor, product});
+            if (!DeviceChangeNames(path, own, vendor, product)) continue;
+            const SDL_JoystickID id = SDL_GetJoystickID(handle);
+            vanished_.push_back({id, own ? own : "", vendor, product});
+            // SDL's own view beside Windows' word: what the two disagree on.
+            LogLine("Windows reports " + Named(id) + " removed (SDL: connected " +
+                    std::to_string(SDL_JoystickConnected(handle)) + ", listed " +
+                    std::to_string(SDL_GetJoystickNameForID(id) != nullptr) + ", path " +
+                    (own ? own : "none") + "): its inputs are let go, and it is opened anew once it is back");
         }
     }
     for (size_t i = before; i < vanished_.size(); ++i) {
         const SDL_JoystickID id = vanished_[i].id;
-        LogLine("Windows reports " + Named(id) + " removed while SDL still lists it as connected at " +
-                (vanished_[i].path.empty() ? "no path" : vanished_[i].path) +
-                ": its inputs are let go, and it is opened anew once it is back");
         SDL_Event removed{};
         removed.type = SDL_EVENT_JOYSTICK_REMOVED;
         removed.jdevice.which = id;
@@ -111,7 +114,8 @@ void SDLBackend::ReopenReturned() {
             continue;
         }
         if (probe) {
-            LogLine("Windows reports " + Named(gone->id) + " back: opened anew, as SDL never saw it go");
+            LogLine("Windows reports " + Named(gone->id) +
+                    " back, and SDL still lists it by the same id: opened anew");
             SDL_Event added{};
             added.type = SDL_EVENT_JOYSTICK_ADDED;
             added.jdevice.which = gone->id;
