@@ -40,7 +40,7 @@ set_target_properties(KVTControls PROPERTIES PREFIX "" OUTPUT_NAME KVTControls)
 target_link_libraries(KVTControls PRIVATE kvt_plugin_objects kernel32 user32)
 target_compile_options(KVTControls PRIVATE ${KVT_WARNINGS})
 target_link_options(KVTControls PRIVATE -static -static-libgcc -static-libstdc++ -s
-  -Wl,--enable-stdcall-fixup -Wl,--kill-at)
+  -Wl,--enable-stdcall-fixup -Wl,--kill-at "-Wl,-Map=${CMAKE_BINARY_DIR}/KVTControls.map")
 kvt_low_image(KVTControls 0x60000000)
 
 add_subdirectory(tools/simhost)

@@ -33,6 +33,9 @@ cp "$repo/package/CarInfo.ini.sample" "$folder/"
 for sound in Shifter_Sequential Shifter_HPattern Shifter_AutoDetect Shifter_Error; do
   cp "$repo/package/sounds/$sound.wav" "$folder/$sound.wav.sample"
 done
+# The first thing a player sees on opening the zip, in Windows' line ends.
+sed "s/@VERSION@/$version/g; s/\$/\r/" "$repo/package/KVTControls - READ ME FIRST.txt" \
+  >"$stage/KVTControls - READ ME FIRST.txt"
 cp "$repo/docs/guide.md" "$folder/Guide/"
 "$repo/scripts/guide_html.sh" "$repo/docs/guide.md" "$folder/Guide/guide.html" "$version"
 # The DLL links these libraries in: their notices travel with it, as does ours.
@@ -46,5 +49,6 @@ done
 
 rm -f "$zip"
 # The files carry a fixed time stamp rather than the time of the build.
-(cd "$stage" && cmake -E tar cf "$zip" --format=zip "--mtime=2026-01-01 00:00:00 UTC" Plugins)
+(cd "$stage" && cmake -E tar cf "$zip" --format=zip "--mtime=2026-01-01 00:00:00 UTC" \
+  "KVTControls - READ ME FIRST.txt" Plugins)
 echo "package: $zip"

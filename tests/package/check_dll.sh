@@ -24,7 +24,7 @@ done
 strings=$(python3 - "$dll" <<'PY'
 import sys
 data = open(sys.argv[1], "rb").read()
-for key in ("FileVersion", "ProductVersion", "ProductName", "FileDescription"):
+for key in ("FileVersion", "ProductVersion", "ProductName", "FileDescription", "LegalCopyright"):
     at = data.find((key + "\0").encode("utf-16-le"))
     if at < 0:
         print(f"{key}=")
@@ -43,5 +43,8 @@ for expected in "FileVersion=$version" "ProductVersion=$version" "ProductName=KV
   grep -qxF "$expected" <<<"$strings" || { echo "FAIL: the version resource lacks $expected"; status=1; }
 done
 grep -q "^FileDescription=." <<<"$strings" || { echo "FAIL: the version resource has no FileDescription"; status=1; }
+# The holder, and the licence files by the names the zip gives them.
+grep -q '^LegalCopyright=Copyright (c) .*KVT Controls team.*KVTControls\\LICENSE\.txt.*THIRD-PARTY-NOTICES\.txt' \
+  <<<"$strings" || { echo "FAIL: LegalCopyright lacks the holder or the shipped licence files"; status=1; }
 [ $status -eq 0 ] && echo "DLL check passed"
 exit $status
