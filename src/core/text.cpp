@@ -49,6 +49,15 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
     return EqualsNoCase(text.substr(0, prefix.size()), prefix);
 }
 
+void CutAtWord(char* text, size_t maxChars) {
+    if (std::strlen(text) <= maxChars || maxChars < 4) return;
+    size_t end = maxChars - 3, blank = end;
+    while (blank > 0 && text[blank] != ' ') --blank;
+    if (blank > 0) end = blank;  // one long word is cut where it must be
+    while (end > 0 && (text[end - 1] == ' ' || text[end - 1] == ',')) --end;
+    std::memcpy(text + end, "...", 4);
+}
+
 std::string Trim(std::string_view text) {
     size_t first = 0;
     size_t last = text.size();

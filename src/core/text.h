@@ -13,6 +13,10 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 // the fixed buffers of the per-frame and per-event paths, which must not
 // allocate.
 void CopyCut(std::string_view text, char* out, size_t size);
+// Cuts text, in place, to at most maxChars characters at the last blank that
+// lets "..." follow (a comma before it goes too), or inside a word too long
+// for any; a text that fits is kept.
+void CutAtWord(char* text, size_t maxChars);
 // Strips space, tab, line feed, carriage return, form feed and vertical tab at both ends.
 std::string Trim(std::string_view text);
 

@@ -106,17 +106,22 @@ MissingControllers FindMissingControllers(const InputStatus& status, const CPlug
     return missing;
 }
 
-void WriteStatusLine(const InputStatus& status, const CPluginBase& root, char* out, size_t size) {
+void WriteStatusLine(const InputStatus& status, char* out, size_t size) {
     if (size == 0) return;
     char last[kMaxBindingText + 1];
     status.LastInput(last);
     const char* named = last[0] != '\0' ? BindingKeyName(last) : nullptr;
-    const char* shown = named ? named : (last[0] != '\0' ? last : "none yet");
-    int used = std::snprintf(out, size, "Last input: %s", shown);
+    std::snprintf(out, size, "Last input: %s", named ? named : (last[0] != '\0' ? last : "none yet"));
+}
+
+void WriteMissingLine(const InputStatus& status, const CPluginBase& root, char* out, size_t size) {
+    if (size == 0) return;
+    out[0] = '\0';
     const MissingControllers missing = FindMissingControllers(status, root);
+    int used = 0;
     for (size_t i = 0; i < missing.count && used >= 0 && static_cast<size_t>(used) < size; ++i)
         used += std::snprintf(out + used, size - static_cast<size_t>(used), "%s%s",
-                              i == 0 ? "   Not connected: " : ", ", missing.names[i].data());
+                              i == 0 ? "Not connected: " : ", ", missing.names[i].data());
 }
 
 void LogMissingControllers(const InputStatus& status, const CPluginBase& root) {

@@ -50,10 +50,12 @@ struct MissingControllers {
 };
 MissingControllers FindMissingControllers(const InputStatus& status, const CPluginBase& root);
 
-// The pages' status line, "Last input: <text>" and, when a bound controller
-// is missing, "  Not connected: <names>", into out (size bytes, cut to fit).
-// Allocates nothing: the menu draws it every frame. The host's thread.
-void WriteStatusLine(const InputStatus& status, const CPluginBase& root, char* out, size_t size);
+// The pages' status lines, into out (size bytes, cut to fit): "Last input:
+// <text>", and "Not connected: <names>" when a bound controller is missing
+// (else empty). Allocate nothing: the menu draws them every frame. The
+// host's thread.
+void WriteStatusLine(const InputStatus& status, char* out, size_t size);
+void WriteMissingLine(const InputStatus& status, const CPluginBase& root, char* out, size_t size);
 
 // One warning line in the log per bound controller that is not connected.
 void LogMissingControllers(const InputStatus& status, const CPluginBase& root);

@@ -9,6 +9,7 @@
 #include "core/host_locations.h"
 #include "core/log.h"
 #include "core/setting_id.h"
+#include "core/text.h"
 #include "geargate/shifter_page.h"
 #include "input/sdl_backend.h"
 #include "platform/host_memory.h"
@@ -27,14 +28,18 @@ constexpr float kDescriptionGap = 3.0f;
 constexpr float kCreditsGap = 4.0f;
 // The host-binding warning flips between its two colours this often.
 constexpr uint32_t kWarningBlinkMs = 1500;
-// Room for the status line: the last input and a few missing controllers.
+// Room for a status line: the last input, or a few missing controllers.
 constexpr size_t kStatusLineSize = 256;
+// What fits in one line of the small text between x 65 and the right edge of
+// the host's 640 units, with room for wide letters.
+constexpr size_t kStatusLineChars = 84;
 constexpr const char* kPluginCredits =
     "KVT Controls: RurAzu controller keys and GearGate shifter by the KVT Controls team";
 constexpr const char* kGearGateCredits =
     "GearGate: H-pattern and sequential shifting written into the car by KVT Controls";
-constexpr const char* kHostBindingWarning =
-    "WARNING. Original KVT H-PATTERN Gear1-6-R buttons set. Unbind those before enabling GearGate here";
+// In two lines, at its full stop: in one it runs past the screen's right edge.
+constexpr const char* kHostBindingWarning[] = {"WARNING. Original KVT H-PATTERN Gear1-6-R buttons set.",
+                                               "Unbind those before enabling GearGate here"};
 
 CoreOnce g_once;
 
@@ -200,7 +205,10 @@ void KVT_THISCALL KVTControl::DrawPluginPage() {
             game->WriteText(kMenuX, y, selected->description.c_str());
             y += kMenuLineHeight;
         }
-        if (warned) DrawHostBindingWarning(y);
+        if (warned) {
+            DrawHostBindingWarning(y);
+            y += kMenuLineHeight;
+        }
         const bool gearGateShown = page && page == shifterPage;
         const float creditsY = y + (warned ? kMenuLineHeight : kCreditsGap);
         game->WriteText(kMenuX, creditsY, gearGateShown ? kGearGateCredits : kPluginCredits);
@@ -210,9 +218,18 @@ void KVT_THISCALL KVTControl::DrawPluginPage() {
         const char* typedKeys = page && selected ? page->TypedKeysHint(*selected) : nullptr;
         const int keysLength = typedKeys ? std::snprintf(status, sizeof status, "%s   ", typedKeys) : 0;
         const size_t used = keysLength > 0 ? std::min(static_cast<size_t>(keysLength), sizeof status - 1) : 0;
-        Input::WriteStatusLine(Input::GetBackend().Status(), *this, status + used, sizeof status - used);
-        game->WriteText(kMenuX, creditsY + kMenuLineHeight, status);
-        if (gearGateShown) shifterPage->DrawStatusLines(kMenuX, creditsY + 2 * kMenuLineHeight);
+        const Input::InputStatus& seen = Input::GetBackend().Status();
+        Input::WriteStatusLine(seen, status + used, sizeof status - used);
+        CutAtWord(status, kStatusLineChars);
+        float lineY = creditsY + kMenuLineHeight;
+        game->WriteText(kMenuX, lineY, status);
+        Input::WriteMissingLine(seen, *this, status, sizeof status);
+        if (status[0] != '\0') {
+            CutAtWord(status, kStatusLineChars);
+            lineY += kMenuLineHeight;
+            game->WriteText(kMenuX, lineY, status);
+        }
+        if (gearGateShown) shifterPage->DrawStatusLines(kMenuX, lineY + kMenuLineHeight);
     } catch (...) {
         LogException("ERROR. DrawPluginPage failed.");
     }
@@ -229,7 +246,8 @@ void KVTControl::DrawHostBindingWarning(float y) {
     } else {
         game->SetColour(1, 224 / 255.0f, 0, 1);
     }
-    game->WriteText(kMenuX, y, kHostBindingWarning);
+    game->WriteText(kMenuX, y, kHostBindingWarning[0]);
+    game->WriteText(kMenuX, y + kMenuLineHeight, kHostBindingWarning[1]);
     game->SetPresetColour(host_draw::kPresetTitle);
 }
 

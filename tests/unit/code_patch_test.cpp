@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "config/setting.h"
-#include "core/setting_id.h"
 #include "core/host_locations.h"
 #include "core/patch_bytes.h"
+#include "core/setting_id.h"
 #include "geargate/shifter_page.h"
 #include "input/sdl_backend.h"
 #include "platform/host_memory.h"

@@ -8,8 +8,8 @@
 
 #include "config/ini_file.h"
 #include "config/setting.h"
-#include "core/setting_id.h"
 #include "core/menu_item.h"
+#include "core/setting_id.h"
 #include "core/text.h"
 #include "platform/sim/sim_platform.h"
 #include "test_support.h"

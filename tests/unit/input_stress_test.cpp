@@ -10,10 +10,10 @@
 #include <thread>
 
 #include "config/setting.h"
-#include "core/setting_id.h"
 #include "core/hold_progress.h"
 #include "core/host_locations.h"
 #include "core/menu_item.h"
+#include "core/setting_id.h"
 #include "input/binding_capture.h"
 #include "platform/platform.h"
 #include "platform/sim/sim_keyboard.h"

@@ -227,14 +227,13 @@ TEST_F(MainObject, HostHPatternBindingSwitchesGearGateOffAndWarns) {
     control->DrawPluginPage();
     EXPECT_FALSE(g_settings->gearGateEnabled);
     const auto texts = game.Texts();
-    const std::string warning =
-        "65,401:WARNING. Original KVT H-PATTERN Gear1-6-R buttons set. Unbind those before "
-        "enabling GearGate here";
-    EXPECT_NE(std::find(texts.begin(), texts.end(), warning), texts.end());
+    for (const char* warning : {"65,401:WARNING. Original KVT H-PATTERN Gear1-6-R buttons set.",
+                                "65,418:Unbind those before enabling GearGate here"})
+        EXPECT_NE(std::find(texts.begin(), texts.end(), warning), texts.end()) << warning;
     EXPECT_NE(std::find(texts.begin(), texts.end(), "265,75:DISABLED"), texts.end())
         << "the frame that warns shows GearGate switched off already";
     // Under the GearGate page's eighteen lines and the description.
-    EXPECT_EQ(Credits().numbers[1], 401 + 17) << "credits a full line under the warning";
+    EXPECT_EQ(Credits().numbers[1], 401 + 2 * 17) << "credits a full line under the warning's two";
 }
 
 TEST_F(MainObject, WarningBlinksEveryOneAndAHalfSecondsAndGearGateHasItsOwnCredits) {
@@ -424,8 +423,7 @@ TEST_F(MainObject, EveryHostGearControlAloneWarns) {
     const uint32_t table = arena.Allocate(0x10), records = arena.Allocate(48 + 20 * 32);
     arena.WriteU32(gameState + offs::kControlTableField, table);
     arena.WriteU32(table + 4, records);
-    const std::string warning =
-        "WARNING. Original KVT H-PATTERN Gear1-6-R buttons set. Unbind those before enabling GearGate here";
+    const std::string warning = "WARNING. Original KVT H-PATTERN Gear1-6-R buttons set.";
     for (uint32_t control_ = 12; control_ <= 21; ++control_) {
         arena.WriteU32(records + 48 + 20 * control_, 1);
         g_settings->gearGateEnabled = true;

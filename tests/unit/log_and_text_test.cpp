@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <stdexcept>
 #include <thread>
@@ -118,6 +120,26 @@ TEST(Text, CaseInsensitiveComparisonAndTrimming) {
     EXPECT_TRUE(StartsWithNoCase("rurazu_", "RURAZU_")) << "a text is its own prefix";
     EXPECT_EQ(Trim(" \t\r\n\f\vvalue x\v\f\n\r\t "), "value x");
     EXPECT_EQ(Trim(" \t "), "");
+}
+
+TEST(Text, LongLinesAreCutAtAWordWithDots) {
+    const struct {
+        const char* text;
+        size_t max;
+        const char* cut;
+    } cases[] = {
+        {"Not connected: Pad, Pedals", 26, "Not connected: Pad, Pedals"},
+        {"Not connected: Pad, Pedals", 25, "Not connected: Pad..."},
+        {"Last input: none yet", 14, "Last input:..."},
+        {"Unbreakable", 8, "Unbre..."},
+    };
+    for (const auto& c : cases) {
+        char text[64];
+        std::snprintf(text, sizeof text, "%s", c.text);
+        CutAtWord(text, c.max);
+        EXPECT_STREQ(text, c.cut) << c.text << " to " << c.max;
+        EXPECT_LE(std::strlen(text), c.max);
+    }
 }
 
 TEST(Text, Utf8DecodingReplacesBrokenSequences) {

@@ -15,8 +15,8 @@
 #include <thread>
 
 #include "config/setting.h"
-#include "core/setting_id.h"
 #include "core/host_locations.h"
+#include "core/setting_id.h"
 #include "core/vr_bridge.h"
 #include "input/sdl_backend.h"
 #include "platform/platform.h"

@@ -378,7 +378,8 @@ TEST_F(ShifterEngine, SequentialDownIsGuardedAtFirstAndAgainstOverRevving) {
     Pass(2);
     Button(shifter_rows::kSequentialDown, true);
     EXPECT_EQ(Gear(), 2);
-    EXPECT_EQ(shifter->Engine().State().requestedGear, 3) << "read from the car, not kept from the last shift";
+    EXPECT_EQ(shifter->Engine().State().requestedGear, 3)
+        << "read from the car, not kept from the last shift";
     Button(shifter_rows::kSequentialDown, false);
 
     // First gear has its upshift point too.

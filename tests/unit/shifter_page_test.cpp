@@ -83,7 +83,8 @@ TEST_F(ShifterPage, ChoicesStoreTheirPositionAndChangeNothingElse) {
     EXPECT_EQ(shifter->Engine().State().currentType, 0);
     Input(3, 0, 1, 0);
     EXPECT_EQ(g_settings->shifterType.load(), 1);
-    EXPECT_EQ(shifter->Engine().State().currentType, 0) << "the current type waits for the next car or toggle";
+    EXPECT_EQ(shifter->Engine().State().currentType, 0)
+        << "the current type waits for the next car or toggle";
     EXPECT_TRUE(shifter->Engine().SavedHostWords().empty()) << "the host is not touched";
     Input(5, 1, 0, 0);  // Clutch Required: Required -> Not required
     EXPECT_EQ(g_settings->clutchRequired.load(), 0);

@@ -58,6 +58,11 @@ void Session::Expect(const ScriptLine& line) {
         kind == "call-count" || kind == "text" || kind == "no-text")
         return ExpectCall(line, kind);
     if (kind == "row" || kind == "no-row" || kind == "selected") return ExpectFrame(line, kind);
+    if (kind == "within-frame") {
+        if (!pictureMade_) return Fail(line, "no picture made yet");
+        if (picturePastEdge_.empty()) return Pass(line);
+        return Fail(line, "the last picture draws past the frame's right edge: " + picturePastEdge_.front());
+    }
     if (kind == "file-exists" || kind == "no-file" || kind == "file-contains" || kind == "file-lacks" ||
         kind == "file-size" || kind == "same-file" || kind == "file-bytes-at")
         return ExpectFile(line, kind);

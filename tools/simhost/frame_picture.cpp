@@ -186,12 +186,21 @@ PictureResult WriteFramePicture(const CallLog& calls, const std::string& path, b
             canvas.Blend(Arg(call, 0), Arg(call, 1), Arg(call, 2), Arg(call, 3), colour);
         } else if (call.name == "WriteText" && call.args.size() == 3) {
             const std::string& text = call.args[2].text;
+            const auto noteEnd = [&](double end) {
+                if (end > kWidth)
+                    result.pastEdge.push_back("\"" + text + "\" at x " + std::to_string(int(Arg(call, 0))) +
+                                              " ends at " + std::to_string(int(end)));
+            };
             if (result.builtinFont) {
+                noteEnd(Arg(call, 0) + 6.0 * text.size());
                 DrawBuiltinText(canvas, Arg(call, 0), Arg(call, 1), text, colour);
                 continue;
             }
             GdiFlush();
             HGDIOBJ old = SelectObject(canvas.Dc(), fonts[style]);
+            SIZE extent{};
+            if (GetTextExtentPoint32A(canvas.Dc(), text.c_str(), static_cast<int>(text.size()), &extent))
+                noteEnd(Arg(call, 0) + extent.cx);
             SetTextColor(canvas.Dc(), RGB(static_cast<int>(Clamp01(colour.r) * 255),
                                           static_cast<int>(Clamp01(colour.g) * 255),
                                           static_cast<int>(Clamp01(colour.b) * 255)));

@@ -483,6 +483,9 @@ void Session::Picture(const ScriptLine& line, const std::string& path) {
     if (!result.written) return Fail(line, "picture not written: " + result.error);
     Say("png: frame " + std::to_string(frames_) + " written to " + path +
         (result.builtinFont ? " (built-in font)" : ""));
+    picturePastEdge_ = result.pastEdge;
+    pictureMade_ = true;
+    for (const std::string& text : result.pastEdge) Say("png: past the frame's right edge: " + text);
 }
 
 void Session::CollectMessages() {

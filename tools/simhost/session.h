@@ -144,6 +144,9 @@ private:
     std::string GamePath(const std::string& relative) const;
 
     SessionOptions options_;
+    // What the last picture drew past the frame's right edge.
+    bool pictureMade_ = false;
+    std::vector<std::string> picturePastEdge_;
     uint32_t imageBase_, arenaStart_, arenaSize_;
     HostLayout layout_;
     RecordingHost host_;
