@@ -41,7 +41,7 @@ cp "$repo/docs/guide.md" "$folder/Guide/"
 # The DLL links these libraries in: their notices travel with it, as does ours.
 cp "$repo/LICENSE" "$folder/LICENSE.txt"
 cp "$repo/package/THIRD-PARTY-NOTICES.txt" "$folder/"
-for picture in page1 page2 page3 page4 capture hold-bars host-warning; do
+for picture in page1 page2 page3 page4 capture hold-bars host-warning missing-controller; do
   cp "$pictures/$picture.png" "$folder/Guide/pictures/"
   # The simulated host stores its pictures uncompressed.
   optipng -quiet -o2 "$folder/Guide/pictures/$picture.png"

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #include "config/setting.h"
 #include "core/host_locations.h"
@@ -220,16 +221,23 @@ void KVT_THISCALL KVTControl::DrawPluginPage() {
         const size_t used = keysLength > 0 ? std::min(static_cast<size_t>(keysLength), sizeof status - 1) : 0;
         const Input::InputStatus& seen = Input::GetBackend().Status();
         Input::WriteStatusLine(seen, status + used, sizeof status - used);
+        char missing[kStatusLineSize];
+        Input::WriteMissingLine(seen, *this, missing, sizeof missing);
+        // Beside the last input where both fit, else on a line of its own.
+        const size_t length = std::strlen(status);
+        const bool together = missing[0] != '\0' && length + 3 + std::strlen(missing) <= kStatusLineChars;
+        if (together) std::snprintf(status + length, sizeof status - length, "   %s", missing);
         CutAtWord(status, kStatusLineChars);
         float lineY = creditsY + kMenuLineHeight;
         game->WriteText(kMenuX, lineY, status);
-        Input::WriteMissingLine(seen, *this, status, sizeof status);
-        if (status[0] != '\0') {
-            CutAtWord(status, kStatusLineChars);
+        if (missing[0] != '\0' && !together) {
+            CutAtWord(missing, kStatusLineChars);
             lineY += kMenuLineHeight;
-            game->WriteText(kMenuX, lineY, status);
+            game->WriteText(kMenuX, lineY, missing);
         }
-        if (gearGateShown) shifterPage->DrawStatusLines(kMenuX, lineY + kMenuLineHeight);
+        // With the warning, GearGate is off and the screen is full: its car
+        // and clutch lines would run past the bottom edge.
+        if (gearGateShown && !warned) shifterPage->DrawStatusLines(kMenuX, lineY + kMenuLineHeight);
     } catch (...) {
         LogException("ERROR. DrawPluginPage failed.");
     }

@@ -13,7 +13,9 @@ check() { grep -qF -- "$1" "$html" || { echo "FAIL: guide.html lacks $1"; status
 check "<title>KVT Controls $version: the player's guide</title>"
 check "This guide describes"
 check "Extract All"
-for picture in page1 page2 page3 page4 capture hold-bars host-warning; do check "<img src=\"pictures/$picture.png\""; done
+check '<h2 id="contents">'
+check '<h2 id="quick-start">'
+for picture in page1 page2 page3 page4 capture hold-bars host-warning missing-controller; do check "<img src=\"pictures/$picture.png\""; done
 # Every link within the page leads to a heading.
 for anchor in $(grep -o 'href="#[^"]*"' "$html" | sed 's/href="#//; s/"$//' | sort -u); do
   check "id=\"$anchor\""

@@ -21,6 +21,7 @@ EXPECTED = [
     "Plugins/KVTControls/Guide/pictures/capture.png",
     "Plugins/KVTControls/Guide/pictures/hold-bars.png",
     "Plugins/KVTControls/Guide/pictures/host-warning.png",
+    "Plugins/KVTControls/Guide/pictures/missing-controller.png",
     "Plugins/KVTControls/Guide/pictures/page1.png",
     "Plugins/KVTControls/Guide/pictures/page2.png",
     "Plugins/KVTControls/Guide/pictures/page3.png",

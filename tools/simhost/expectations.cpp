@@ -61,7 +61,7 @@ void Session::Expect(const ScriptLine& line) {
     if (kind == "within-frame") {
         if (!pictureMade_) return Fail(line, "no picture made yet");
         if (picturePastEdge_.empty()) return Pass(line);
-        return Fail(line, "the last picture draws past the frame's right edge: " + picturePastEdge_.front());
+        return Fail(line, "the last picture draws past the frame's edge: " + picturePastEdge_.front());
     }
     if (kind == "file-exists" || kind == "no-file" || kind == "file-contains" || kind == "file-lacks" ||
         kind == "file-size" || kind == "same-file" || kind == "file-bytes-at")

@@ -156,9 +156,20 @@ double Arg(const HostCall& call, size_t index) {
     return index < call.args.size() && !call.args[index].isText ? call.args[index].number : 0;
 }
 
+void DrawBackdrop(Canvas& canvas) {
+    canvas.Blend(0, 0, kWidth, kHeight / 2, {0.45, 0.6, 0.78, 1});
+    canvas.Blend(0, kHeight / 2, kWidth, kHeight / 2, {0.33, 0.42, 0.22, 1});
+    // The road narrows to the horizon.
+    for (int y = kHeight / 2; y < kHeight; ++y) {
+        const double half = 8 + (y - kHeight / 2) * 1.4;
+        canvas.Blend(kWidth / 2 - half, y, 2 * half, 1, {0.5, 0.46, 0.4, 1});
+    }
+}
+
 }  // namespace
 
-PictureResult WriteFramePicture(const CallLog& calls, const std::string& path, bool forceBuiltinFont) {
+PictureResult WriteFramePicture(const CallLog& calls, const std::string& path, bool forceBuiltinFont,
+                                bool backdrop) {
     PictureResult result;
     Canvas canvas;
     if (!canvas.Open()) {
@@ -166,6 +177,7 @@ PictureResult WriteFramePicture(const CallLog& calls, const std::string& path, b
         return result;
     }
     canvas.Blend(0, 0, kWidth, kHeight, kBackground);
+    if (backdrop) DrawBackdrop(canvas);
     HFONT fonts[2] = {MakeFont(0), MakeFont(1)};
     result.builtinFont =
         forceBuiltinFont || fonts[0] == nullptr || fonts[1] == nullptr || !FontRenders(fonts[1]);
@@ -186,13 +198,14 @@ PictureResult WriteFramePicture(const CallLog& calls, const std::string& path, b
             canvas.Blend(Arg(call, 0), Arg(call, 1), Arg(call, 2), Arg(call, 3), colour);
         } else if (call.name == "WriteText" && call.args.size() == 3) {
             const std::string& text = call.args[2].text;
-            const auto noteEnd = [&](double end) {
-                if (end > kWidth)
-                    result.pastEdge.push_back("\"" + text + "\" at x " + std::to_string(int(Arg(call, 0))) +
-                                              " ends at " + std::to_string(int(end)));
+            const auto noteEnd = [&](double right, double bottom) {
+                if (right > kWidth || bottom > kHeight)
+                    result.pastEdge.push_back("\"" + text + "\" at " + std::to_string(int(Arg(call, 0))) + ", " +
+                                              std::to_string(int(Arg(call, 1))) + " ends at " +
+                                              std::to_string(int(right)) + ", " + std::to_string(int(bottom)));
             };
             if (result.builtinFont) {
-                noteEnd(Arg(call, 0) + 6.0 * text.size());
+                noteEnd(Arg(call, 0) + 6.0 * text.size(), Arg(call, 1) + 11);
                 DrawBuiltinText(canvas, Arg(call, 0), Arg(call, 1), text, colour);
                 continue;
             }
@@ -200,7 +213,7 @@ PictureResult WriteFramePicture(const CallLog& calls, const std::string& path, b
             HGDIOBJ old = SelectObject(canvas.Dc(), fonts[style]);
             SIZE extent{};
             if (GetTextExtentPoint32A(canvas.Dc(), text.c_str(), static_cast<int>(text.size()), &extent))
-                noteEnd(Arg(call, 0) + extent.cx);
+                noteEnd(Arg(call, 0) + extent.cx, Arg(call, 1) + extent.cy);
             SetTextColor(canvas.Dc(), RGB(static_cast<int>(Clamp01(colour.r) * 255),
                                           static_cast<int>(Clamp01(colour.g) * 255),
                                           static_cast<int>(Clamp01(colour.b) * 255)));

@@ -12,10 +12,13 @@ struct PictureResult {
     bool written = false;
     bool builtinFont = false;  // no GDI font rendered, or the built-in one was asked for
     std::string error;
-    // Texts whose right end lies past the frame's right edge, each with where it ends.
+    // Texts that end past the frame's right or bottom edge, each with where it ends.
     std::vector<std::string> pastEdge;
 };
 
-PictureResult WriteFramePicture(const CallLog& calls, const std::string& path, bool forceBuiltinFont);
+// backdrop: a plain stage behind the frame (sky, verge, road), for what the
+// plug-in draws over the game in a race.
+PictureResult WriteFramePicture(const CallLog& calls, const std::string& path, bool forceBuiltinFont,
+                                bool backdrop = false);
 
 }  // namespace simhost

@@ -200,8 +200,9 @@ void Session::Calls(const ScriptLine&) {
 }
 
 void Session::Png(const ScriptLine& line) {
-    if (line.tokens.size() != 2) return Usage(line, "png FILE");
-    Picture(line, line.tokens[1].text);
+    const bool backdrop = line.tokens.size() == 3 && line.tokens[2].text == "race";
+    if (line.tokens.size() != 2 && !backdrop) return Usage(line, "png FILE [race]");
+    Picture(line, line.tokens[1].text, backdrop);
 }
 
 void Session::Device(const ScriptLine& line) {
@@ -478,14 +479,14 @@ void Session::Destroy(const ScriptLine& line) {
     Say("destroy: done");
 }
 
-void Session::Picture(const ScriptLine& line, const std::string& path) {
-    PictureResult result = WriteFramePicture(lastFrame_, path, options_.builtinFont);
+void Session::Picture(const ScriptLine& line, const std::string& path, bool backdrop) {
+    PictureResult result = WriteFramePicture(lastFrame_, path, options_.builtinFont, backdrop);
     if (!result.written) return Fail(line, "picture not written: " + result.error);
     Say("png: frame " + std::to_string(frames_) + " written to " + path +
         (result.builtinFont ? " (built-in font)" : ""));
     picturePastEdge_ = result.pastEdge;
     pictureMade_ = true;
-    for (const std::string& text : result.pastEdge) Say("png: past the frame's right edge: " + text);
+    for (const std::string& text : result.pastEdge) Say("png: past the frame's edge: " + text);
 }
 
 void Session::CollectMessages() {

@@ -72,7 +72,7 @@ private:
     void Abi(const ScriptLine& line);
     void Destroy(const ScriptLine& line);
     void CloseGame();
-    void Picture(const ScriptLine& line, const std::string& path);
+    void Picture(const ScriptLine& line, const std::string& path, bool backdrop = false);
     void Messages(const ScriptLine& line);
     void CollectMessages();
     void Set32(const ScriptLine& line);
