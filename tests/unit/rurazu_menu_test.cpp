@@ -298,11 +298,14 @@ TEST_F(RurAzuMenu, TheStatusLineNamesTheLastInputAndTheMissingControllers) {
     control->shifterPage->FindItem(GEARGATE_GEAR_1)->SetValue("#1 Gone Shifter");
     EXPECT_EQ(status(), "Last input: #2 KVT Wheel   Not connected: Gone Pad, Gone Pedals")
         << "each missing one once, also one bound only through an axis, none of a switched-off page";
-    // Too long for one line of the screen: the missing ones take their own.
-    Line(kUpLine + 3)->SetValue("#1 Gone Wheel Base With A Rather Long Name");
-    status();
-    EXPECT_EQ(game.calls[game.calls.size() - 2].text, "Last input: #2 KVT Wheel");
-    EXPECT_EQ(status(), "Not connected: Gone Pad, Gone Pedals, Gone Wheel Base With A Rather Long Name");
+    // Too long for one line of the screen: the missing ones take their own,
+    // a line further down, cut at a word.
+    Line(kUpLine + 3)->SetValue("#1 Gone Wheel Base With A Rather Long Name And Its Edition");
+    EXPECT_EQ(status(),
+              "Not connected: Gone Pad, Gone Pedals, Gone Wheel Base With A Rather Long Name And...");
+    const auto& above = game.calls[game.calls.size() - 2];
+    EXPECT_EQ(above.text, "Last input: #2 KVT Wheel");
+    EXPECT_EQ(game.calls.back().numbers[1], above.numbers[1] + 17);
     Line(kUpLine + 3)->SetValue("");
 
     // An axis is named once pushed past a quarter of its range from where it
