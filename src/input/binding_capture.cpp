@@ -63,9 +63,7 @@ bool BindingCapture::OnInputEvent(const SDL_Event& event, SDLBackend& backend,
         char axisText[kMaxBindingText + 1];
         return AxisPushedFar(event, backend, axisText) && EndWithText(item, axisText, backend, prepare);
     }
-    const bool press = event.type == SDL_EVENT_JOYSTICK_BUTTON_DOWN || event.type == SDL_EVENT_KEY_DOWN ||
-                       (event.type == SDL_EVENT_JOYSTICK_HAT_MOTION && event.jhat.value != SDL_HAT_CENTERED);
-    if (!press) return false;
+    if (!IsPress(event)) return false;
     return EndWithText(item, backend.Texts().Make(event), backend, prepare);
 }
 
@@ -77,32 +75,23 @@ void BindingCapture::OnTick(SDLBackend& backend) {
     // Where every axis rests as the capture starts: the one that moves far
     // from there is the one the player pushes.
     axesStamp_ = stamp;
-    axisCount_ = 0;
+    axisStarts_.Clear();
     for (SDL_JoystickID id : backend.OpenJoystickIds()) {
         SDL_Joystick* joystick = SDL_GetJoystickFromID(id);
         const int axes = joystick ? SDL_GetNumJoystickAxes(joystick) : 0;
-        for (int axis = 0; axis < axes && axisCount_ < axisStarts_.size(); ++axis)
-            axisStarts_[axisCount_++] = {id, axis, SDL_GetJoystickAxis(joystick, axis)};
+        for (int axis = 0; axis < axes && axisStarts_.Add(id, axis, SDL_GetJoystickAxis(joystick, axis));
+             ++axis) {
+        }
     }
 }
 
 bool BindingCapture::AxisPushedFar(const SDL_Event& event, SDLBackend& backend, char* text) const {
     if (axesStamp_ != StartedAt()) return false;
     const SDL_JoyAxisEvent& moved = event.jaxis;
-    for (size_t i = 0; i < axisCount_; ++i) {
-        const AxisStart& start = axisStarts_[i];
-        if (start.joystick != moved.which || start.axis != moved.axis) continue;
-        const int32_t from = start.value;
-        const int32_t to = moved.value;
-        // A touched pedal or a stick's noise never binds.
-        if (to - from <= kAxisMovedOnPurpose && from - to <= kAxisMovedOnPurpose) return false;
-        // Halfway between the rest and the furthest it has been pushed, which
-        // is here: the move before this one did not reach past the quarter.
-        WriteAxisBindingText(text, moved.axis, to > from, (from + to) / 2,
-                             backend.Texts().ControllerName(moved.which));
-        return true;
-    }
-    return false;
+    const AxisRests::Rest* start = axisStarts_.Find(moved.which, moved.axis);
+    if (!start || !AxisPushed(start->value, moved.value)) return false;
+    WritePushedAxisText(text, start->value, moved, backend.Texts().ControllerName(moved.which));
+    return true;
 }
 
 bool BindingCapture::EndWithText(MenuItem* item, const std::string& text, SDLBackend& backend,

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "input/axis_rests.h"
 #include "input/binding_text.h"
 #include "input/device_locks.h"
 #include "platform/mutex.h"
@@ -99,13 +100,7 @@ private:
     std::atomic<MenuItem*> renamed_{nullptr};
     // Where the axes rested when the capture with this stamp started; the
     // job's thread only.
-    struct AxisStart {
-        SDL_JoystickID joystick = 0;
-        int axis = 0;
-        int32_t value = 0;
-    };
-    std::array<AxisStart, 64> axisStarts_ KVT_GUARDED_BY(g_jobThread){};
-    size_t axisCount_ KVT_GUARDED_BY(g_jobThread) = 0;
+    AxisRests axisStarts_ KVT_GUARDED_BY(g_jobThread);
     uint32_t axesStamp_ KVT_GUARDED_BY(g_jobThread) = 0;
     // The stamp of the capture whose controllers are all open (the host's
     // thread opens them just after the capture starts waiting).

@@ -1,6 +1,10 @@
 // Which devices the job keeps open: the controllers and the keyboard that some
-// enabled page's bindings name, or everything while a binding is captured.
+// enabled page's bindings name, or everything while a binding is captured;
+// and the opening and closing of one controller as it comes and goes.
 #include <SDL3/SDL_stdinc.h>
+
+#include <algorithm>
+#include <string>
 
 #include "core/log.h"
 #include "input/binding_text.h"
@@ -69,6 +73,40 @@ void SDLBackend::DisconnectAllDevices() {
     // may itself be waiting for this lock (a menu action). Holding it here
     // froze the game.
     for (SDLListener* listener : listeners_) listener->OnDevicesDisconnected();
+}
+
+std::vector<SDL_JoystickID> SDLBackend::OpenJoystickIds() const {
+    kvt::MutexLock lock(g_joystickListLock);
+    std::vector<SDL_JoystickID> ids;
+    for (SDL_Joystick* handle : openJoysticks_) ids.push_back(handle ? SDL_GetJoystickID(handle) : 0);
+    return ids;
+}
+
+void SDLBackend::HandleConnectionEvent(const SDL_Event& event) {
+    kvt::MutexLock lock(g_joystickListLock);
+    const SDL_JoystickID id = event.jdevice.which;
+    if (g_verboseLog)
+        LogLine("JoyID" + std::to_string(id) + " connection eventType " + std::to_string(event.type));
+    SDL_Joystick* found = nullptr;
+    for (SDL_Joystick* handle : openJoysticks_) {
+        if (handle && SDL_GetJoystickID(handle) == id) {
+            found = handle;
+            break;
+        }
+    }
+    if (event.type == SDL_EVENT_JOYSTICK_ADDED && !found) {
+        SDL_Joystick* opened = SDL_OpenJoystick(id);
+        openJoysticks_.push_back(opened);
+        if (g_verboseLog) {
+            const char* name = opened ? SDL_GetJoystickName(opened) : nullptr;
+            LogLine("Connected joyID" + std::to_string(id) + " " + (name ? name : ""));
+        }
+    } else if (event.type == SDL_EVENT_JOYSTICK_REMOVED && found) {
+        if (g_verboseLog) LogLine("Disconnected joyID" + std::to_string(id));
+        openJoysticks_.erase(std::remove(openJoysticks_.begin(), openJoysticks_.end(), found),
+                             openJoysticks_.end());
+        SDL_CloseJoystick(found);
+    }
 }
 
 }  // namespace Input

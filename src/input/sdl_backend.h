@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "input/axis_rests.h"
 #include "input/binding_text.h"
 #include "input/device_locks.h"
 #include "input/input_di.h"
@@ -152,14 +153,7 @@ private:
     BindingTexts texts_ KVT_GUARDED_BY(g_jobThread);
     InputStatus status_;
     uint32_t captureEnds_ KVT_GUARDED_BY(g_jobThread) = 0;
-    struct AxisRest {
-        SDL_JoystickID joystick = 0;
-        int axis = 0;
-        int32_t value = 0;
-        bool pushed = false;
-    };
-    std::array<AxisRest, 64> axisRests_ KVT_GUARDED_BY(g_jobThread){};
-    size_t axisRestCount_ KVT_GUARDED_BY(g_jobThread) = 0;
+    AxisRests axisRests_ KVT_GUARDED_BY(g_jobThread);
 
     std::unique_ptr<platform::DeviceWatch> deviceWatch_ KVT_GUARDED_BY(g_jobThread);
     std::vector<platform::DeviceChange> deviceChanges_ KVT_GUARDED_BY(g_jobThread);

@@ -20,6 +20,35 @@
 
 KVTControl* g_instance = nullptr;
 
+// What the patched sites' hooks call (patch_hooks.h): the main object, if
+// there still is one, since the host keeps running its patched code after
+// the object is gone.
+#if defined(_WIN32) && defined(__i386__)
+// The host's compiler keeps the stack 4-byte aligned; ours may assume more.
+#define KVT_FROM_HOST_CODE __attribute__((force_align_arg_pointer))
+#else
+#define KVT_FROM_HOST_CODE
+#endif
+
+extern "C" KVT_FROM_HOST_CODE void kvt_mode_store_hooked() {
+    RunForHost("ERROR. The mode-store hook failed.", [] {
+        if (KVTControl* control = g_instance) control->OnGameModeChange();
+    });
+}
+
+extern "C" KVT_FROM_HOST_CODE void kvt_render_hooked() {
+    RunForHost("ERROR. The render hook failed.", [] {
+        if (KVTControl* control = g_instance) control->DrawHoldProgress();
+    });
+}
+
+// GearGate's reaction to game mode 241, without a mode change.
+extern "C" KVT_FROM_HOST_CODE void kvt_hub_hooked() {
+    RunForHost("ERROR. The hub hook failed.", [] {
+        if (KVTControl* control = g_instance) control->OnHub();
+    });
+}
+
 namespace {
 // The menu page in the host's units: title, then lines from y 37.
 constexpr float kMenuX = 65.0f;

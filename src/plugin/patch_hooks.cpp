@@ -1,4 +1,5 @@
-// The hooks at the patched sites and the C++ they call. Registers each hook
+// The hooks at the patched sites (the C++ they call sits beside the main
+// object, in kvt_control.cpp). Registers each hook
 // keeps for the host:
 //   mode store  reached by E9 over 89 BE 28 07 00 00; saves ESI, EDI
 //   render      reached by E9 over 33 C0 ...;         saves ECX, EDX; EAX = 0
@@ -8,7 +9,6 @@
 
 #include "core/code_patch.h"
 #include "core/host_locations.h"
-#include "plugin/kvt_control.h"
 
 static_assert(sizeof(std::atomic<uint32_t>) == 4 && std::atomic<uint32_t>::is_always_lock_free,
               "the hooks read a continuation as one plain 32-bit word");
@@ -46,32 +46,6 @@ void InstallRenderPatch() {
 
 void InstallHubPatch() {
     InstallCallPatch(g_patches.hubInstalled, patch_bytes::kHub, HubHookAddress(), kHubModule);
-}
-
-#if defined(_WIN32) && defined(__i386__)
-// The host's compiler keeps the stack 4-byte aligned; ours may assume more.
-#define KVT_FROM_HOST_CODE __attribute__((force_align_arg_pointer))
-#else
-#define KVT_FROM_HOST_CODE
-#endif
-
-extern "C" KVT_FROM_HOST_CODE void kvt_mode_store_hooked() {
-    RunForHost("ERROR. The mode-store hook failed.", [] {
-        if (KVTControl* control = g_instance) control->OnGameModeChange();
-    });
-}
-
-extern "C" KVT_FROM_HOST_CODE void kvt_render_hooked() {
-    RunForHost("ERROR. The render hook failed.", [] {
-        if (KVTControl* control = g_instance) control->DrawHoldProgress();
-    });
-}
-
-// GearGate's reaction to game mode 241, without a mode change.
-extern "C" KVT_FROM_HOST_CODE void kvt_hub_hooked() {
-    RunForHost("ERROR. The hub hook failed.", [] {
-        if (KVTControl* control = g_instance) control->OnHub();
-    });
 }
 
 #if defined(_WIN32) && (defined(__i386__) || defined(__x86_64__))

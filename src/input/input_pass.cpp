@@ -1,0 +1,156 @@
+// One pass of the input job and its delivery: Windows' word on controllers,
+// SDL's events, the keyboard's changes, each handed to the captures and then
+// the pages, and the hold-back of the input that ended a capture.
+#include <SDL3/SDL_joystick.h>
+
+#include <algorithm>
+
+#include "core/host_locations.h"
+#include "input/axis_rests.h"
+#include "input/binding_text.h"
+#include "input/sdl_backend.h"
+#include "platform/platform.h"
+
+namespace Input {
+
+bool SDLBackend::RunPass() {
+    if (!HostRunning()) return false;
+    passThread_ = SDL_GetCurrentThreadID();
+    KVT_ASSERT_JOB_THREAD(*this);
+    passesRan_ = true;
+    platform::SleepMs(sleepMs_);
+    const uint32_t now = platform::TickCount();
+    lastTick_ = now;
+    if (now - foregroundCheck_ >= kForegroundCheckMs) {
+        isForeground_ = platform::ForegroundWindow() == hostWindow_;
+        sleepMs_ = isForeground_ ? ForegroundSleepMs() : kBackgroundSleepMs;
+        foregroundCheck_ = now;
+    }
+
+    const uint32_t capturesBefore = captureEnds_;
+    FollowDeviceChanges();
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) HandleEvent(event);
+    // A capture's end reopens the controllers while its button or hat is
+    // still held, and a fresh controller may never show that input (neither
+    // DirectInput's under Wine nor SDL's virtual one does): no release would
+    // come, and the hold-back would swallow the next real press. So from the
+    // pass after the reopen on, which has read the fresh controller, an
+    // input it shows let go is no longer held back.
+    if (captureEnds_ == capturesBefore && HeldBackShownReleased()) heldBack_ = BindingRecord{};
+
+    InputDI* keyboard = keyboard_;
+    if (isForeground_ && keyboard) {
+        bool firstRead = false;
+        const uint32_t captureEnds = captureEnds_;
+        const int count = keyboard->ReadKeyChanges(keyChanges_, kKeyChangeRoom, &firstRead);
+        for (int i = 0; i < count; ++i) {
+            SDL_Event key{};
+            key.type = keyChanges_[i].pressed ? SDL_EVENT_KEY_DOWN : SDL_EVENT_KEY_UP;
+            key.key.scancode = static_cast<SDL_Scancode>(keyChanges_[i].key);
+            Deliver(key);
+        }
+        // The same for a key a fresh keyboard may never show (Wine's does
+        // not): its hold-back from an earlier pass ends with the device's
+        // first read; where that read showed the key down, the press was held
+        // back just above, and its release comes through as it would anyway.
+        if (firstRead && captureEnds_ == captureEnds && heldBack_.kind == BindingRecord::Kind::Key)
+            heldBack_ = BindingRecord{};
+    }
+
+    for (SDLListener* listener : listeners_) listener->OnTick();
+    return !stopping_;
+}
+
+void SDLBackend::HandleEvent(const SDL_Event& event) {
+    if (event.type == SDL_EVENT_JOYSTICK_REMOVED && !listeners_.empty()) HandleConnectionEvent(event);
+    if (event.type == SDL_EVENT_JOYSTICK_ADDED) {
+        // The question and the open are one device change: a page switched
+        // off in between must not find its controller reopened after.
+        kvt::MutexLock devices(g_deviceLock);
+        for (SDLListener* listener : listeners_) {
+            if (listener->IsJoystickBound(event.jdevice.which)) {
+                HandleConnectionEvent(event);
+                break;
+            }
+        }
+    }
+    if (event.type == SDL_EVENT_JOYSTICK_ADDED || event.type == SDL_EVENT_JOYSTICK_REMOVED)
+        status_.RefreshControllers();
+    Deliver(event);
+}
+
+void SDLBackend::Deliver(const SDL_Event& event) {
+    if (IsPress(event)) status_.NoteInput(texts_.Make(event));
+    if (event.type == SDL_EVENT_JOYSTICK_AXIS_MOTION) NoteAxis(event.jaxis);
+    // Its axes rest anew when it comes back.
+    if (event.type == SDL_EVENT_JOYSTICK_REMOVED) axisRests_.Forget(event.jdevice.which);
+    if (HeldBack(event)) return;
+    // The captures hear it before any page acts: a page listed earlier
+    // would otherwise act on the press that binds a line of a later one.
+    for (SDLListener* listener : listeners_)
+        if (listener->OnCaptureEvent(event)) return;
+    for (SDLListener* listener : listeners_) listener->OnInputEvent(event);
+}
+
+void SDLBackend::NoteAxis(const SDL_JoyAxisEvent& moved) {
+    AxisRests::Rest* found = axisRests_.Find(moved.which, moved.axis);
+    if (!found) {
+        // Where it rests: SDL's first report of it since it was opened.
+        Sint16 rest = moved.value;
+        SDL_Joystick* joystick = SDL_GetJoystickFromID(moved.which);
+        if (joystick) SDL_GetJoystickAxisInitialState(joystick, moved.axis, &rest);
+        found = axisRests_.Add(moved.which, moved.axis, rest);
+        if (!found) return;
+    }
+    const bool pushed = AxisPushed(found->value, moved.value);
+    if (pushed && !found->pushed) {
+        char text[kMaxBindingText + 1];
+        WritePushedAxisText(text, found->value, moved, texts_.ControllerName(moved.which));
+        status_.NoteInput(text);
+    }
+    found->pushed = pushed;
+}
+
+void SDLBackend::HoldBackUntilReleased(const char* bindingText) {
+    KVT_ASSERT_JOB_THREAD(*this);
+    ++captureEnds_;
+    heldBack_ = ReadBinding(bindingText);
+}
+
+BindingTexts& SDLBackend::Texts() {
+    KVT_ASSERT_JOB_THREAD(*this);
+    return texts_;
+}
+
+bool SDLBackend::HeldBack(const SDL_Event& event) {
+    if (heldBack_.kind == BindingRecord::Kind::None) return false;
+    if (event.type == SDL_EVENT_JOYSTICK_REMOVED) {
+        heldBack_ = BindingRecord{};  // its release will never come
+        return false;
+    }
+    switch (texts_.Match(heldBack_, event)) {
+        case BindingMatch::Press:
+            return true;
+        case BindingMatch::Release:
+            heldBack_ = BindingRecord{};
+            return false;
+        default:
+            return false;
+    }
+}
+
+bool SDLBackend::HeldBackShownReleased() {
+    const bool button = heldBack_.kind == BindingRecord::Kind::Button;
+    if (!button && heldBack_.kind != BindingRecord::Kind::Hat) return false;
+    kvt::MutexLock lock(g_joystickListLock);
+    for (SDL_Joystick* handle : openJoysticks_) {
+        const char* name = handle ? SDL_GetJoystickName(handle) : nullptr;
+        if (!name || !heldBack_.NamesController(name)) continue;
+        return button ? !SDL_GetJoystickButton(handle, heldBack_.index)
+                      : SDL_GetJoystickHat(handle, heldBack_.index) != heldBack_.hatValue;
+    }
+    return false;
+}
+
+}  // namespace Input
