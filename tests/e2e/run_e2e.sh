@@ -58,6 +58,9 @@ done
 [ -n "$scenario" ] || usage
 
 fail() { echo "e2e: $*" >&2; exit 1; }
+# What a scenario's @VERSION@ stands for: the version set once, in CMakeLists.txt.
+KVT_VERSION=${KVT_VERSION:-$(sed -n 's/^project(KVTControls VERSION \([0-9.]*\).*/\1/p' "$repo/CMakeLists.txt")}
+export KVT_VERSION
 
 [ -f "$scenario" ] || fail "no scenario file $scenario"
 scenario=$(cd "$(dirname "$scenario")" && pwd)/$(basename "$scenario")

@@ -112,7 +112,7 @@ TEST_F(MainObject, FirstStartInANewGameFolderIsLoggedTooAndAQuietOneLogsNothing)
     OnLibraryLoad();  // the folder is missing, so the log cannot open here
     scratch.WriteFile(scratch.pluginFolder() / "KVTControls.ini", "[Main]\nVerboseLogEnabled = true\n");
     ASSERT_NE(Create(), nullptr);
-    EXPECT_NE(scratch.LogText().find("] KVTControl 5.2.26.0 created\r\n"), std::string::npos)
+    EXPECT_NE(scratch.LogText().find("] KVTControl " KVT_VERSION " created\r\n"), std::string::npos)
         << "a verbose start names the version";
 
     g_instance->DeletingDestructor(1);
@@ -281,7 +281,7 @@ TEST_F(MainObject, VerboseStartUpCreatesTheIdleInputJob) {
     const std::string log = scratch.LogText();
     const size_t job = log.find("] The backend job created\r\n"),
                  thread = log.find("] Backend Initialize\r\n"),
-                 created = log.find("] KVTControl 5.2.26.0 created");
+                 created = log.find("] KVTControl " KVT_VERSION " created");
     ASSERT_NE(created, std::string::npos) << log;
     EXPECT_LT(job, thread);
     EXPECT_LT(thread, created);
