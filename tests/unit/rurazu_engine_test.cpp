@@ -534,16 +534,16 @@ TEST_F(RurAzuEngine, SeatMovesAskTheApiLevelOnceThenMoveWhileHeldAndViewActionsC
     kvt_test::VrCall calls[8];
     // Each seat move, the first and the last too, stops when let go.
     bool first = true;
-    for (const int32_t id :
-         {RURAZU_VR_MOVE_SEAT_FORWARD, RURAZU_VR_MOVE_SEAT_LEFT, RURAZU_VR_MOVE_SEAT_DOWN}) {
+    const std::pair<int32_t, int32_t> moves[] = {
+        {RURAZU_VR_MOVE_SEAT_FORWARD, 1}, {RURAZU_VR_MOVE_SEAT_LEFT, 4}, {RURAZU_VR_MOVE_SEAT_DOWN, 6}};
+    for (const auto& [id, direction] : moves) {
         Bind(id, "#0 Test Pad");
         Button(0, true);
         Pass(5);
         Button(0, false);
         Bind(id, "");
         const int32_t count = takeCalls(calls, 8);
-        std::vector<kvt_test::VrCall> expected{{32, 0, id - RURAZU_VR_MOVE_SEAT_FORWARD + 1, 0},
-                                               {32, 0, 0, 0}};
+        std::vector<kvt_test::VrCall> expected{{32, 0, direction, 0}, {32, 0, 0, 0}};
         if (first) expected.insert(expected.begin(), kvt_test::VrCall{0, 0, 0, 0});
         first = false;
         EXPECT_EQ(std::vector<kvt_test::VrCall>(calls, calls + std::min(count, 8)), expected) << id;

@@ -89,6 +89,13 @@ protected:
         arena.WriteU32(address, word);
     }
     void Clutch(float value) { PutFloat(car + kClutch, value); }
+    // A car set up as H-pattern with no clutch needed.
+    void HPatternWithoutClutch() {
+        shifter->Engine().ChangeState([&](GearState& s) {
+            s.currentType = 1;
+            s.clutchNeeded = 0;
+        });
+    }
     uint32_t Word(int index) const { return arena.ReadU32(Host().carSelection + kWords + 4 * index); }
     void Word(int index, uint32_t value) { arena.WriteU32(Host().carSelection + kWords + 4 * index, value); }
     // The grind sound through the stand-in sound library.
@@ -125,10 +132,7 @@ protected:
 };
 
 TEST_F(ShifterEngine, TheLowestHeldGearWinsAndReverseOnlyAlone) {
-    shifter->Engine().ChangeState([&](GearState& s) {
-        s.currentType = 1;
-        s.clutchNeeded = 0;
-    });
+    HPatternWithoutClutch();
     SDL_SetJoystickVirtualButton(handle, 2, true);  // gear 3
     Button(0, true);                                // gear 1
     EXPECT_EQ(Gear(), 2);
@@ -151,10 +155,7 @@ TEST_F(ShifterEngine, TheLowestHeldGearWinsAndReverseOnlyAlone) {
 // A hat holds one position: sliding from first's direction to third's must
 // leave first, or the lowest held gear would keep the car in first.
 TEST_F(ShifterEngine, AHatSlidingToAnotherGearLeavesTheOneBefore) {
-    shifter->Engine().ChangeState([&](GearState& s) {
-        s.currentType = 1;
-        s.clutchNeeded = 0;
-    });
+    HPatternWithoutClutch();
     shifter->items[static_cast<size_t>(shifter->firstBindingIndex)]->SetValue("H0.1 Test Shifter");
     shifter->items[static_cast<size_t>(shifter->firstBindingIndex + 2)]->SetValue("H0.2 Test Shifter");
     for (const auto& [hat, gear] : std::vector<std::pair<uint8_t, int32_t>>{
@@ -166,10 +167,7 @@ TEST_F(ShifterEngine, AHatSlidingToAnotherGearLeavesTheOneBefore) {
 }
 
 TEST_F(ShifterEngine, AGearOnAnAxisEngagesPastItsThresholdAndLeavesWellBackFromIt) {
-    shifter->Engine().ChangeState([&](GearState& s) {
-        s.currentType = 1;
-        s.clutchNeeded = 0;
-    });
+    HPatternWithoutClutch();
     shifter->items[static_cast<size_t>(shifter->firstBindingIndex + 2)]->SetValue("A1<-16384 Test Shifter");
     for (const auto& [value, gear] :
          std::vector<std::pair<Sint16, int32_t>>{{-20000, 4}, {-10000, 4}, {-9000, 1}, {-17000, 4}}) {
@@ -254,10 +252,7 @@ TEST_F(ShifterEngine, LettingGoOfAMissedGearWithAutoNeutralEndsTheGrind) {
 }
 
 TEST_F(ShifterEngine, AGearTheCarLacksIsIgnoredAndItsReleaseGivesNeutral) {
-    shifter->Engine().ChangeState([&](GearState& s) {
-        s.currentType = 1;
-        s.clutchNeeded = 0;
-    });
+    HPatternWithoutClutch();
     Button(4, true);
     EXPECT_EQ(Gear(), 6);
     Button(4, false);
@@ -456,10 +451,7 @@ TEST_F(ShifterEngine, SwitchingGearGateOffGivesTheHostItsWordsAndLetsGo) {
     EXPECT_EQ((std::vector<uint32_t>{Word(0), Word(1), Word(2), Word(3)}),
               (std::vector<uint32_t>{20, 21, 22, 23}));
     for (const auto& flag : shifter->Engine().State().pressed) EXPECT_EQ(flag, 0);
-    shifter->Engine().ChangeState([&](GearState& s) {
-        s.currentType = 1;
-        s.clutchNeeded = 0;
-    });
+    HPatternWithoutClutch();
     Button(1, true);
     EXPECT_EQ(Gear(), 1) << "events do nothing while off";
     shifter->Engine().ApplyHostGearbox(1);
@@ -516,10 +508,7 @@ TEST_F(ShifterEngine, APauseOrSwitchingOffEndsAMissedGearWithoutEngagingIt) {
 }
 
 TEST_F(ShifterEngine, AGearLetGoWhereTheGameCouldNotSeeItGivesNeutralWhenDrivingResumes) {
-    shifter->Engine().ChangeState([&](GearState& s) {
-        s.currentType = 1;
-        s.clutchNeeded = 0;
-    });
+    HPatternWithoutClutch();
     for (const bool background : {false, true}) {
         Button(2, true);
         shifter->Engine().driving = background;  // a pause menu, or driving behind another window
