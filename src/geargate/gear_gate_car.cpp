@@ -1,6 +1,5 @@
-// The GearGate engine on the host's thread: a car set up at its stage's
-// load, the host's gearbox option words set and given back, the shift
-// deadzone read, and the player's words for what was found.
+// The GearGate engine on the host's thread: a car set up at its stage's load
+// and the shift deadzone read (the gearbox words: shifter_type.cpp).
 #include <algorithm>
 #include <string>
 
@@ -14,41 +13,10 @@
 
 using namespace gear_gate_host;
 
-namespace {
-// What a car set-up found and where from, for a player who asks why a car
-// shifts as it does (the car's name costs a read of the car lists).
-void LogCarSetUp(int32_t slot, int32_t type, CarSource typeSource, int32_t clutch, CarSource clutchSource) {
-    const int32_t carId = CarIdForSlot(slot);
-    LogLine("Car set-up: slot " + std::to_string(slot) + ", car " + std::to_string(carId) + " \"" +
-            CarNameFromJson(carId) + "\": " + ShifterTypeText(type) + " (" + CarSourceText(typeSource) +
-            "), " + ClutchText(clutch) + " (" + CarSourceText(clutchSource) + ")");
-}
-}  // namespace
-
-const char* ShifterTypeText(int32_t type) {
-    switch (type) {
-        case shifter_types::kSequential:
-            return "Sequential";
-        case shifter_types::kHPattern:
-            return "H-Pattern";
-        default:
-            return "type unknown";
-    }
-}
-
-const char* ClutchText(int32_t clutchNeeded) {
-    return clutchNeeded == 1 ? "clutch required" : "no clutch needed";
-}
-
-const char* GearText(int32_t gear) {
-    static constexpr const char* kNames[] = {"R", "N", "1", "2", "3", "4", "5", "6"};
-    return gear >= 0 && gear <= gears::kTop ? kNames[gear] : "?";
-}
-
-void GearGateEngine::SetupForCar(Input::SDLBackend& job) {
-    if (!g_settings || !job.IsRunning()) return;
+bool GearGateEngine::SetupForCar(Input::SDLBackend& job) {
+    if (!g_settings || !job.IsRunning()) return false;
     const uint32_t selection = Host().carSelection;
-    if (selection == 0 || Host().gameState == 0) return;
+    if (selection == 0 || Host().gameState == 0) return false;
     const int32_t slot = HostRead<int32_t>(selection + kSelectionSlotField);
     {
         kvt::MutexLock lock(lock_);
@@ -56,7 +24,7 @@ void GearGateEngine::SetupForCar(Input::SDLBackend& job) {
         state_.fadePending = false;
         state_.grinding = false;
     }
-    if (!S().gearGateEnabled) return;
+    if (!S().gearGateEnabled) return false;
     // The car files are read before the lock is taken, so the job's passes
     // never wait on them. The host's gear word numbers no forward gear past
     // sixth, whatever the physics file says.
@@ -101,34 +69,8 @@ void GearGateEngine::SetupForCar(Input::SDLBackend& job) {
         state_.typeSource = typeSource;
         state_.clutchSource = clutchSource;
     }
-    if (g_verboseLog) LogCarSetUp(slot, type, typeSource, clutch, clutchSource);
     SendGearboxMessage(type);
-}
-
-void GearGateEngine::ApplyHostGearbox(int32_t type) {
-    kvt::MutexLock lock(lock_);
-    ApplyHostGearboxLocked(type);
-}
-
-void GearGateEngine::ApplyHostGearboxLocked(int32_t type) {
-    RestoreLocked();
-    if (!Enabled()) return;
-    if (type == shifter_types::kUnknown) type = ResolvedTypeLocked(S().shifterType);
-    for (int i = 0; i < 4; ++i) savedHostWords_.push_back(GearboxWord(i));
-    WriteGearboxWord(0, 1);
-    if (type == shifter_types::kHPattern)
-        for (int i = 1; i < 4; ++i) WriteGearboxWord(i, 0);
-}
-
-void GearGateEngine::RestoreHostGearbox() {
-    kvt::MutexLock lock(lock_);
-    RestoreLocked();
-}
-
-void GearGateEngine::RestoreLocked() {
-    if (savedHostWords_.size() == 4)
-        for (int i = 0; i < 4; ++i) WriteGearboxWord(i, savedHostWords_[static_cast<size_t>(i)]);
-    savedHostWords_.clear();
+    return true;
 }
 
 void GearGateEngine::LoadShiftDeadzone() {

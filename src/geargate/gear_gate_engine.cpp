@@ -1,6 +1,6 @@
 // The GearGate engine on the job's thread: rows pressed and released,
-// H-pattern and sequential shifting, the type toggle. (The host's thread
-// work, car set-up and gearbox words, is gear_gate_car.cpp's.)
+// H-pattern and sequential shifting. (The type and the gearbox words are
+// shifter_type.cpp's; the car set-up on the host's thread, gear_gate_car.cpp's.)
 #include "geargate/gear_gate_engine.h"
 
 #include <SDL3/SDL_events.h>
@@ -35,14 +35,6 @@ GearState GearGateEngine::State() const {
 std::vector<int32_t> GearGateEngine::SavedHostWords() const {
     kvt::MutexLock lock(lock_);
     return savedHostWords_;
-}
-
-int32_t GearGateEngine::ResolvedTypeLocked(int32_t type) const {
-    return type == kAutoDetected ? state_.configuredCarType : type;
-}
-
-bool GearGateEngine::StopOrFade(bool force) {
-    return sounds_.StopOrFade(force);
 }
 
 bool GearGateEngine::ReleaseRowLocked(int index, const SDL_Event* release, bool* toggle) {
@@ -225,35 +217,4 @@ void GearGateEngine::ApplyHPatternGearLocked() {
     // Without a grind to hold it, or when the host says so, the miss is
     // dropped: the player selects the gear again with the clutch down.
     if (Telemetry(kGrindHoldField) == 0.0f || !state_.grinding) state_.appliedGear = wanted;
-}
-
-void GearGateEngine::ToggleShifterType(Input::SDLBackend& job) {
-    if (!job.isForeground() || !g_settings) return;
-    int32_t type = 0;
-    int32_t resolved = 0;
-    {
-        kvt::MutexLock lock(lock_);
-        type = driving ? state_.currentType : S().shifterType.load();
-        type = type + 1 >= 3 ? 0 : type + 1;
-        state_.currentType = type;
-        S().shifterType = type;
-        resolved = ResolvedTypeLocked(type);
-        ApplyHostGearboxLocked(resolved);
-        AnnounceShifterTypeLocked(type);
-    }
-    reports_.ShifterTypeToggled(type);
-    if (job.IsRunning()) SendGearboxMessage(resolved);
-}
-
-void GearGateEngine::AnnounceShifterTypeLocked(int32_t type) {
-    StopOrFade(true);
-    state_.fadePending = false;
-    state_.grinding = false;
-    if (type >= 0 && type <= 2) sounds_.PlayNotification(type);
-}
-
-void GearGateEngine::SwitchedOff(Input::SDLBackend& job) {
-    ClearPressed();
-    if (job.IsRunning()) SendGearboxMessage(shifter_types::kSequential);
-    RestoreHostGearbox();
 }

@@ -84,12 +84,6 @@ struct GearState {
     uint32_t lastDownShiftTime = 0;
 };
 
-// The player's words for a shifter type, a clutch requirement and a gear
-// word ("R", "N", "1" to "6").
-const char* ShifterTypeText(int32_t type);
-const char* ClutchText(int32_t clutchNeeded);
-const char* GearText(int32_t gear);
-
 class GearGateEngine {
 public:
     GearGateEngine(GearGateReports& reports, SoundBank& sounds);
@@ -112,8 +106,8 @@ public:
     void ToggleShifterType(Input::SDLBackend& job) KVT_EXCLUDES(lock_);
 
     // The host's thread: reactions to the host's game modes (13, 241, 3)
-    // and to GearGate switched off.
-    void SetupForCar(Input::SDLBackend& job) KVT_EXCLUDES(lock_);
+    // and to GearGate switched off. SetupForCar says whether it set a car up.
+    bool SetupForCar(Input::SDLBackend& job) KVT_EXCLUDES(lock_);
     void LoadShiftDeadzone() KVT_EXCLUDES(lock_);
     void RestoreHostGearbox() KVT_EXCLUDES(lock_);
     void SwitchedOff(Input::SDLBackend& job) KVT_EXCLUDES(lock_);

@@ -3,10 +3,13 @@
 #include "geargate/shifter_page.h"
 
 #include <cstdio>
+#include <string>
 
 #include "config/setting.h"
 #include "core/host_locations.h"
+#include "core/log.h"
 #include "core/setting_id.h"
+#include "geargate/car_profiles.h"
 #include "geargate/gear_gate_host.h"
 #include "input/binding_text.h"
 #include "input/sdl_backend.h"
@@ -15,6 +18,37 @@
 #include "sound/sound_player.h"
 
 namespace {
+// The player's words for a shifter type, a clutch requirement and a gear
+// word ("R", "N", "1" to "6"), on the page and in the log.
+const char* ShifterTypeText(int32_t type) {
+    switch (type) {
+        case shifter_types::kSequential:
+            return "Sequential";
+        case shifter_types::kHPattern:
+            return "H-Pattern";
+        default:
+            return "type unknown";
+    }
+}
+
+const char* ClutchText(int32_t clutchNeeded) {
+    return clutchNeeded == 1 ? "clutch required" : "no clutch needed";
+}
+
+const char* GearText(int32_t gear) {
+    static constexpr const char* kNames[] = {"R", "N", "1", "2", "3", "4", "5", "6"};
+    return gear >= 0 && gear <= gears::kTop ? kNames[gear] : "?";
+}
+
+// What a car set-up found and where from, for a player who asks why a car
+// shifts as it does (the car's name costs a read of the car lists).
+void LogCarSetUp(int32_t slot, int32_t type, CarSource typeSource, int32_t clutch, CarSource clutchSource) {
+    const int32_t carId = CarIdForSlot(slot);
+    LogLine("Car set-up: slot " + std::to_string(slot) + ", car " + std::to_string(carId) + " \"" +
+            CarNameFromJson(carId) + "\": " + ShifterTypeText(type) + " (" + CarSourceText(typeSource) +
+            "), " + ClutchText(clutch) + " (" + CarSourceText(clutchSource) + ")");
+}
+
 constexpr const char* kBindHint = "[ENTER] Bind  [DEL] Unbind";
 constexpr const char* kGearSuffix = " (H-pattern Gear)";
 
@@ -131,8 +165,11 @@ void KVTShifter::OnGameMode(int32_t mode) {
     } else if (mode == host_modes::kCarSetup) {
         // A state word of 1 means the host is not setting up a car after all.
         const uint32_t state2 = Host().gameState2;
-        if (state2 != 0 && platform::HostRead<uint32_t>(state2 + host_offsets::kState2Field) != 1)
-            engine_.SetupForCar(Job());
+        if (state2 != 0 && platform::HostRead<uint32_t>(state2 + host_offsets::kState2Field) != 1 &&
+            engine_.SetupForCar(Job()) && g_verboseLog) {
+            const GearState set = engine_.State();
+            LogCarSetUp(set.carSlot, set.currentType, set.typeSource, set.clutchNeeded, set.clutchSource);
+        }
     } else if (mode == host_modes::kMenus) {
         engine_.RestoreHostGearbox();
     }
