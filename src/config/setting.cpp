@@ -15,35 +15,6 @@ Config::Setting* g_settings = nullptr;
 
 namespace Config {
 namespace {
-constexpr size_t kMaxBindingText = 127;
-
-struct TriggerDefaults {
-    int32_t triggerType;
-    int32_t gameMode;
-};
-
-TriggerDefaults DefaultsFor(int32_t id) {
-    switch (id) {
-        case RURAZU_BACK:
-        case RURAZU_ENTER:
-        case RURAZU_SPACE:
-        case RURAZU_LCTRL_S:
-        case RURAZU_DEL:
-            return {0, 2};
-        case RURAZU_IGNITION:
-        case RURAZU_F1:
-            return {0, 1};
-        case RURAZU_RESTART_STAGE:
-        case RURAZU_CALLFORHELP:
-        case RURAZU_RETIRE_STAGE:
-            return {2, 1};
-        case RURAZU_EXIT_KVT:
-            return {2, 0};
-        default:
-            return {0, 0};
-    }
-}
-
 uint32_t ClampMark(int32_t value) {
     return value < 0 ? 0 : (value > 2 ? 2 : static_cast<uint32_t>(value));
 }
@@ -129,7 +100,7 @@ void Setting::ReadAllSettings() {
         item->SetValue(text);  // kept when the text is not one of the line's options
 
         if (StartsWithNoCase(name, "RURAZU_")) {
-            const TriggerDefaults defaults = DefaultsFor(item->id);
+            const BindingDefaults defaults = DefaultsFor(item->id);
             item->delayMark = ClampMark(ini.GetInt("KeyBind", name + "_TRIGGERTYPE", defaults.triggerType));
             item->contextMark = ClampMark(ini.GetInt("KeyBind", name + "_GAMEMODE", defaults.gameMode));
         }

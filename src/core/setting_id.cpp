@@ -1,79 +1,24 @@
-// The name table of SettingId, indexed by value.
+// The name table of SettingId and the bindings' defaults, from the one list.
 #include "core/setting_id.h"
 
 namespace {
-constexpr const char* kSettingNames[NUM_OF_ITEMS + 1] = {
-    "UNKNOWN",
-    "SEPARATOR",
-    "KEYBIND",
-    "MENUPAGE_SWITCH",
-    "PLUGIN_ENABLED",
-    "SAVE_SETTINGS",
-    "RURAZU_UP",
-    "RURAZU_DOWN",
-    "RURAZU_LEFT",
-    "RURAZU_RIGHT",
-    "RURAZU_ESC",
-    "RURAZU_BACK",
-    "RURAZU_ENTER",
-    "RURAZU_SPACE",
-    "RURAZU_LSHIFT",
-    "RURAZU_LCTRL",
-    "RURAZU_LCTRL_S",
-    "RURAZU_PAGEUP",
-    "RURAZU_PAGEDOWN",
-    "RURAZU_HOME",
-    "RURAZU_END",
-    "RURAZU_DEL",
-    "RURAZU_IGNITION",
-    "RURAZU_RESTART_STAGE",
-    "RURAZU_CALLFORHELP",
-    "RURAZU_RETIRE_STAGE",
-    "RURAZU_EXIT_KVT",
-    "RURAZU_F1",
-    "RURAZU_F9",
-    "RURAZU_F11",
-    "RURAZU_NUM4",
-    "RURAZU_NUM6",
-    "RURAZU_NUM8",
-    "RURAZU_NUM2",
-    "RURAZU_NUMADD",
-    "RURAZU_NUMSUB",
-    "RURAZU_NUM0",
-    "RURAZU_MULTIPLY",
-    "RURAZU_CUSTOM1",
-    "RURAZU_CUSTOM2",
-    "RURAZU_CUSTOM3",
-    "RURAZU_VR_RESETVIEW",
-    "RURAZU_VR_TOGGLEDEBUG",
-    "RURAZU_VR_MOVE_SEAT_FORWARD",
-    "RURAZU_VR_MOVE_SEAT_RIGHT",
-    "RURAZU_VR_MOVE_SEAT_BACKWARD",
-    "RURAZU_VR_MOVE_SEAT_LEFT",
-    "RURAZU_VR_MOVE_SEAT_UP",
-    "RURAZU_VR_MOVE_SEAT_DOWN",
-    "GEARGATE_SHIFTTYPE",
-    "GEARGATE_AUTONEUTRAL",
-    "GEARGATE_CLUTCH_REQUIRED",
-    "GEARGATE_CLUTCH_THRESHOLD",
-    "GEARGATE_GEARSOUNDSVOL",
-    "GEARGATE_TYPESOUNDSVOL",
-    "GEARGATE_GEAR_1",
-    "GEARGATE_GEAR_2",
-    "GEARGATE_GEAR_3",
-    "GEARGATE_GEAR_4",
-    "GEARGATE_GEAR_5",
-    "GEARGATE_GEAR_6",
-    "GEARGATE_GEAR_R",
-    "GEARGATE_SEQUENTIAL_NEUTRAL",
-    "GEARGATE_SEQUENTIAL_UP",
-    "GEARGATE_SEQUENTIAL_DOWN",
-    "GEARGATE_TOGGLE_MODE",
-    "NUM_OF_ITEMS",
+struct IdEntry {
+    const char* name;
+    BindingDefaults defaults;
+};
+constexpr IdEntry kIds[NUM_OF_ITEMS + 1] = {
+#define KVT_SETTING_ID(name, triggerType, gameMode) {#name, {triggerType, gameMode}},
+    KVT_SETTING_IDS(KVT_SETTING_ID)
+#undef KVT_SETTING_ID
+        {"NUM_OF_ITEMS", {}},
 };
 }  // namespace
 
 const char* SettingName(int32_t id) {
     if (id < 0 || id > NUM_OF_ITEMS) return "";
-    return kSettingNames[id];
+    return kIds[id].name;
+}
+
+BindingDefaults DefaultsFor(int32_t id) {
+    return id >= 0 && id < NUM_OF_ITEMS ? kIds[id].defaults : BindingDefaults{};
 }

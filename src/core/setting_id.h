@@ -2,77 +2,100 @@
 // its INI key.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
+// Every identifier once, in the order of its value (0 up): its name, which is
+// its INI key, and for a RurAzu binding the hold delay (_TRIGGERTYPE: 0
+// Instant, 1 Short, 2 Long) and the game-mode rule (_GAMEMODE: 0 any time, 1
+// in a race, 2 in the menus) it has until the file says otherwise.
+#define KVT_SETTING_IDS(X)                \
+    X(UNKNOWN, 0, 0)                      \
+    X(SEPARATOR, 0, 0)                    \
+    X(KEYBIND, 0, 0)                      \
+    X(MENUPAGE_SWITCH, 0, 0)              \
+    X(PLUGIN_ENABLED, 0, 0)               \
+    X(SAVE_SETTINGS, 0, 0)                \
+    X(RURAZU_UP, 0, 0)                    \
+    X(RURAZU_DOWN, 0, 0)                  \
+    X(RURAZU_LEFT, 0, 0)                  \
+    X(RURAZU_RIGHT, 0, 0)                 \
+    X(RURAZU_ESC, 0, 0)                   \
+    X(RURAZU_BACK, 0, 2)                  \
+    X(RURAZU_ENTER, 0, 2)                 \
+    X(RURAZU_SPACE, 0, 2)                 \
+    X(RURAZU_LSHIFT, 0, 0)                \
+    X(RURAZU_LCTRL, 0, 0)                 \
+    X(RURAZU_LCTRL_S, 0, 2)               \
+    X(RURAZU_PAGEUP, 0, 0)                \
+    X(RURAZU_PAGEDOWN, 0, 0)              \
+    X(RURAZU_HOME, 0, 0)                  \
+    X(RURAZU_END, 0, 0)                   \
+    X(RURAZU_DEL, 0, 2)                   \
+    X(RURAZU_IGNITION, 0, 1)              \
+    X(RURAZU_RESTART_STAGE, 2, 1)         \
+    X(RURAZU_CALLFORHELP, 2, 1)           \
+    X(RURAZU_RETIRE_STAGE, 2, 1)          \
+    X(RURAZU_EXIT_KVT, 2, 0)              \
+    X(RURAZU_F1, 0, 1)                    \
+    X(RURAZU_F9, 0, 0)                    \
+    X(RURAZU_F11, 0, 0)                   \
+    X(RURAZU_NUM4, 0, 0)                  \
+    X(RURAZU_NUM6, 0, 0)                  \
+    X(RURAZU_NUM8, 0, 0)                  \
+    X(RURAZU_NUM2, 0, 0)                  \
+    X(RURAZU_NUMADD, 0, 0)                \
+    X(RURAZU_NUMSUB, 0, 0)                \
+    X(RURAZU_NUM0, 0, 0)                  \
+    X(RURAZU_MULTIPLY, 0, 0)              \
+    X(RURAZU_CUSTOM1, 0, 0)               \
+    X(RURAZU_CUSTOM2, 0, 0)               \
+    X(RURAZU_CUSTOM3, 0, 0)               \
+    X(RURAZU_VR_RESETVIEW, 0, 0)          \
+    X(RURAZU_VR_TOGGLEDEBUG, 0, 0)        \
+    X(RURAZU_VR_MOVE_SEAT_FORWARD, 0, 0)  \
+    X(RURAZU_VR_MOVE_SEAT_RIGHT, 0, 0)    \
+    X(RURAZU_VR_MOVE_SEAT_BACKWARD, 0, 0) \
+    X(RURAZU_VR_MOVE_SEAT_LEFT, 0, 0)     \
+    X(RURAZU_VR_MOVE_SEAT_UP, 0, 0)       \
+    X(RURAZU_VR_MOVE_SEAT_DOWN, 0, 0)     \
+    X(GEARGATE_SHIFTTYPE, 0, 0)           \
+    X(GEARGATE_AUTONEUTRAL, 0, 0)         \
+    X(GEARGATE_CLUTCH_REQUIRED, 0, 0)     \
+    X(GEARGATE_CLUTCH_THRESHOLD, 0, 0)    \
+    X(GEARGATE_GEARSOUNDSVOL, 0, 0)       \
+    X(GEARGATE_TYPESOUNDSVOL, 0, 0)       \
+    X(GEARGATE_GEAR_1, 0, 0)              \
+    X(GEARGATE_GEAR_2, 0, 0)              \
+    X(GEARGATE_GEAR_3, 0, 0)              \
+    X(GEARGATE_GEAR_4, 0, 0)              \
+    X(GEARGATE_GEAR_5, 0, 0)              \
+    X(GEARGATE_GEAR_6, 0, 0)              \
+    X(GEARGATE_GEAR_R, 0, 0)              \
+    X(GEARGATE_SEQUENTIAL_NEUTRAL, 0, 0)  \
+    X(GEARGATE_SEQUENTIAL_UP, 0, 0)       \
+    X(GEARGATE_SEQUENTIAL_DOWN, 0, 0)     \
+    X(GEARGATE_TOGGLE_MODE, 0, 0)
+
 enum SettingId : int32_t {
-    UNKNOWN = 0,
-    SEPARATOR = 1,
-    KEYBIND = 2,
-    MENUPAGE_SWITCH = 3,
-    PLUGIN_ENABLED = 4,
-    SAVE_SETTINGS = 5,
-    RURAZU_UP = 6,
-    RURAZU_DOWN = 7,
-    RURAZU_LEFT = 8,
-    RURAZU_RIGHT = 9,
-    RURAZU_ESC = 10,
-    RURAZU_BACK = 11,
-    RURAZU_ENTER = 12,
-    RURAZU_SPACE = 13,
-    RURAZU_LSHIFT = 14,
-    RURAZU_LCTRL = 15,
-    RURAZU_LCTRL_S = 16,
-    RURAZU_PAGEUP = 17,
-    RURAZU_PAGEDOWN = 18,
-    RURAZU_HOME = 19,
-    RURAZU_END = 20,
-    RURAZU_DEL = 21,
-    RURAZU_IGNITION = 22,
-    RURAZU_RESTART_STAGE = 23,
-    RURAZU_CALLFORHELP = 24,
-    RURAZU_RETIRE_STAGE = 25,
-    RURAZU_EXIT_KVT = 26,
-    RURAZU_F1 = 27,
-    RURAZU_F9 = 28,
-    RURAZU_F11 = 29,
-    RURAZU_NUM4 = 30,
-    RURAZU_NUM6 = 31,
-    RURAZU_NUM8 = 32,
-    RURAZU_NUM2 = 33,
-    RURAZU_NUMADD = 34,
-    RURAZU_NUMSUB = 35,
-    RURAZU_NUM0 = 36,
-    RURAZU_MULTIPLY = 37,
-    RURAZU_CUSTOM1 = 38,
-    RURAZU_CUSTOM2 = 39,
-    RURAZU_CUSTOM3 = 40,
-    RURAZU_VR_RESETVIEW = 41,
-    RURAZU_VR_TOGGLEDEBUG = 42,
-    RURAZU_VR_MOVE_SEAT_FORWARD = 43,
-    RURAZU_VR_MOVE_SEAT_RIGHT = 44,
-    RURAZU_VR_MOVE_SEAT_BACKWARD = 45,
-    RURAZU_VR_MOVE_SEAT_LEFT = 46,
-    RURAZU_VR_MOVE_SEAT_UP = 47,
-    RURAZU_VR_MOVE_SEAT_DOWN = 48,
-    GEARGATE_SHIFTTYPE = 49,
-    GEARGATE_AUTONEUTRAL = 50,
-    GEARGATE_CLUTCH_REQUIRED = 51,
-    GEARGATE_CLUTCH_THRESHOLD = 52,
-    GEARGATE_GEARSOUNDSVOL = 53,
-    GEARGATE_TYPESOUNDSVOL = 54,
-    GEARGATE_GEAR_1 = 55,
-    GEARGATE_GEAR_2 = 56,
-    GEARGATE_GEAR_3 = 57,
-    GEARGATE_GEAR_4 = 58,
-    GEARGATE_GEAR_5 = 59,
-    GEARGATE_GEAR_6 = 60,
-    GEARGATE_GEAR_R = 61,
-    GEARGATE_SEQUENTIAL_NEUTRAL = 62,
-    GEARGATE_SEQUENTIAL_UP = 63,
-    GEARGATE_SEQUENTIAL_DOWN = 64,
-    GEARGATE_TOGGLE_MODE = 65,
-    NUM_OF_ITEMS = 66,
+#define KVT_SETTING_ID(name, triggerType, gameMode) name,
+    KVT_SETTING_IDS(KVT_SETTING_ID)
+#undef KVT_SETTING_ID
+        NUM_OF_ITEMS
 };
+// The values are the host-facing numbers the settings file and the menu use.
+static_assert(RURAZU_UP == 6 && GEARGATE_SHIFTTYPE == 49 && GEARGATE_TOGGLE_MODE == 65 && NUM_OF_ITEMS == 66);
 
 // The INI key of an identifier; the empty text for a value above NUM_OF_ITEMS.
 const char* SettingName(int32_t id);
+
+// A RurAzu binding's hold delay and game-mode rule before the file sets them.
+struct BindingDefaults {
+    int32_t triggerType = 0;
+    int32_t gameMode = 0;
+};
+BindingDefaults DefaultsFor(int32_t id);
+
+// The longest binding text a line keeps: longer ones, typed into the file by
+// hand, are cut.
+inline constexpr size_t kMaxBindingText = 127;

@@ -13,13 +13,14 @@
 #include <tuple>
 
 #include "core/menu_item.h"
+#include "core/setting_id.h"
 
 class CPluginBase;
 
 namespace Input {
 
-// Longest binding text; longer ones are cut.
-inline constexpr size_t kMaxBindingText = 127;
+// The longest binding text, declared with the settings.
+using ::kMaxBindingText;
 inline constexpr const char* kKeyboardDevice = "Keyboard";
 
 // An axis bound as a button: "A<axis>><threshold> <controller>" presses when
