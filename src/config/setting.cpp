@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "config/setting_list.h"
 #include "core/log.h"
 #include "core/menu_item.h"
 #include "core/paths.h"
@@ -15,6 +16,74 @@ Config::Setting* g_settings = nullptr;
 
 namespace Config {
 namespace {
+// A declared setting's default, read and write, by the type of its field.
+void ApplyDefault(const Declared& d, std::atomic<bool>& field) {
+    field = d.defaultValue != 0;
+}
+void ApplyDefault(const Declared& d, std::atomic<int32_t>& field) {
+    field = static_cast<int32_t>(d.defaultValue);
+}
+void ApplyDefault(const Declared& d, std::atomic<float>& field) {
+    field = static_cast<float>(d.defaultValue);
+}
+void ApplyDefault(const Declared&, std::string& field) {
+    field.clear();
+}
+
+// A missing key reads as the declared default, whatever the field holds.
+void Read(IniFile& ini, const Declared& d, std::atomic<bool>& field) {
+    field = ini.GetBool(d.section, d.key, d.defaultValue != 0);
+}
+void Read(IniFile& ini, const Declared& d, std::atomic<float>& field) {
+    field = ini.GetFloat(d.section, d.key, static_cast<float>(d.defaultValue));
+}
+void Read(IniFile& ini, const Declared& d, std::string& field) {
+    field = ini.GetString(d.section, d.key, "");
+}
+void Read(IniFile& ini, const Declared& d, std::atomic<int32_t>& field) {
+    int32_t value = static_cast<int32_t>(d.defaultValue);
+    std::string text;
+    if (d.trueFalseToo) {
+        text = ini.GetString(d.section, d.key, value != 0 ? "true" : "false");
+        if (EqualsNoCase(text, "true")) {
+            value = 1;
+        } else if (EqualsNoCase(text, "false")) {
+            value = 0;
+        } else {
+            try {
+                value = std::stoi(text, nullptr, 10);
+            } catch (...) {
+                // Not a number either: keep the default.
+                LogLine(std::string("Failed getting int INI value for section: ") + d.section +
+                        ", name: " + d.key + ", value: " + text);
+            }
+        }
+    } else if (d.writesDefault || (ini.PeekValue(d.section, d.key, text) && !text.empty())) {
+        value = ini.GetInt(d.section, d.key, value);
+    }
+    if (d.low < d.high && (value < d.low || value > d.high)) {
+        const int32_t fallback = static_cast<int32_t>(d.defaultValue);
+        LogLine(std::string("Warning. ") + d.key + " = " + std::to_string(value) + " is not " +
+                std::to_string(static_cast<int32_t>(d.low)) + " to " +
+                std::to_string(static_cast<int32_t>(d.high)) + "; " + std::to_string(fallback) + " is used");
+        value = fallback;
+    }
+    field = value;
+}
+
+void Write(IniFile& ini, const Declared& d, const std::atomic<bool>& field) {
+    ini.SetBool(d.section, d.key, field);
+}
+void Write(IniFile& ini, const Declared& d, const std::atomic<int32_t>& field) {
+    ini.SetInt(d.section, d.key, field);
+}
+void Write(IniFile& ini, const Declared& d, const std::atomic<float>& field) {
+    ini.SetFloat(d.section, d.key, field);
+}
+void Write(IniFile& ini, const Declared& d, const std::string& field) {
+    ini.SetString(d.section, d.key, field);
+}
+
 uint32_t ClampMark(int32_t value) {
     return value < 0 ? 0 : (value > 2 ? 2 : static_cast<uint32_t>(value));
 }
@@ -29,7 +98,11 @@ void PrepareCarInfo() {
 }
 }  // namespace
 
-Setting::Setting() : bindingItems(TheMenuBook().bindingLines) {}
+Setting::Setting() : bindingItems(TheMenuBook().bindingLines) {
+    ForEachSetting(*this, [](const Declared& d, auto& field) {
+        if (!d.global) ApplyDefault(d, field);
+    });
+}
 Setting::~Setting() = default;
 
 void CreateSettingsOnce() {
@@ -47,45 +120,15 @@ void ResetSettingsForTest() {
 void Setting::LoadSettingsFile() {
     PrepareCarInfo();
     ini.Load();
-    g_verboseLog = ini.GetBool("Main", "VerboseLogEnabled", false);
-    delayedInitEnabled = ini.GetBool("Main", "DelayedInitEnabled", delayedInitEnabled);
-    // Read without writing its default back, unlike the others: a file saved
-    // by a version without this key stays byte for byte as it was.
-    std::string pollText;
-    int32_t poll = kMaxPollIntervalMs;
-    if (ini.PeekValue("Main", "PollIntervalMs", pollText) && !pollText.empty())
-        poll = ini.GetInt("Main", "PollIntervalMs", kMaxPollIntervalMs);
-    if (poll < 1 || poll > kMaxPollIntervalMs) {
-        LogLine("Warning. PollIntervalMs = " + std::to_string(poll) + " is not 1 to " +
-                std::to_string(kMaxPollIntervalMs) + "; " + std::to_string(kMaxPollIntervalMs) + " is used");
-    }
-    pollIntervalMs = poll < 1 || poll > kMaxPollIntervalMs ? kMaxPollIntervalMs : poll;
+    ForEachSetting(*this, [&](const Declared& d, auto& field) {
+        if (d.atStart) Read(ini, d, field);
+    });
 }
 
 void Setting::ReadAllSettings() {
-    rurAzuEnabled = ini.GetBool("RurAzu", "Enabled", rurAzuEnabled);
-    gearGateEnabled = ini.GetBool("GearGate", "Enabled", gearGateEnabled);
-    soundVolume = ini.GetFloat("GearGate", "SoundVolume", soundVolume);
-    soundVolumeShiftType = ini.GetFloat("GearGate", "SoundVolumeShiftType", soundVolumeShiftType);
-    soundFilePath = ini.GetString("GearGate", "SoundFilePath", soundFilePath);
-    autoNeutral = ini.GetBool("GearGate", "AutoNeutral", autoNeutral);
-
-    const std::string clutch = ini.GetString("GearGate", "ClutchRequired", "true");
-    if (EqualsNoCase(clutch, "true")) {
-        clutchRequired = 1;
-    } else if (EqualsNoCase(clutch, "false")) {
-        clutchRequired = 0;
-    } else {
-        try {
-            clutchRequired = std::stoi(clutch, nullptr, 10);
-        } catch (...) {
-            // Not a number either: keep the default the shifter understands.
-            LogLine("Failed getting int INI value for section: GearGate, name: ClutchRequired, value: " +
-                    clutch);
-        }
-    }
-    clutchThreshold = ini.GetFloat("GearGate", "ClutchThreshold", clutchThreshold);
-    shifterType = ini.GetInt("GearGate", "Type", shifterType);
+    ForEachSetting(*this, [&](const Declared& d, auto& field) {
+        if (!d.atStart) Read(ini, d, field);
+    });
 
     if (g_verboseLog) {
         LogLine(std::string("DelayedInitEnabled=") + (delayedInitEnabled ? "1" : "0"));
@@ -121,14 +164,9 @@ void Setting::ReadAllSettings() {
 
 void Setting::SaveAllSettings() {
     if (g_verboseLog) LogLine("Saving INI file " + Paths().settingsFile);
-    ini.SetBool("RurAzu", "Enabled", rurAzuEnabled);
-    ini.SetBool("GearGate", "Enabled", gearGateEnabled);
-    ini.SetFloat("GearGate", "SoundVolume", soundVolume);
-    ini.SetFloat("GearGate", "SoundVolumeShiftType", soundVolumeShiftType);
-    ini.SetBool("GearGate", "AutoNeutral", autoNeutral);
-    ini.SetInt("GearGate", "ClutchRequired", clutchRequired);
-    ini.SetFloat("GearGate", "ClutchThreshold", clutchThreshold);
-    ini.SetInt("GearGate", "Type", shifterType);
+    ForEachSetting(*this, [&](const Declared& d, const auto& field) {
+        if (d.saved) Write(ini, d, field);
+    });
 
     for (MenuItem* item : bindingItems) {
         const std::string name = SettingName(item->id);

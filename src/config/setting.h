@@ -28,27 +28,28 @@ public:
     void SaveAllSettings();
 
     // The document and the lists belong to the host's thread; the flags and
-    // numbers below are read by the input job as well, hence atomics.
+    // numbers below are read by the input job as well, hence atomics. Their
+    // keys, defaults and ranges are declared once, in config/setting_list.h.
     IniFile ini;
     // The menu's, which the settings read and write (a save clears the
     // menu's TheMenuBook().unsavedChanges).
     std::vector<MenuItem*>& bindingItems;
-    std::atomic<bool> delayedInitEnabled{true};
+    std::atomic<bool> delayedInitEnabled{};
     // How long the input job sleeps between passes while the game is in
     // front: 1 to kMaxPollIntervalMs. Lower is quicker to react and costs
     // more passes.
-    std::atomic<int32_t> pollIntervalMs{kMaxPollIntervalMs};
-    std::atomic<bool> rurAzuEnabled{false};
-    std::atomic<bool> gearGateEnabled{false};
-    std::atomic<float> soundVolume{1.0f};
-    std::atomic<float> soundVolumeShiftType{1.0f};
+    std::atomic<int32_t> pollIntervalMs{};
+    std::atomic<bool> rurAzuEnabled{};
+    std::atomic<bool> gearGateEnabled{};
+    std::atomic<float> soundVolume{};
+    std::atomic<float> soundVolumeShiftType{};
     std::string soundFilePath;
-    std::atomic<bool> autoNeutral{true};
-    std::atomic<int32_t> clutchRequired{1};
+    std::atomic<bool> autoNeutral{};
+    std::atomic<int32_t> clutchRequired{};
     // The Clutch Required row's value: written through the row (its text lock).
     std::string clutchRequiredText;
-    std::atomic<float> clutchThreshold{0.35f};
-    std::atomic<int32_t> shifterType{2};
+    std::atomic<float> clutchThreshold{};
+    std::atomic<int32_t> shifterType{};
     // The Type row's value: written through the row (its text lock).
     std::string shifterTypeText;
 };

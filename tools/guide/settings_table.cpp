@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "config/setting.h"
+#include "config/setting_list.h"
 #include "core/log.h"
 #include "core/paths.h"
 #include "core/setting_id.h"
@@ -90,16 +91,18 @@ std::string Describe(const Line& line) {
     return Cell(text);
 }
 
-int32_t PlainSettingId(const std::string& section, const std::string& key) {
-    if (key == "Enabled") return PLUGIN_ENABLED;
-    if (section != "GearGate") return UNKNOWN;
-    if (key == "SoundVolume") return GEARGATE_GEARSOUNDSVOL;
-    if (key == "SoundVolumeShiftType") return GEARGATE_TYPESOUNDSVOL;
-    if (key == "AutoNeutral") return GEARGATE_AUTONEUTRAL;
-    if (key == "ClutchRequired") return GEARGATE_CLUTCH_REQUIRED;
-    if (key == "ClutchThreshold") return GEARGATE_CLUTCH_THRESHOLD;
-    if (key == "Type") return GEARGATE_SHIFTTYPE;
-    return UNKNOWN;
+// A field's value as the table shows a default that is not in the file.
+std::string Shown(const std::atomic<bool>& flag) {
+    return flag ? "true" : "false";
+}
+std::string Shown(const std::atomic<int32_t>& number) {
+    return std::to_string(number.load());
+}
+std::string Shown(const std::atomic<float>& real) {
+    return Config::FloatText(real);
+}
+std::string Shown(const std::string& text) {
+    return text.empty() ? "(empty)" : text;
 }
 
 std::string BindingIdName(const std::string& key, std::string& suffix) {
@@ -128,35 +131,21 @@ std::string MakeTable() {
     OnLibraryLoad();
     NullGame game;
     auto* control = static_cast<KVTControl*>(KVT_CreatePlugin(&game));
-    const bool verbose = g_verboseLog;
-    const bool delayed = g_settings->delayedInitEnabled;
-    const int32_t poll = g_settings->pollIntervalMs;
-    const std::string soundPath = g_settings->soundFilePath;
     g_settings->SaveAllSettings();
     const std::vector<Entry> entries = ReadEntries(Paths().settingsFile);
 
     std::ostringstream out;
     out << "| Section | Key | Default | What it sets |\n|---|---|---|---|\n";
-    // Read at start-up only; "Save Settings" never writes these.
-    out << "| Main | VerboseLogEnabled | " << (verbose ? "true" : "false")
-        << " | true writes every step into KVTControls.log, not only warnings and errors. Read when the "
-           "game starts; not on the menu, set it by hand. |\n";
-    out << "| Main | DelayedInitEnabled | " << (delayed ? "true" : "false")
-        << " | true starts reading controllers when the game first shows its menus rather than when it "
-           "loads the plug-in. Read when the game starts; not on the menu. |\n";
-    out << "| Main | PollIntervalMs | " << poll
-        << " | How often, in milliseconds, controllers and the keyboard are read while the game is in "
-           "front: 1 to 25. A press waits for the next reading: at 25 about 12 ms on average and 25 at most, "
-           "at 5 about 2.5 and 5, for a little more processor time. Read when the game starts; not on the "
-           "menu, and not in the file until you add it. |\n";
-    out << "| GearGate | SoundFilePath | " << (soundPath.empty() ? "(empty)" : soundPath)
-        << " | The folder of the four shifter sounds: empty for Plugins\\KVTControls, a full path, or a "
-           "path inside the game folder. Not on the menu. |\n";
-    for (const Entry& e : entries) {
-        if (e.section == "KeyBind" || e.section == "Main" || e.key == "SoundFilePath") continue;
-        out << "| " << e.section << " | " << e.key << " | " << e.value << " | "
-            << Describe(FindLine(*control, PlainSettingId(e.section, e.key), e.section)) << " |\n";
-    }
+    // Each declared setting: what "Save Settings" wrote for it, or, for one it
+    // never writes, its value in an empty game folder.
+    Config::ForEachSetting(*g_settings, [&](const Config::Declared& d, const auto& field) {
+        std::string value = Shown(field);
+        for (const Entry& e : entries)
+            if (d.saved && e.section == d.section && e.key == d.key) value = e.value;
+        out << "| " << d.section << " | " << d.key << " | " << value << " | "
+            << (d.row != UNKNOWN ? Describe(FindLine(*control, d.row, d.section)) : std::string(d.note))
+            << " |\n";
+    });
 
     out << "\nThe bindings, in section [KeyBind]: each key holds the button, hat direction, key or axis "
            "bound to "
