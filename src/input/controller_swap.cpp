@@ -7,12 +7,12 @@
 
 #include <SDL3/SDL_joystick.h>
 
-#include <algorithm>
-#include <cstdlib>
+#include <charconv>
 #include <string>
 
 #include "core/log.h"
 #include "core/text.h"
+#include "input/binding_text.h"
 #include "input/sdl_backend.h"
 
 namespace Input {
@@ -22,20 +22,19 @@ namespace {
 constexpr uint32_t kReopenPatienceMs = 5000;
 
 // The 4 hex digits after key ("VID_", "PID_") in the path, or -1.
-long HexAfter(std::string_view path, std::string_view key) {
+int32_t HexAfter(std::string_view path, std::string_view key) {
     for (size_t at = 0; at + key.size() + 4 <= path.size(); ++at) {
         if (!EqualsNoCase(path.substr(at, key.size()), key)) continue;
-        const std::string digits(path.substr(at + key.size(), 4));
-        char* end = nullptr;
-        const long value = std::strtol(digits.c_str(), &end, 16);
-        return end == digits.c_str() + 4 ? value : -1;
+        const char* digits = path.data() + at + key.size();
+        int32_t value = -1;
+        const auto read = std::from_chars(digits, digits + 4, value, 16);
+        return read.ec == std::errc() && read.ptr == digits + 4 ? value : -1;
     }
     return -1;
 }
 
 std::string Named(SDL_JoystickID id) {
-    const char* name = SDL_GetJoystickNameForID(id);
-    return std::string(name ? name : "") + " (joyID" + std::to_string(id) + ")";
+    return GetJoystickNameById(id) + " (joyID" + std::to_string(id) + ")";
 }
 }  // namespace
 
