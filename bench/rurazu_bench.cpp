@@ -10,6 +10,7 @@
 #include "alloc_counter.h"
 #include "bench_game.h"
 #include "core/setting_id.h"
+#include "geargate/shifter_page.h"
 #include "input/input_status.h"
 #include "platform/sim/sim_messages.h"
 #include "rurazu/rurazu_pages.h"
@@ -48,14 +49,21 @@ struct RurAzuRig : BenchGame {
     KVTRurazuBase* pages[3] = {};
 };
 
-// The events, each through the three pages, per iteration; time and heap
-// allocations per event.
+// The events, each delivered as the job delivers it to the four pages (the
+// three RurAzu ones and GearGate's): every page's capture asked first, then
+// every page; per iteration, with time and heap allocations per event.
 void MeasureEvents(benchmark::State& state, RurAzuRig& rig, std::span<const SDL_Event> events) {
+    Input::SDLListener* pages[] = {rig.pages[0], rig.pages[1], rig.pages[2], rig.control->shifterPage};
     uint64_t allocations = 0;
     for (auto _ : state) {
         const uint64_t before = AllocationCount();
-        for (const SDL_Event& event : events)
-            for (KVTRurazuBase* page : rig.pages) page->OnInputEvent(event);
+        for (const SDL_Event& event : events) {
+            bool captured = false;
+            for (Input::SDLListener* page : pages)
+                if (!captured) captured = page->OnCaptureEvent(event);
+            if (!captured)
+                for (Input::SDLListener* page : pages) page->OnInputEvent(event);
+        }
         allocations += AllocationCount() - before;
     }
     const double count = double(state.iterations()) * double(events.size());
@@ -87,7 +95,7 @@ void BM_DrawRurAzuPage(benchmark::State& state) {
 BENCHMARK(BM_DrawRurAzuPage);
 
 // A burst of 1 000 axis events across four controllers (the wheel and three
-// others) through the three pages, every action bound to a button; with
+// others) delivered to the pages, every action bound to a button; with
 // bound set, one action is bound to the wheel's first axis, which the burst
 // keeps past its threshold.
 void BM_AxisBurst(benchmark::State& state) {
@@ -106,7 +114,7 @@ void BM_AxisBurst(benchmark::State& state) {
 }
 BENCHMARK(BM_AxisBurst)->Arg(0)->Arg(1);
 
-// A bound button (Up, Instant) pressed and let go, through the three pages,
+// A bound button (Up, Instant) pressed and let go, delivered to the pages,
 // every action bound: each event is matched against every action line.
 void BM_ButtonEvent(benchmark::State& state) {
     RurAzuRig rig;

@@ -212,7 +212,7 @@ void KVTShifter::DrawStatusLines(float x, float y) {
 }
 
 bool KVTShifter::CaptureWaiting() const {
-    return capture.Waiting() != nullptr;
+    return capture.AnyWaiting();
 }
 
 void KVTShifter::ShifterTypeToggled(int32_t type) {

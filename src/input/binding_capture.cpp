@@ -42,6 +42,7 @@ bool BindingCapture::Begin(MenuItem* item, uint32_t now, SDLBackend& backend, bo
         kvt::MutexLock lock(lock_);
         if (!item || state_.waiting || now - state_.stamp <= kRestartGapMs) return false;
         state_ = {item, keyCodeOnly, now};
+        anyWaiting_ = true;
     }
     backend.ConnectBoundDevices(true, false);
     // Only now is every controller open, and its axes can be read.
@@ -52,6 +53,7 @@ bool BindingCapture::Begin(MenuItem* item, uint32_t now, SDLBackend& backend, bo
 bool BindingCapture::OnInputEvent(const SDL_Event& event, SDLBackend& backend,
                                   void (*prepare)(MenuItem& item)) {
     KVT_ASSERT_JOB_THREAD(backend);
+    if (!anyWaiting_) return false;
     const State now = Snapshot();
     MenuItem* item = now.waiting;
     // The job's pass may have begun just before the host's thread stamped the
@@ -69,6 +71,7 @@ bool BindingCapture::OnInputEvent(const SDL_Event& event, SDLBackend& backend,
 
 void BindingCapture::OnTick(SDLBackend& backend) {
     KVT_ASSERT_JOB_THREAD(backend);
+    if (!anyWaiting_) return;
     const State now = Snapshot();
     const uint32_t stamp = now.stamp;
     if (!now.waiting || axesStamp_ == stamp || connectedStamp_ != stamp) return;
@@ -98,7 +101,7 @@ bool BindingCapture::EndWithText(MenuItem* item, const std::string& text, SDLBac
                                  void (*prepare)(MenuItem& item)) {
     // The text is taken before the end is claimed: a time-out in between
     // leaves the item as it was.
-    if (!Claim(item, platform::TickCount())) return false;
+    if (!Claim(item, platform::ClockMs())) return false;
     if (prepare) prepare(*item);
     item->SetValue(text);
     TheMenuBook().unsavedChanges = true;
@@ -112,7 +115,7 @@ bool BindingCapture::EndWithKeyCode(const SDL_Event& event, SDLBackend& backend,
     const uint16_t code = platform::VirtualKeyOfKeyIndex(static_cast<uint32_t>(event.key.scancode));
     if (code == 0) return false;
     const std::string text = backend.Texts().Make(event);
-    if (!Claim(item, platform::TickCount())) return false;
+    if (!Claim(item, platform::ClockMs())) return false;
     item->extra = code;
     renamed_ = item;
     TheMenuBook().unsavedChanges = true;
@@ -133,6 +136,7 @@ bool BindingCapture::Claim(MenuItem* item, uint32_t now) {
     kvt::MutexLock lock(lock_);
     if (state_.waiting != item || !item) return false;
     state_ = {nullptr, false, now};
+    anyWaiting_ = false;
     return true;
 }
 
@@ -140,7 +144,7 @@ float BindingCapture::DrawCountdown(IHostGame* game, MenuItem* item, float x, fl
                                     SDLBackend& backend) {
     const State state = Snapshot();
     if (!item || item != state.waiting) return -1.0f;
-    const uint32_t now = platform::TickCount();
+    const uint32_t now = platform::ClockMs();
     const uint32_t elapsed = now - state.stamp;
     if (elapsed >= kTimeoutMs) {
         Abandon(now, backend);

@@ -64,10 +64,14 @@ public:
                         SDLBackend& backend);
 
     MenuItem* Waiting() const KVT_EXCLUDES(lock_);
+    // Whether one waits, without the lock.
+    bool AnyWaiting() const { return anyWaiting_; }
     // When the running capture started, or the last one ended.
     uint32_t StartedAt() const KVT_EXCLUDES(lock_);
 
 private:
+    // The tests hold the lock to show which paths never wait for it.
+    friend struct CaptureLockProbe;
     // An axis event far enough from where the axis rested: its binding text.
     bool AxisPushedFar(const SDL_Event& event, SDLBackend& backend, char* text) const
         KVT_REQUIRES(g_jobThread);
@@ -97,6 +101,9 @@ private:
     State Snapshot() const KVT_EXCLUDES(lock_);
     mutable kvt::Mutex lock_;
     State state_ KVT_GUARDED_BY(lock_);
+    // Whether state_ has a capture waiting, readable without the lock: every
+    // event asks every page's capture, and almost always none waits.
+    std::atomic<bool> anyWaiting_{false};
     std::atomic<MenuItem*> renamed_{nullptr};
     // Where the axes rested when the capture with this stamp started; the
     // job's thread only.

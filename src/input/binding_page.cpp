@@ -37,7 +37,7 @@ void BindingPage::LeaveJob() {
 
 void BindingPage::StartCapture(MenuItem* item) {
     if (item->enabled && PageEnabled() && item->group == KEYBIND)
-        capture.Start(item, platform::TickCount(), Job());
+        capture.Start(item, platform::ClockMs(), Job());
 }
 
 bool BindingPage::UnbindWhileDeleteHeld(MenuItem& item) {

@@ -6,20 +6,39 @@
 #include <algorithm>
 
 #include "core/host_locations.h"
+#include "core/log.h"
 #include "input/axis_rests.h"
 #include "input/binding_text.h"
 #include "input/sdl_backend.h"
 #include "platform/platform.h"
 
 namespace Input {
+namespace {
+// The controller whose report the event is; 0 for any other event.
+SDL_JoystickID ReportingController(const SDL_Event& event) {
+    switch (event.type) {
+        case SDL_EVENT_JOYSTICK_AXIS_MOTION:
+            return event.jaxis.which;
+        case SDL_EVENT_JOYSTICK_BUTTON_DOWN:
+        case SDL_EVENT_JOYSTICK_BUTTON_UP:
+            return event.jbutton.which;
+        case SDL_EVENT_JOYSTICK_HAT_MOTION:
+            return event.jhat.which;
+        case SDL_EVENT_JOYSTICK_BALL_MOTION:
+            return event.jball.which;
+        default:
+            return 0;
+    }
+}
+}  // namespace
 
 bool SDLBackend::RunPass() {
     if (!HostRunning()) return false;
     passThread_ = SDL_GetCurrentThreadID();
     KVT_ASSERT_JOB_THREAD(*this);
     passesRan_ = true;
-    platform::SleepMs(sleepMs_);
-    const uint32_t now = platform::TickCount();
+    Pause(sleepMs_);
+    const uint32_t now = platform::ClockMs();
     lastTick_ = now;
     if (now - foregroundCheck_ >= kForegroundCheckMs) {
         isForeground_ = platform::ForegroundWindow() == hostWindow_;
@@ -28,15 +47,18 @@ bool SDLBackend::RunPass() {
     }
 
     const uint32_t capturesBefore = captureEnds_;
+    reopenedThisPass_ = false;
     FollowDeviceChanges();
     SDL_Event event;
     while (SDL_PollEvent(&event)) HandleEvent(event);
     // A capture's end reopens the controllers while its button or hat is
     // still held, and a fresh controller may never show that input (neither
     // DirectInput's under Wine nor SDL's virtual one does): no release would
-    // come, and the hold-back would swallow the next real press. So from the
-    // pass after the reopen on, which has read the fresh controller, an
-    // input it shows let go is no longer held back.
+    // come, and the hold-back would swallow the next real press. So an input
+    // the fresh controller shows let go is no longer held back, once what it
+    // shows is its own: it has reported since, or had time to. Its state
+    // before its first report is no more than SDL's zeros: a controller whose
+    // first report comes late would then act on the press still held.
     if (captureEnds_ == capturesBefore && HeldBackShownReleased()) heldBack_ = BindingRecord{};
 
     InputDI* keyboard = keyboard_;
@@ -60,6 +82,21 @@ bool SDLBackend::RunPass() {
 
     for (SDLListener* listener : listeners_) listener->OnTick();
     return !stopping_;
+}
+
+void SDLBackend::Pause(uint32_t ms) {
+    if (!wait_) {
+        wait_ = std::make_unique<platform::PreciseWait>();
+        if (wait_->HighResolution()) {
+            LogLine("Input passes wait on a high-resolution timer");
+        } else {
+            LogLine(
+                "Warning. No high-resolution timer (" + wait_->Refused() +
+                "): input passes wait with Sleep, which Windows may round up to its timer period (15.6 ms "
+                "unless the game asked for less)");
+        }
+    }
+    wait_->Wait(ms);
 }
 
 void SDLBackend::HandleEvent(const SDL_Event& event) {
@@ -116,6 +153,9 @@ void SDLBackend::HoldBackUntilReleased(const char* bindingText) {
     KVT_ASSERT_JOB_THREAD(*this);
     ++captureEnds_;
     heldBack_ = ReadBinding(bindingText);
+    heldBackSince_ = lastTick_;
+    heldBackReported_ = false;
+    reopenedThisPass_ = true;
 }
 
 BindingTexts& SDLBackend::Texts() {
@@ -136,8 +176,12 @@ bool SDLBackend::HeldBack(const SDL_Event& event) {
             heldBack_ = BindingRecord{};
             return false;
         default:
-            return false;
+            break;
     }
+    const SDL_JoystickID reporting = ReportingController(event);
+    if (!heldBackReported_ && !reopenedThisPass_ && reporting != 0)
+        heldBackReported_ = heldBack_.NamesController(texts_.ControllerName(reporting));
+    return false;
 }
 
 bool SDLBackend::HeldBackShownReleased() {
@@ -147,8 +191,9 @@ bool SDLBackend::HeldBackShownReleased() {
     for (SDL_Joystick* handle : openJoysticks_) {
         const char* name = handle ? SDL_GetJoystickName(handle) : nullptr;
         if (!name || !heldBack_.NamesController(name)) continue;
-        return button ? !SDL_GetJoystickButton(handle, heldBack_.index)
-                      : SDL_GetJoystickHat(handle, heldBack_.index) != heldBack_.hatValue;
+        const bool released = button ? !SDL_GetJoystickButton(handle, heldBack_.index)
+                                     : SDL_GetJoystickHat(handle, heldBack_.index) != heldBack_.hatValue;
+        return released && (heldBackReported_ || lastTick_ - heldBackSince_ >= kFirstReportGraceMs);
     }
     return false;
 }

@@ -24,6 +24,7 @@
 #include "input/input_status.h"
 #include "input/sdl_listener.h"
 #include "platform/device_watch.h"
+#include "platform/platform.h"
 
 namespace Input {
 
@@ -38,6 +39,9 @@ public:
     static constexpr uint32_t kForegroundCheckMs = 1000;
     // How long StopJob waits at a time before it serves the host window again.
     static constexpr uint32_t kStopServeMs = 10;
+    // How long a controller reopened at a capture's end may take to send
+    // its first report before its state counts without one.
+    static constexpr uint32_t kFirstReportGraceMs = 250;
 
     SDLBackend();
     virtual ~SDLBackend();
@@ -69,8 +73,14 @@ public:
     void ConnectBoundDevices(bool forceConnect, bool evenIfNotRunning);
     void DisconnectAllDevices();
 
-    // The pages' time base and foreground test, taken at the start of a pass.
+    // The pages' time base (platform::ClockMs) and foreground test, taken at
+    // the start of a pass.
     uint32_t lastTick() const { return lastTick_; }
+    // The wait between passes now, in ms.
+    uint32_t passMs() const KVT_REQUIRES(g_jobThread) { return sleepMs_; }
+    // The job's thread: a pause inside a pass (a key tap's gap), as precise
+    // as the wait between passes.
+    void Pause(uint32_t ms) KVT_REQUIRES(g_jobThread);
     bool isForeground() const { return isForeground_; }
     uint32_t hostWindow() const { return hostWindow_; }
     // Whether the caller runs the job's passes (its thread, or a test or
@@ -118,7 +128,8 @@ private:
     // its release ends the holding back.
     bool HeldBack(const SDL_Event& event) KVT_REQUIRES(g_jobThread);
     // Whether the held-back input is a button or hat that its open
-    // controller shows let go.
+    // controller shows let go, once that shows something: it has reported
+    // since the reopen, or kFirstReportGraceMs passed without a report.
     bool HeldBackShownReleased() KVT_REQUIRES(g_jobThread);
     // Once per job, on its thread, after its last pass.
     void LetListenersGo() KVT_REQUIRES(g_jobThread);
@@ -146,10 +157,18 @@ private:
     bool sdlStarted_ KVT_GUARDED_BY(g_jobThread) = false;
     uint32_t foregroundCheck_ KVT_GUARDED_BY(g_jobThread) = 0;
     uint32_t sleepMs_ KVT_GUARDED_BY(g_jobThread) = kForegroundSleepMs;
+    // Made by the first pass, on the thread that runs them.
+    std::unique_ptr<platform::PreciseWait> wait_ KVT_GUARDED_BY(g_jobThread);
     KeyChange keyChanges_[kKeyChangeRoom] KVT_GUARDED_BY(g_jobThread);
     bool passesRan_ KVT_GUARDED_BY(g_jobThread) = false;
     // The binding of the input that ended the last capture, while held.
     BindingRecord heldBack_ KVT_GUARDED_BY(g_jobThread);
+    // When the capture's end reopened the controllers, and whether the
+    // controller that holds it has reported since (a pass later, so none of
+    // its reports before the reopen counts).
+    uint32_t heldBackSince_ KVT_GUARDED_BY(g_jobThread) = 0;
+    bool heldBackReported_ KVT_GUARDED_BY(g_jobThread) = false;
+    bool reopenedThisPass_ KVT_GUARDED_BY(g_jobThread) = false;
     BindingTexts texts_ KVT_GUARDED_BY(g_jobThread);
     InputStatus status_;
     uint32_t captureEnds_ KVT_GUARDED_BY(g_jobThread) = 0;

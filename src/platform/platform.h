@@ -18,9 +18,36 @@ inline constexpr char kPathSeparator = '\\';
 inline constexpr char kPathSeparator = '/';
 #endif
 
-// Milliseconds since the system started; wraps modulo 2^32 like the host's clock.
+// The system's milliseconds since it started, wrapping modulo 2^32 like the
+// host's clock. On a stock system it steps by the timer period (15.6 ms), so
+// only the log's stamps read it.
 uint32_t TickCount();
+// Milliseconds from the performance counter, which does not step: what every
+// timing of the plug-in reads. Wraps modulo 2^32 like TickCount.
+uint32_t ClockMs();
+// Sleep, which a stock system rounds up to its timer period.
 void SleepMs(uint32_t ms);
+
+// Waits that keep their length where Sleep would round it up: a
+// high-resolution waitable timer where the system offers one, else Sleep. It
+// never changes the process's timer period (the game's own choice). Made and
+// used on one thread.
+class PreciseWait {
+public:
+    PreciseWait();
+    ~PreciseWait();
+    PreciseWait(const PreciseWait&) = delete;
+    PreciseWait& operator=(const PreciseWait&) = delete;
+
+    bool HighResolution() const { return handle_ != nullptr; }
+    // Why the system gave no such timer, for the log.
+    const std::string& Refused() const { return refused_; }
+    void Wait(uint32_t ms);
+
+private:
+    void* handle_ = nullptr;
+    std::string refused_;
+};
 
 // The window in front (0 when none), compared with the host window.
 uint32_t ForegroundWindow();

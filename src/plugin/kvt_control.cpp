@@ -273,7 +273,7 @@ void KVT_THISCALL KVTControl::DrawPluginPage() {
 }
 
 void KVTControl::DrawHostBindingWarning(float y) {
-    const uint32_t now = platform::TickCount();
+    const uint32_t now = platform::ClockMs();
     if (now - warningFlipTime_ > kWarningBlinkMs) {
         warningColour_ ^= 1;
         warningFlipTime_ = now;

@@ -33,6 +33,9 @@ inline constexpr uint32_t kMaxDelayMark = 2;
 inline constexpr uint32_t kMaxRuleMark = 2;
 inline constexpr uint32_t kFirstRepeatMs = 500;
 inline constexpr uint32_t kRepeatMs = 25;
+// How far short of its length a pass may read; a repeat is due that much
+// early (at most half a pass, so never a pass early).
+inline constexpr uint32_t kClockJitterMs = 2;
 // A delayed action fires this long after its hold time.
 inline constexpr uint32_t kFireAfterHoldMs = 25;
 // A Short action sharing its binding with a Long one may still fire on a

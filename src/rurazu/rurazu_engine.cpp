@@ -3,6 +3,7 @@
 // sends. Everything here but ReleaseAll's hand-off runs on the job's thread.
 #include "rurazu/rurazu_engine.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 
@@ -92,9 +93,9 @@ bool RurAzuEngine::KeyDown(const Input::SDLBackend& job, uint16_t virtualKey) {
     return true;
 }
 
-void RurAzuEngine::KeyTap(const Input::SDLBackend& job, uint16_t virtualKey) {
+void RurAzuEngine::KeyTap(Input::SDLBackend& job, uint16_t virtualKey) {
     const bool down = KeyDown(job, virtualKey);
-    platform::SleepMs(kTapMs);
+    job.Pause(kTapMs);
     // A key that went down always comes up, allowed or not by now.
     if (down) platform::SendKey(virtualKey, true);
 }
@@ -136,7 +137,7 @@ bool RurAzuEngine::SendActionDown(Input::SDLBackend& job, PressState& record, Me
         case RURAZU_LCTRL_S: {
             const bool control = KeyDown(job, kVkLeftControl);
             const bool s = KeyDown(job, kVkS);
-            platform::SleepMs(kTapMs);
+            job.Pause(kTapMs);
             if (s) platform::SendKey(kVkS, true);
             if (control) platform::SendKey(kVkLeftControl, true);
             return true;
@@ -189,7 +190,7 @@ void RurAzuEngine::ReleaseAction(Input::SDLBackend& job, PressState& record, Men
     }
     if (record.pendingFire) {
         record.pendingFire = false;
-        if (SendActionDown(job, record, item) && item.extra > 0) platform::SleepMs(kTapMs);
+        if (SendActionDown(job, record, item) && item.extra > 0) job.Pause(kTapMs);
     }
     DropPressed(record, item);
 }
@@ -358,7 +359,10 @@ void RurAzuEngine::OnTick(Input::SDLBackend& job) {
             ReleaseAction(job, record, item);
             continue;
         }
-        if (now - record.lastSendTime < record.repeatDelay) continue;
+        // A pass may read a little short of its length (the millisecond cut,
+        // a timer waking early): a repeat due then would skip a whole pass.
+        const uint32_t jitter = std::min(kClockJitterMs, job.passMs() / 2);
+        if (now - record.lastSendTime + jitter < record.repeatDelay) continue;
         SendActionDown(job, record, item);
         record.repeatDelay = kRepeatMs;
         if (hold == 0) continue;

@@ -92,7 +92,7 @@ private:
     bool Conflicts(const PressState& record, const MenuItem& item) const KVT_REQUIRES(Input::g_jobThread);
     bool InjectionAllowed(const Input::SDLBackend& job) const;
     bool KeyDown(const Input::SDLBackend& job, uint16_t virtualKey);
-    void KeyTap(const Input::SDLBackend& job, uint16_t virtualKey);
+    void KeyTap(Input::SDLBackend& job, uint16_t virtualKey) KVT_REQUIRES(Input::g_jobThread);
 
     RurAzuReports& reports_;
     // Set before the job runs, read by it alone afterwards.

@@ -54,7 +54,7 @@ bool KVTRurazuBase::HandleMenuInput(int32_t* selected, char textKey, bool* up, b
             return true;
         }
         if (IsCustomKey(*item) && Typed(textKey, kKeyCodeKey)) {
-            if (item->enabled && PageEnabled()) capture.StartKeyCode(item, platform::TickCount(), Job());
+            if (item->enabled && PageEnabled()) capture.StartKeyCode(item, platform::ClockMs(), Job());
             return true;
         }
         if (item->group == KEYBIND && textKey == 0 && !*up && !*down && !select) {
@@ -70,7 +70,7 @@ bool KVTRurazuBase::HandleMenuInput(int32_t* selected, char textKey, bool* up, b
         ConnectAsSwitched(PageEnabled());
         if (!PageEnabled()) OnDevicesDisconnected();
     } else if (item->enabled && PageEnabled() && item->group == KEYBIND && !item->TextValue().empty() &&
-               platform::TickCount() - capture.StartedAt() > kDelayChangeGapMs) {
+               platform::ClockMs() - capture.StartedAt() > kDelayChangeGapMs) {
         if (left && item->delayMark > 0) --item->delayMark;
         if (!left && item->delayMark < rurazu_timing::kMaxDelayMark) ++item->delayMark;
     }

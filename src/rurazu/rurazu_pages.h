@@ -56,7 +56,7 @@ protected:
 
 private:
     void ShowHold(const MenuItem& item, uint32_t elapsed) override;
-    bool CaptureWaiting() const override { return capture.Waiting() != nullptr; }
+    bool CaptureWaiting() const override { return capture.AnyWaiting(); }
     // Conflicts run across the RurAzu pages, the root's first three
     // children: each page joining the tree gives every RurAzu page there
     // (itself too) the same engines, so once the last has joined all know

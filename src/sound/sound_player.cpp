@@ -277,7 +277,7 @@ bool SoundBank::StopOrFade(bool force) {
         if (current_ != sound_ids::kGrind) return false;
         float volume = 0;
         api_.getVolume(channel, &volume);
-        const uint32_t now = platform::TickCount();
+        const uint32_t now = platform::ClockMs();
         if (fadeStartTick_ == 0) {
             fadeStartTick_ = now;
             fadeStartVolume_ = std::fmax(volume, 0.0f);

@@ -165,6 +165,82 @@ TEST_F(RurAzuEngine, ControllerInstantKeyGoesDownAtOnceRepeatsFrom500MsAndComesU
     EXPECT_EQ(Keys(t0), expected);
 }
 
+// A stock system rounds Sleep up to its timer period (15.6 ms) and steps
+// its tick count by it, and a high-resolution timer may wake a little early
+// by the performance counter: the repeats keep to every 25 ms, once a pass
+// at a 25 ms pass, and a Short action fires within a pass of its time.
+TEST_F(RurAzuEngine, OnAStockTimerRepeatsAndHoldsKeepTheirMilliseconds) {
+    const struct {
+        uint32_t pass;
+        uint32_t timerEarlyUs;
+    } rows[] = {{25, 300}, {5, 0}, {1, 300}};
+    Bind(RURAZU_UP, "#0 Test Pad");
+    Bind(RURAZU_ENTER, "#2 Test Pad", 1);
+    for (const auto& row : rows) {
+        SCOPED_TRACE("a pass of " + std::to_string(row.pass) + " ms");
+        platform::sim::SetStockTimer(true, true, row.timerEarlyUs);
+        g_settings->pollIntervalMs = static_cast<int32_t>(row.pass);
+        platform::sim::AdvanceTime(1000);
+        Pass();  // the foreground test, which takes the pass's length
+        Drain();
+        SDL_SetJoystickVirtualButton(handle, 0, true);
+        Button(2, true);
+        const uint32_t t0 = job.lastTick();
+        while (job.lastTick() - t0 < 1000) Pass();
+        std::vector<uint32_t> up, enter;
+        for (const SentKey& key : platform::sim::TakeSentKeys())
+            if (!key.up) (key.virtualKey == 0x26 ? up : enter).push_back(key.tick - t0);
+        SDL_SetJoystickVirtualButton(handle, 0, false);
+        Button(2, false);
+        ASSERT_EQ(enter.size(), 1u);
+        EXPECT_GE(enter[0], 775u);
+        EXPECT_LE(enter[0], 775u + row.pass);
+        ASSERT_GT(up.size(), 15u);
+        EXPECT_EQ(up[0], 0u);
+        EXPECT_GE(up[1] + rurazu_timing::kClockJitterMs, 500u);
+        EXPECT_LE(up[1], 500u + row.pass);
+        // Within half a pass of 25 ms (and the millisecond's cut): a pass
+        // skipped at a 25 ms pass shows as 50.
+        for (size_t i = 2; i < up.size(); ++i)
+            EXPECT_LE(std::abs(int(up[i] - up[i - 1]) - 25), int(row.pass / 2 + 1)) << "repeat " << i;
+    }
+}
+
+// Sleep(5) lasts a whole timer period on a stock system; the passes keep
+// their 5 ms through a high-resolution timer, and the log says once which
+// way they wait.
+TEST_F(RurAzuEngine, PassesKeepTheirLengthOnAStockTimerWhereAHighResolutionOneIsOffered) {
+    g_settings->pollIntervalMs = 5;
+    const struct {
+        bool offered;
+        uint32_t passesOf64;
+        const char* logged;
+    } ways[] = {{true, 320, "Input passes wait on a high-resolution timer"},
+                {false, 1000,
+                 "Warning. No high-resolution timer (refused by the simulated system): input passes wait "
+                 "with Sleep"}};
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.logged);
+        auto said = [&] {
+            const std::string log = scratch.LogText();
+            size_t count = 0;
+            for (size_t at = log.find(way.logged); at != std::string::npos; at = log.find(way.logged, at + 1))
+                ++count;
+            return count;
+        };
+        const size_t saidBefore = said();
+        platform::sim::SetStockTimer(true, way.offered);
+        Input::SDLBackend fresh;
+        fresh.RequestStart(kWindow);
+        fresh.RunPass();  // the foreground test, which takes the pass's length
+        fresh.RunPass();
+        const uint32_t start = fresh.lastTick();
+        for (int i = 0; i < 64; ++i) fresh.RunPass();
+        EXPECT_EQ(fresh.lastTick() - start, way.passesOf64);
+        EXPECT_EQ(said(), saidBefore + 1);
+    }
+}
+
 TEST_F(RurAzuEngine, KeyboardInstantKeyIsOneTapAtTheRelease) {
     Bind(RURAZU_UP, "K200 Keyboard");
     Key(200, true);

@@ -428,6 +428,39 @@ TEST_F(RurAzuMenu, AnAxisPushedFarFromWhereItRestedBindsInThatDirection) {
     }
 }
 
+}  // namespace
+
+namespace Input {
+struct CaptureLockProbe {
+    static kvt::Mutex& Of(BindingCapture& capture) { return capture.lock_; }
+};
+}  // namespace Input
+
+namespace {
+using Input::CaptureLockProbe;
+
+// Every event asks every page's capture, and the menu's thread takes a
+// capture's lock to start one: while none waits, a press must not wait for
+// any of those locks.
+TEST_F(RurAzuMenu, APressWhileNoCaptureWaitsNeverWaitsForACaptureLock) {
+    Line(kUpLine)->SetValue("#1 KVT Wheel");
+    Input::GetBackend().ConnectBoundDevices(false, false);
+    platform::sim::TakeSentKeys();
+    auto* page2 = static_cast<KVTRurazuBase*>(control->children[1]);
+    auto* page3 = static_cast<KVTRurazuBase*>(control->children[2]);
+    bool sent = false;
+    {
+        kvt::MutexLock first(CaptureLockProbe::Of(page->capture));
+        kvt::MutexLock second(CaptureLockProbe::Of(page2->capture));
+        kvt::MutexLock third(CaptureLockProbe::Of(page3->capture));
+        kvt::MutexLock gearGate(CaptureLockProbe::Of(control->shifterPage->capture));
+        SDL_SetJoystickVirtualButton(handle, 1, true);
+        sent = kvt_test::WaitFor([] { return !platform::sim::TakeSentKeys().empty(); });
+    }
+    EXPECT_TRUE(sent) << "the press waited for a capture's lock";
+    SDL_SetJoystickVirtualButton(handle, 1, false);
+}
+
 TEST_F(RurAzuMenu, SaveSettingsStillSavesWhileARurAzuPageIsShown) {
     Line(kUpLine)->SetValue("#1 KVT Wheel");
     Select(1);
@@ -481,8 +514,9 @@ TEST_F(RurAzuMenu, ACaptureEndingAsTheMenuSwitchesRurAzuOffFreezesNothing) {
 // fresh keyboard shows that key down on Windows but not under Wine; a fresh
 // controller may show its held button at its first read, or never (SDL's
 // virtual one; DirectInput's under Wine), and then its release brings no
-// event either. Each way, the binding press acts nowhere and the next press
-// acts.
+// event either. A real one may also send its first report late, held
+// button included. Each way, the binding press acts nowhere and the next
+// press acts.
 TEST_F(RurAzuMenu, TheInputThatBindsActsOnlyOnceItWasReleased) {
     struct Way {
         const char* name;
@@ -490,13 +524,16 @@ TEST_F(RurAzuMenu, TheInputThatBindsActsOnlyOnceItWasReleased) {
         int button;  // -1: the keyboard's key 30
         const char* text;
         bool reopenedWheelShowsIt = false;
+        bool lateFirstReport = false;  // shows it a pass after the reopen
     };
     const Way ways[] = {{"a key, shown down by the fresh keyboard", false, -1, "K30 Keyboard"},
                         {"a key the fresh keyboard never shows (Wine)", true, -1, "K30 Keyboard"},
                         {"a wheel button, shown down by the reopened wheel", false, 3, "#3 KVT Wheel", true},
-                        {"a wheel button the reopened wheel never shows", false, 3, "#3 KVT Wheel"}};
-    auto nextPasses = [] {  // the pass running now, and a whole one after it
-        for (int pass = 0; pass < 2; ++pass) {
+                        {"a wheel button the reopened wheel never shows", false, 3, "#3 KVT Wheel"},
+                        {"a wheel button the reopened wheel shows in a late first report", false, 3,
+                         "#3 KVT Wheel", false, true}};
+    auto nextPasses = [](int passes = 2) {  // the pass running now, and a whole one after it
+        for (int pass = 0; pass < passes; ++pass) {
             const uint32_t before = Input::GetBackend().lastTick();
             platform::sim::AdvanceTime(100);
             ASSERT_TRUE(kvt_test::WaitFor([&] { return Input::GetBackend().lastTick() > before; }));
@@ -531,6 +568,10 @@ TEST_F(RurAzuMenu, TheInputThatBindsActsOnlyOnceItWasReleased) {
         hold(true);
         ASSERT_TRUE(kvt_test::WaitFor([&] { return page->capture.Waiting() == nullptr; }));
         EXPECT_EQ(Line(kUpLine)->TextValue(), way.text);
+        if (way.lateFirstReport) {
+            nextPasses(1);
+            hold(true);
+        }
         nextPasses();
         seen.SetDisconnectHook(nullptr);
         hold(false);

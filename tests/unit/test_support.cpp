@@ -62,6 +62,7 @@ void ForgetProcessState() {
     ResetHostLocations();
     ResetVrBridge();
     ResetKeyHolders();
+    platform::sim::SetStockTimer(false);
 }
 
 bool WaitFor(const std::function<bool()>& condition) {

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -135,6 +136,25 @@ TEST(Win32Process, ExecutablePathAndBaseAreThisProgram) {
     EXPECT_EQ(path.substr(path.size() - 19), "kvt_win32_tests.exe") << path;
     EXPECT_EQ(platform::FindHostBase(),
               static_cast<uint32_t>(reinterpret_cast<uintptr_t>(GetModuleHandleA(nullptr))));
+}
+
+// The job's clock is the performance counter's milliseconds, and its wait
+// lasts at least what it was asked (Wine offers the high-resolution timer).
+TEST(Win32Clock, ClockFollowsTheCounterAndTheWaitIsNeverShort) {
+    LARGE_INTEGER frequency, before, after;
+    QueryPerformanceFrequency(&frequency);
+    platform::PreciseWait wait;
+    EXPECT_TRUE(wait.HighResolution()) << wait.Refused();
+    for (uint32_t ms : {1u, 5u, 25u}) {
+        QueryPerformanceCounter(&before);
+        const uint32_t start = platform::ClockMs();
+        wait.Wait(ms);
+        const uint32_t waited = platform::ClockMs() - start;
+        QueryPerformanceCounter(&after);
+        const double counted = 1000.0 * double(after.QuadPart - before.QuadPart) / double(frequency.QuadPart);
+        EXPECT_GE(counted, ms - 0.5) << ms;
+        EXPECT_LE(std::abs(double(waited) - counted), 1.0) << ms;
+    }
 }
 
 // A device with the shape the host's render device has: stdcall entries with

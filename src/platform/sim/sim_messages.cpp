@@ -61,7 +61,7 @@ uint16_t VirtualKeyOfKeyIndex(uint32_t keyIndex) {
 }
 
 void SendKey(uint16_t virtualKey, bool up) {
-    const uint32_t now = TickCount();
+    const uint32_t now = ClockMs();  // the true time, not the system's stepped count
     kvt::MutexLock lock(g_messageLock);
     g_keys.push_back({now, virtualKey, up});
 }

@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -21,7 +22,14 @@
 namespace platform {
 namespace {
 kvt::Mutex g_simLock;
-uint32_t g_ticks KVT_GUARDED_BY(g_simLock) = 0;
+// The simulated time in microseconds: the performance counter reads it to
+// the millisecond, the system's tick count in steps of the timer period.
+uint64_t g_micros KVT_GUARDED_BY(g_simLock) = 0;
+// A stock system's timer period, 1/64 s: Sleep ends on its ticks.
+constexpr uint64_t kStockPeriodUs = 15625;
+bool g_stockTimer KVT_GUARDED_BY(g_simLock) = false;
+bool g_highResolutionTimer KVT_GUARDED_BY(g_simLock) = true;
+uint32_t g_timerEarlyUs KVT_GUARDED_BY(g_simLock) = 0;
 std::string g_hostExecutable KVT_GUARDED_BY(g_simLock) = "/tmp/kvt-sim/game.exe";
 uint32_t g_hostBase KVT_GUARDED_BY(g_simLock) = 0;
 uint32_t g_foregroundWindow KVT_GUARDED_BY(g_simLock) = 0;
@@ -54,28 +62,70 @@ bool HostRangeValid(uint32_t address, uint32_t length) {
     return g_view.origin != 0 && uint64_t(address) + length <= g_view.size;
 }
 
-uint32_t TickCount() {
-    kvt::MutexLock lock(g_simLock);
-    if (g_realTime) {
-        const auto since = std::chrono::steady_clock::now() - g_realStart;
-        return g_ticks +
-               static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
-    }
-    return g_ticks;
+uint64_t NowUs() KVT_REQUIRES(g_simLock) {
+    if (!g_realTime) return g_micros;
+    const auto since = std::chrono::steady_clock::now() - g_realStart;
+    return g_micros +
+           static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(since).count());
 }
 
-void SleepMs(uint32_t ms) {
+uint32_t TickCount() {
+    kvt::MutexLock lock(g_simLock);
+    const uint64_t now = NowUs();
+    return static_cast<uint32_t>((g_stockTimer ? now - now % kStockPeriodUs : now) / 1000);
+}
+
+uint32_t ClockMs() {
+    kvt::MutexLock lock(g_simLock);
+    return static_cast<uint32_t>(NowUs() / 1000);
+}
+
+namespace {
+// The simulated time moves to untilUs (unless only the test moves it), and
+// the thread lets the others run.
+void SleepUntil(uint64_t untilUs, uint32_t ms) {
     if (g_realTime) {
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
         return;
     }
     if (g_sleepAdvancesClock) {
         kvt::MutexLock lock(g_simLock);
-        g_ticks += ms;
+        g_micros = std::max(g_micros, untilUs);
     }
     // The simulated time passes at once, but a thread that sleeps in a loop
     // must still let the others run.
     if (g_sleepYields) std::this_thread::sleep_for(std::chrono::microseconds(200));
+}
+}  // namespace
+
+void SleepMs(uint32_t ms) {
+    uint64_t until = 0;
+    {
+        kvt::MutexLock lock(g_simLock);
+        until = g_micros + uint64_t(ms) * 1000;
+        // A stock system wakes a sleeper at the first tick of its timer after
+        // the time asked for.
+        if (g_stockTimer && ms > 0) until += (kStockPeriodUs - until % kStockPeriodUs) % kStockPeriodUs;
+    }
+    SleepUntil(until, ms);
+}
+
+PreciseWait::PreciseWait() {
+    kvt::MutexLock lock(g_simLock);
+    handle_ = g_highResolutionTimer ? this : nullptr;
+    if (!handle_) refused_ = "refused by the simulated system";
+}
+
+PreciseWait::~PreciseWait() = default;
+
+void PreciseWait::Wait(uint32_t ms) {
+    if (!handle_) return SleepMs(ms);
+    uint64_t until = 0;
+    {
+        kvt::MutexLock lock(g_simLock);
+        until = g_micros + uint64_t(ms) * 1000 - std::min<uint64_t>(g_timerEarlyUs, uint64_t(ms) * 1000);
+    }
+    SleepUntil(until, ms);
 }
 
 uint32_t ForegroundWindow() {
@@ -166,12 +216,19 @@ namespace sim {
 
 void SetTickCount(uint32_t ms) {
     kvt::MutexLock lock(g_simLock);
-    g_ticks = ms;
+    g_micros = uint64_t(ms) * 1000;
 }
 
 void AdvanceTime(uint32_t ms) {
     kvt::MutexLock lock(g_simLock);
-    g_ticks += ms;
+    g_micros += uint64_t(ms) * 1000;
+}
+
+void SetStockTimer(bool stock, bool highResolutionOffered, uint32_t timerEarlyUs) {
+    kvt::MutexLock lock(g_simLock);
+    g_stockTimer = stock;
+    g_highResolutionTimer = highResolutionOffered;
+    g_timerEarlyUs = timerEarlyUs;
 }
 
 void SetSleepAdvancesClock(bool advances) {
