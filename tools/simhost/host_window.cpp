@@ -15,6 +15,10 @@ std::mutex g_messagesMutex;
 std::vector<std::string> g_messages;
 std::atomic<unsigned> g_watchedKey{0};
 std::atomic<long long> g_watchedAt{0};
+// Every WM_KEYDOWN of one key, for timing a held key's repeats.
+std::mutex g_everyMutex;
+unsigned g_everyKey = 0;
+std::vector<long long> g_everyAt;
 
 void Note(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void Note(const char* format, ...) {
@@ -50,6 +54,14 @@ LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
                 LARGE_INTEGER now;
                 QueryPerformanceCounter(&now);
                 g_watchedAt = now.QuadPart;
+            }
+            if (message == WM_KEYDOWN && wParam != 0) {
+                std::lock_guard<std::mutex> lock(g_everyMutex);
+                if (wParam == g_everyKey) {
+                    LARGE_INTEGER now;
+                    QueryPerformanceCounter(&now);
+                    g_everyAt.push_back(now.QuadPart);
+                }
             }
             Note("%s vk 0x%02X scan 0x%02X", KeyMessageName(message), static_cast<unsigned>(wParam),
                  static_cast<unsigned>((lParam >> 16) & 0xFF));
@@ -134,19 +146,33 @@ bool PollPumping(DWORD limitMs, DWORD everyMs, const std::function<bool()>& done
     }
 }
 
-std::string SendPlayerKey(HWND window, unsigned keyIndex, bool up) {
+std::string BringToFront(HWND window) {
     if (GetForegroundWindow() != window) {
         SetForegroundWindow(window);
         SetFocus(window);
         PumpMessages();
     }
     HWND front = GetForegroundWindow();
-    if (front != window) {
-        char seen[64];
-        std::snprintf(seen, sizeof seen, "the host window is not in front (0x%08X is)",
-                      static_cast<unsigned>(reinterpret_cast<uintptr_t>(front)));
-        return seen;
-    }
+    if (front == window) return "";
+    char seen[64];
+    std::snprintf(seen, sizeof seen, "the host window is not in front (0x%08X is)",
+                  static_cast<unsigned>(reinterpret_cast<uintptr_t>(front)));
+    return seen;
+}
+
+namespace {
+
+std::string SendOne(INPUT& input) {
+    if (SendInput(1, &input, sizeof input) != 1)
+        return "SendInput sent nothing, error " + std::to_string(GetLastError());
+    return "";
+}
+
+}  // namespace
+
+std::string SendPlayerKey(HWND window, unsigned keyIndex, bool up) {
+    const std::string error = BringToFront(window);
+    if (!error.empty()) return error;
     // The virtual-key code too, as a keyboard driver gives it: Wine does not
     // derive it from the scan code, and the window would see key 0.
     const UINT scanCode = (keyIndex & 0x7F) | (keyIndex > 0x7F ? 0xE000 : 0);
@@ -156,9 +182,15 @@ std::string SendPlayerKey(HWND window, unsigned keyIndex, bool up) {
     input.ki.wScan = static_cast<WORD>(keyIndex & 0x7F);
     input.ki.dwFlags =
         KEYEVENTF_SCANCODE | (keyIndex > 0x7F ? KEYEVENTF_EXTENDEDKEY : 0) | (up ? KEYEVENTF_KEYUP : 0);
-    if (SendInput(1, &input, sizeof input) != 1)
-        return "SendInput sent nothing, error " + std::to_string(GetLastError());
-    return "";
+    return SendOne(input);
+}
+
+std::string SendVirtualKey(unsigned virtualKey, bool up) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = static_cast<WORD>(virtualKey);
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    return SendOne(input);
 }
 
 std::vector<std::string> TakeWindowMessages() {
@@ -175,6 +207,19 @@ void WatchKeyDown(unsigned virtualKey) {
 
 long long WatchedKeyDownAt() {
     return g_watchedAt;
+}
+
+void WatchEveryKeyDown(unsigned virtualKey) {
+    std::lock_guard<std::mutex> lock(g_everyMutex);
+    g_everyKey = virtualKey;
+    g_everyAt.clear();
+}
+
+std::vector<long long> TakeEveryKeyDown() {
+    std::lock_guard<std::mutex> lock(g_everyMutex);
+    std::vector<long long> taken;
+    taken.swap(g_everyAt);
+    return taken;
 }
 
 }  // namespace simhost
