@@ -9,6 +9,7 @@
 
 #include "handoff.h"
 #include "session.h"
+#include "thread_times.h"
 
 namespace simhost {
 
@@ -51,6 +52,7 @@ LONG WINAPI ReportCrash(EXCEPTION_POINTERS* info) {
 }
 
 DWORD WINAPI Watchdog(void*) {
+    NameThisThread(L"simhost watchdog");
     for (;;) {
         Sleep(250);
         if (g_line.load() == 0) continue;
