@@ -2,13 +2,17 @@
 // plug-in: from a key the player lets go (or presses) to what the game then
 // receives, the plug-in's key at the host window or the car's gear word, over
 // many presses at uneven intervals so no pass period locks in step with them.
+// Beside it what Wine itself adds (the floor), what a held key's repeats look
+// like at the window, and what the input job costs in CPU time.
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <numeric>
 #include <vector>
 
 #include "host_window.h"
 #include "session.h"
+#include "thread_times.h"
 
 namespace simhost {
 
@@ -46,6 +50,23 @@ std::string Figures(std::vector<double> samples, const char* what) {
     return text;
 }
 
+std::string Decimal(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", value);
+    return text;
+}
+
+// SDL names the threads it starts after what the caller asked for, and the
+// plug-in asks for this name for its input job.
+const char* const kJobThreadName = "SDLBackend";
+
+// A held Instant key repeats from this long after its press.
+constexpr DWORD kFirstRepeatMs = 500;
+
+const char* const kLatencyUsage =
+    "latency key KEY VK N | latency gear KEY GEAR N | latency pad BUTTON VK N | latency floor VK N | "
+    "latency cpu MS [held KEY] | latency repeat BUTTON VK MS | latency sleep MS N";
+
 }  // namespace
 
 // latency key KEY VK N: KEY (a DirectInput key index) is bound to an Instant
@@ -57,10 +78,19 @@ std::string Figures(std::vector<double> samples, const char* what) {
 // Instant RurAzu row, whose key a controller sends at the press; each sample
 // runs from the press written to the stand-in to the window's WM_KEYDOWN of
 // VK, so it also counts the stand-in's and Wine's HID bus's share.
+// latency floor VK N: the same road without the plug-in, Wine's own share:
+// the session injects VK as the plug-in does and times it to the window.
+// latency cpu MS [held KEY]: the input job's CPU time per second, idle or
+// with KEY held and repeating.
+// latency repeat BUTTON VK MS: when a held button's repeats reach the window.
 // latency sleep MS N: what Sleep(MS) really sleeps in this process, the
 // plug-in's (the timer period decides it, not the number asked for).
 void Session::Latency(const ScriptLine& line) {
     const std::vector<Token>& t = line.tokens;
+    const std::string kind = t.size() >= 2 ? t[1].text : std::string();
+    if (kind == "floor") return FloorLatency(line);
+    if (kind == "cpu") return JobCpu(line);
+    if (kind == "repeat") return RepeatTimes(line);
     uint32_t key = 0, target = 0, count = 0;
     if (t.size() == 4 && t[1].text == "sleep") {
         uint32_t ms = 0;
@@ -80,9 +110,7 @@ void Session::Latency(const ScriptLine& line) {
     const bool pad = t.size() == 5 && t[1].text == "pad";
     if ((!keys && !gear && !pad) || !ParseUnsigned(t[2], key) || !ParseUnsigned(t[3], target) ||
         !ParseUnsigned(t[4], count) || count == 0 || key > 255 || (key < 1 && !pad))
-        return Usage(line,
-                     "latency key KEY VK N | latency gear KEY GEAR N | latency pad BUTTON VK N | "
-                     "latency sleep MS N");
+        return Usage(line, kLatencyUsage);
     if (pad) return PadLatency(line, key, target, count);
     uint32_t gearWord = 0;
     if (gear && !layout_.ResolveAddress("carObject+0x1100", gearWord)) return Fail(line, "no car object");
@@ -142,6 +170,142 @@ void Session::PadLatency(const ScriptLine& line, uint32_t button, uint32_t virtu
     WatchKeyDown(0);
     TakeWindowMessages();
     Say("latency pad: " + Figures(samples, "presses"));
+}
+
+void Session::FloorLatency(const ScriptLine& line) {
+    const std::vector<Token>& t = line.tokens;
+    uint32_t virtualKey = 0, count = 0;
+    if (t.size() != 4 || !ParseUnsigned(t[2], virtualKey) || !ParseUnsigned(t[3], count) || count == 0 ||
+        virtualKey == 0 || virtualKey > 0xFE)
+        return Usage(line, "latency floor VK N");
+    NoteCommand(line.number, JoinTokens(t, 0), count * 400);
+    std::vector<double> samples;
+    uint32_t seed = 12345;
+    for (uint32_t i = 0; i < count; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        const DWORD gap = 20 + (seed >> 16) % 40;
+        std::string error = BringToFront(window_);
+        if (!error.empty()) return Fail(line, error);
+        WatchKeyDown(virtualKey);
+        const LONGLONG start = Now();
+        error = SendVirtualKey(virtualKey, false);
+        if (!error.empty()) return Fail(line, error);
+        const bool arrived = PumpUntil([] { return WatchedKeyDownAt() != 0; });
+        if (!arrived) {
+            SendVirtualKey(virtualKey, true);
+            return Fail(line, "sample " + std::to_string(i + 1) + " never arrived");
+        }
+        samples.push_back(Milliseconds(WatchedKeyDownAt() - start));
+        WaitPumping(gap);
+        error = SendVirtualKey(virtualKey, true);
+        if (!error.empty()) return Fail(line, error);
+        WaitPumping(gap);
+    }
+    WatchKeyDown(0);
+    TakeWindowMessages();
+    Say("latency floor: " + Figures(samples, "presses"));
+}
+
+// Measured over the window alone, after a held key's first repeat, so that
+// the figure is the cost of repeating rather than of waiting to repeat. The
+// second figure sums every thread but the host's main one (the plug-in's
+// helpers, SDL's and Wine's, and the session's watchdog), each listed.
+void Session::JobCpu(const ScriptLine& line) {
+    const std::vector<Token>& t = line.tokens;
+    uint32_t ms = 0, key = 0;
+    const bool held = t.size() == 5 && t[3].text == "held";
+    if ((t.size() != 3 && !held) || !ParseUnsigned(t[2], ms) || ms == 0 ||
+        (held && (!ParseUnsigned(t[4], key) || key < 1 || key > 255)))
+        return Usage(line, "latency cpu MS [held KEY]");
+    NoteCommand(line.number, JoinTokens(t, 0), ms + 5000);
+    if (held) {
+        const std::string error = SendPlayerKey(window_, key, false);
+        if (!error.empty()) return Fail(line, error);
+        WaitPumping(kFirstRepeatMs + 100);
+    }
+    ThreadTimes threads;
+    std::string error = threads.Start();
+    const LONGLONG start = Now();
+    if (error.empty()) WaitPumping(ms);
+    const double wall = Milliseconds(Now() - start);
+    std::vector<ThreadTime> spent;
+    if (error.empty()) error = threads.Stop(spent);
+    if (held) {
+        const std::string released = SendPlayerKey(window_, key, true);
+        if (error.empty()) error = released;
+        WaitPumping(200);
+        TakeWindowMessages();
+    }
+    if (!error.empty()) return Fail(line, error);
+
+    std::sort(spent.begin(), spent.end(),
+              [](const ThreadTime& a, const ThreadTime& b) { return a.cpu > b.cpu; });
+    auto share = [&](ULONGLONG cpu) { return Decimal(100.0 * static_cast<double>(cpu) / 1e4 / wall); };
+    const ThreadTime* job = nullptr;
+    std::string listed;
+    ULONGLONG sum = 0;
+    size_t named = 0;
+    for (const ThreadTime& thread : spent) {
+        sum += thread.cpu;
+        if (thread.name == kJobThreadName) {
+            job = &thread;
+            ++named;
+        }
+        listed += (listed.empty() ? "" : ", ") +
+                  (thread.name.empty() ? "thread " + std::to_string(thread.id) : thread.name) + " " +
+                  share(thread.cpu) + " %";
+    }
+    if (named != 1)
+        return Fail(line, std::to_string(named) + " threads are named " + kJobThreadName + " among " +
+                              std::to_string(spent.size()) + " (" + listed + ")");
+    const std::string head = std::string("latency cpu ") + (held ? "held" : "idle") + ": ";
+    const std::string over = " % of a core over " + std::to_string(static_cast<long>(wall + 0.5)) + " ms";
+    Say(head + share(job->cpu) + over + " (job thread)");
+    Say(head + share(sum) + over + " (all " + std::to_string(spent.size()) +
+        " threads but the host's main one: " + listed + ")");
+}
+
+// The button is held through the controller stand-in; the list starts with
+// the press's own key-down, then the first repeat, then the rest.
+void Session::RepeatTimes(const ScriptLine& line) {
+    const std::vector<Token>& t = line.tokens;
+    uint32_t button = 0, virtualKey = 0, ms = 0;
+    if (t.size() != 5 || !ParseUnsigned(t[2], button) || !ParseUnsigned(t[3], virtualKey) ||
+        !ParseUnsigned(t[4], ms) || virtualKey == 0 || virtualKey > 0xFE || ms == 0)
+        return Usage(line, "latency repeat BUTTON VK MS");
+    NoteCommand(line.number, JoinTokens(t, 0), ms + 5000);
+    const std::string press = "button 1 " + std::to_string(button);
+    TakeWindowMessages();
+    WatchEveryKeyDown(virtualKey);
+    const LONGLONG start = Now();
+    std::string error = padLink_.Send(press + " 1");
+    if (error.empty()) WaitPumping(ms);
+    const std::vector<long long> at = TakeEveryKeyDown();
+    WatchEveryKeyDown(0);
+    const std::string released = padLink_.Send(press + " 0");
+    if (error.empty()) error = released;
+    WaitPumping(200);
+    TakeWindowMessages();
+    if (!error.empty()) return Fail(line, error);
+
+    std::vector<double> arrivals;
+    std::string listed;
+    for (long long when : at) {
+        arrivals.push_back(Milliseconds(when - start));
+        listed += ' ';
+        listed += Decimal(arrivals.back());
+    }
+    Say("latency repeat arrivals (ms since the press):" + (listed.empty() ? " none" : listed));
+    if (arrivals.size() < 3)
+        return Fail(line, std::to_string(arrivals.size()) + " key-downs of " + Hex(virtualKey) + " in " +
+                              std::to_string(ms) + " ms, too few to time repeats");
+    std::vector<double> gaps;
+    for (size_t i = 2; i < arrivals.size(); ++i) gaps.push_back(arrivals[i] - arrivals[i - 1]);
+    const double mean = std::accumulate(gaps.begin(), gaps.end(), 0.0) / static_cast<double>(gaps.size());
+    Say("latency repeat: first key-down at " + Decimal(arrivals[0]) + " ms, first repeat at " +
+        Decimal(arrivals[1]) + " ms; " + std::to_string(gaps.size()) + " gaps after it: mean " +
+        Decimal(mean) + " ms, min " + Decimal(*std::min_element(gaps.begin(), gaps.end())) + " ms, max " +
+        Decimal(*std::max_element(gaps.begin(), gaps.end())) + " ms");
 }
 
 }  // namespace simhost

@@ -86,9 +86,13 @@ private:
     void Wait(const ScriptLine& line);
     void Font(const ScriptLine& line);
     void Print(const ScriptLine& line);
-    // Key and gear latencies over many presses (latency.cpp).
+    // Key and gear latencies over many presses, Wine's own share, a held
+    // key's repeats and the input job's CPU time (latency.cpp).
     void Latency(const ScriptLine& line);
     void PadLatency(const ScriptLine& line, uint32_t button, uint32_t virtualKey, uint32_t count);
+    void FloorLatency(const ScriptLine& line);
+    void JobCpu(const ScriptLine& line);
+    void RepeatTimes(const ScriptLine& line);
 
     // The player's controllers through the controller stand-in, and waiting
     // for the plug-in's log (pad_commands.cpp).
