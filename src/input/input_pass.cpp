@@ -37,7 +37,7 @@ bool SDLBackend::RunPass() {
     passThread_ = SDL_GetCurrentThreadID();
     KVT_ASSERT_JOB_THREAD(*this);
     passesRan_ = true;
-    Pause(sleepMs_);
+    Waits().Pace(sleepMs_);
     const uint32_t now = platform::ClockMs();
     lastTick_ = now;
     if (now - foregroundCheck_ >= kForegroundCheckMs) {
@@ -84,7 +84,7 @@ bool SDLBackend::RunPass() {
     return !stopping_;
 }
 
-void SDLBackend::Pause(uint32_t ms) {
+platform::PreciseWait& SDLBackend::Waits() {
     if (!wait_) {
         wait_ = std::make_unique<platform::PreciseWait>();
         if (wait_->HighResolution()) {
@@ -96,7 +96,7 @@ void SDLBackend::Pause(uint32_t ms) {
                 "unless the game asked for less)");
         }
     }
-    wait_->Wait(ms);
+    return *wait_;
 }
 
 void SDLBackend::HandleEvent(const SDL_Event& event) {

@@ -80,7 +80,7 @@ public:
     uint32_t passMs() const KVT_REQUIRES(g_jobThread) { return sleepMs_; }
     // The job's thread: a pause inside a pass (a key tap's gap), as precise
     // as the wait between passes.
-    void Pause(uint32_t ms) KVT_REQUIRES(g_jobThread);
+    void Pause(uint32_t ms) KVT_REQUIRES(g_jobThread) { Waits().Wait(ms); }
     bool isForeground() const { return isForeground_; }
     uint32_t hostWindow() const { return hostWindow_; }
     // Whether the caller runs the job's passes (its thread, or a test or
@@ -112,6 +112,8 @@ private:
     static int SDLCALL JobMain(void* backend);
     int Run() KVT_REQUIRES(g_jobThread);
     static uint32_t ForegroundSleepMs();
+    // The job's waits, made on first use (and its kind logged once).
+    platform::PreciseWait& Waits() KVT_REQUIRES(g_jobThread);
     // Ends the job and shuts down what it started of SDL, once.
     void CloseSdl() KVT_REQUIRES(g_jobThread);
     // One event, polled or played: opens or closes its controller, then

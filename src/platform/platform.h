@@ -43,10 +43,16 @@ public:
     // Why the system gave no such timer, for the log.
     const std::string& Refused() const { return refused_; }
     void Wait(uint32_t ms);
+    // Waits until periodMs after the end of the last paced wait, so that a
+    // loop keeps its period whatever its own short work takes; a whole
+    // period from now when that time has passed already.
+    void Pace(uint32_t periodMs);
 
 private:
     void* handle_ = nullptr;
     std::string refused_;
+    // Where the last paced wait ended, in the clock's own units.
+    int64_t paced_ = 0;
 };
 
 // The window in front (0 when none), compared with the host window.

@@ -30,6 +30,7 @@ constexpr uint64_t kStockPeriodUs = 15625;
 bool g_stockTimer KVT_GUARDED_BY(g_simLock) = false;
 bool g_highResolutionTimer KVT_GUARDED_BY(g_simLock) = true;
 uint32_t g_timerEarlyUs KVT_GUARDED_BY(g_simLock) = 0;
+bool g_timerEarlyNow KVT_GUARDED_BY(g_simLock) = false;
 std::string g_hostExecutable KVT_GUARDED_BY(g_simLock) = "/tmp/kvt-sim/game.exe";
 uint32_t g_hostBase KVT_GUARDED_BY(g_simLock) = 0;
 uint32_t g_foregroundWindow KVT_GUARDED_BY(g_simLock) = 0;
@@ -62,12 +63,14 @@ bool HostRangeValid(uint32_t address, uint32_t length) {
     return g_view.origin != 0 && uint64_t(address) + length <= g_view.size;
 }
 
+namespace {
 uint64_t NowUs() KVT_REQUIRES(g_simLock) {
     if (!g_realTime) return g_micros;
     const auto since = std::chrono::steady_clock::now() - g_realStart;
     return g_micros +
            static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(since).count());
 }
+}  // namespace
 
 uint32_t TickCount() {
     kvt::MutexLock lock(g_simLock);
@@ -118,14 +121,41 @@ PreciseWait::PreciseWait() {
 
 PreciseWait::~PreciseWait() = default;
 
-void PreciseWait::Wait(uint32_t ms) {
-    if (!handle_) return SleepMs(ms);
+namespace {
+// The high-resolution timer's wait of us microseconds from now.
+void TimerWait(uint64_t us) {
     uint64_t until = 0;
     {
         kvt::MutexLock lock(g_simLock);
-        until = g_micros + uint64_t(ms) * 1000 - std::min<uint64_t>(g_timerEarlyUs, uint64_t(ms) * 1000);
+        // Every other wait, so that the early wakes jitter rather than
+        // shift every pass alike.
+        g_timerEarlyNow = !g_timerEarlyNow;
+        until = NowUs() + us - (g_timerEarlyNow ? std::min<uint64_t>(g_timerEarlyUs, us) : 0);
     }
-    SleepUntil(until, ms);
+    SleepUntil(until, static_cast<uint32_t>(us / 1000));
+}
+}  // namespace
+
+void PreciseWait::Wait(uint32_t ms) {
+    if (!handle_) return SleepMs(ms);
+    TimerWait(uint64_t(ms) * 1000);
+}
+
+void PreciseWait::Pace(uint32_t periodMs) {
+    int64_t now = 0;
+    {
+        kvt::MutexLock lock(g_simLock);
+        now = static_cast<int64_t>(NowUs());
+    }
+    const int64_t period = int64_t(periodMs) * 1000;
+    paced_ += period;
+    // A pass that ran past its end (a tap's pause inside it, a late wake)
+    // starts the period afresh: no pass is cut short to catch up. (Nor is
+    // one longer than a period, should the clock stand still.)
+    if (paced_ <= now || paced_ > now + period) paced_ = now + period;
+    const int64_t left = paced_ - now;
+    if (!handle_) return SleepMs(static_cast<uint32_t>((left + 999) / 1000));
+    TimerWait(static_cast<uint64_t>(left));
 }
 
 uint32_t ForegroundWindow() {

@@ -14,8 +14,8 @@ void AdvanceTime(uint32_t ms);
 // A stock system's timer, off by default: Sleep ends on the first tick of a
 // 15.625 ms period after the time asked for, and TickCount steps by that
 // period. A high-resolution timer (when offered; precise waits fall back to
-// Sleep otherwise) wakes timerEarlyUs early, as one whose clock is not the
-// performance counter's may.
+// Sleep otherwise) wakes timerEarlyUs early every other wait, as one whose
+// clock is not the performance counter's may.
 void SetStockTimer(bool stock, bool highResolutionOffered = true, uint32_t timerEarlyUs = 0);
 // Whether a sleep also yields the real thread for a moment (on by default;
 // off where a benchmark runs single passes by itself).

@@ -44,13 +44,33 @@ PreciseWait::~PreciseWait() {
     if (handle_) CloseHandle(handle_);
 }
 
-void PreciseWait::Wait(uint32_t ms) {
-    // Relative, in 100 ns units.
+namespace {
+// Relative, in 100 ns units; false when the timer failed.
+bool WaitOn(void* timer, int64_t hundredNs) {
     LARGE_INTEGER due;
-    due.QuadPart = -static_cast<LONGLONG>(ms) * 10000;
-    if (!handle_ || !SetWaitableTimer(handle_, &due, 0, nullptr, nullptr, FALSE) ||
-        WaitForSingleObject(handle_, INFINITE) != WAIT_OBJECT_0)
-        Sleep(ms);
+    due.QuadPart = -hundredNs;
+    return timer && SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE) &&
+           WaitForSingleObject(timer, INFINITE) == WAIT_OBJECT_0;
+}
+}  // namespace
+
+void PreciseWait::Wait(uint32_t ms) {
+    if (!WaitOn(handle_, int64_t(ms) * 10000)) Sleep(ms);
+}
+
+void PreciseWait::Pace(uint32_t periodMs) {
+    const int64_t frequency = CounterFrequency();
+    LARGE_INTEGER now;
+    if (frequency == 0 || !QueryPerformanceCounter(&now)) return Wait(periodMs);
+    const int64_t period = int64_t(periodMs) * frequency / 1000;
+    paced_ += period;
+    // A pass that ran past its end (a tap's pause inside it, a late wake)
+    // starts the period afresh: no pass is cut short to catch up. (Nor is
+    // one longer than a period, should the clock stand still.)
+    if (paced_ <= now.QuadPart || paced_ > now.QuadPart + period) paced_ = now.QuadPart + period;
+    const int64_t left = paced_ - now.QuadPart;
+    if (!WaitOn(handle_, left / frequency * 10000000 + left % frequency * 10000000 / frequency))
+        Sleep(static_cast<DWORD>((left * 1000 + frequency - 1) / frequency));
 }
 
 }  // namespace platform
