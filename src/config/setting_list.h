@@ -61,8 +61,9 @@ void ForEachSetting(Setting& s, Visit&& visit) {
                  .writesDefault = false,
                  .note = "How often, in milliseconds, controllers and the keyboard are read while the game "
                          "is in front: 1 to 25. A press waits for the next reading: at 25 about 12 ms on "
-                         "average and 25 at most, at 5 about 2.5 and 5, for a little more processor time. "
-                         "Read when the game starts; not on the menu, and not in the file until you add it."},
+                         "average and 25 at most, at 5 about 2.5 and 5, for a little more processor time "
+                         "(measured figures below the table). Read when the game starts; not on the menu, "
+                         "and not in the file until you add it."},
         s.pollIntervalMs);
     visit(Declared{.section = "RurAzu", .key = "Enabled", .row = PLUGIN_ENABLED}, s.rurAzuEnabled);
     visit(Declared{.section = "GearGate", .key = "Enabled", .row = PLUGIN_ENABLED}, s.gearGateEnabled);

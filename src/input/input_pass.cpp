@@ -87,8 +87,9 @@ bool SDLBackend::RunPass() {
 platform::PreciseWait& SDLBackend::Waits() {
     if (!wait_) {
         wait_ = std::make_unique<platform::PreciseWait>();
+        // A quiet log stays empty while all is well.
         if (wait_->HighResolution()) {
-            LogLine("Input passes wait on a high-resolution timer");
+            if (g_verboseLog) LogLine("Input passes wait on a high-resolution timer");
         } else {
             LogLine(
                 "Warning. No high-resolution timer (" + wait_->Refused() +
