@@ -49,22 +49,21 @@ void ForEachSetting(Setting& s, Visit&& visit) {
                    .note = "true starts reading controllers when the game first shows its menus rather than "
                            "when it loads the plug-in. Read when the game starts; not on the menu."},
           s.delayedInitEnabled);
-    visit(
-        Declared{.section = "Main",
-                 .key = "PollIntervalMs",
-                 .defaultValue = kMaxPollIntervalMs,
-                 .low = 1,
-                 .high = kMaxPollIntervalMs,
-                 .atStart = true,
-                 .saved = false,
-                 // A file saved by a version without this key stays byte for byte as it was.
-                 .writesDefault = false,
-                 .note = "How often, in milliseconds, controllers and the keyboard are read while the game "
-                         "is in front: 1 to 25. A press waits for the next reading: at 25 about 12 ms on "
-                         "average and 25 at most, at 5 about 2.5 and 5, for a little more processor time "
-                         "(measured figures below the table). Read when the game starts; not on the menu, "
-                         "and not in the file until you add it."},
-        s.pollIntervalMs);
+    visit(Declared{.section = "Main",
+                   .key = "PollIntervalMs",
+                   .defaultValue = kMaxPollIntervalMs,
+                   .low = 1,
+                   .high = kMaxPollIntervalMs,
+                   .atStart = true,
+                   .saved = false,
+                   // A file saved by a version without this key stays byte for byte as it was.
+                   .writesDefault = false,
+                   .note = "How often, in milliseconds, controllers and the keyboard are read while the game "
+                           "is in front: 1 to 25. A press waits for the next reading: at 25 about 12 ms on "
+                           "average and 25 at most, at 5 about 2.5 and 5, for a little more processor time "
+                           "(measured figures below the table). Read when the game starts; not on the menu, "
+                           "and not in the file until you add it."},
+          s.pollIntervalMs);
     visit(Declared{.section = "RurAzu", .key = "Enabled", .row = PLUGIN_ENABLED}, s.rurAzuEnabled);
     visit(Declared{.section = "GearGate", .key = "Enabled", .row = PLUGIN_ENABLED}, s.gearGateEnabled);
     visit(
