@@ -37,6 +37,19 @@ bool PumpUntil(const std::function<bool()>& done) {
     return PollPumping(1000, 0, done, waited);
 }
 
+// 20 to 59 ms between presses, never in step with the passes; the same
+// series every run.
+class UnevenGaps {
+public:
+    DWORD Next() {
+        seed_ = seed_ * 1103515245u + 12345u;
+        return 20 + (seed_ >> 16) % 40;
+    }
+
+private:
+    uint32_t seed_ = 12345;
+};
+
 // "N what: median ..., p95 ..., p99 ..., max ..." of the samples in ms.
 std::string Figures(std::vector<double> samples, const char* what) {
     std::sort(samples.begin(), samples.end());
@@ -116,11 +129,9 @@ void Session::Latency(const ScriptLine& line) {
     if (gear && !layout_.ResolveAddress("carObject+0x1100", gearWord)) return Fail(line, "no car object");
     NoteCommand(line.number, JoinTokens(t, 0), count * 400);
     std::vector<double> samples;
-    uint32_t seed = 12345;
+    UnevenGaps gaps;
     for (uint32_t i = 0; i < count; ++i) {
-        // 20 to 59 ms between presses, never in step with the passes.
-        seed = seed * 1103515245u + 12345u;
-        const DWORD gap = 20 + (seed >> 16) % 40;
+        const DWORD gap = gaps.Next();
         std::string error = SendPlayerKey(window_, key, gear);
         if (!error.empty()) return Fail(line, error);
         // Held longer than any pass, as a finger does: a shorter tap can fall
@@ -150,10 +161,9 @@ void Session::PadLatency(const ScriptLine& line, uint32_t button, uint32_t virtu
     NoteCommand(line.number, JoinTokens(line.tokens, 0), count * 400);
     const std::string press = "button 1 " + std::to_string(button);
     std::vector<double> samples;
-    uint32_t seed = 12345;
+    UnevenGaps gaps;
     for (uint32_t i = 0; i < count; ++i) {
-        seed = seed * 1103515245u + 12345u;
-        const DWORD gap = 20 + (seed >> 16) % 40;
+        const DWORD gap = gaps.Next();
         WatchKeyDown(virtualKey);
         const LONGLONG start = Now();
         std::string error = padLink_.Send(press + " 1");
@@ -180,10 +190,9 @@ void Session::FloorLatency(const ScriptLine& line) {
         return Usage(line, "latency floor VK N");
     NoteCommand(line.number, JoinTokens(t, 0), count * 400);
     std::vector<double> samples;
-    uint32_t seed = 12345;
+    UnevenGaps gaps;
     for (uint32_t i = 0; i < count; ++i) {
-        seed = seed * 1103515245u + 12345u;
-        const DWORD gap = 20 + (seed >> 16) % 40;
+        const DWORD gap = gaps.Next();
         std::string error = BringToFront(window_);
         if (!error.empty()) return Fail(line, error);
         WatchKeyDown(virtualKey);
