@@ -94,27 +94,39 @@ void Session::Pad(const ScriptLine& line) {
 }
 
 // Until Windows lists the pad as its last plug or unplug left it: only then
-// can the plug-in's controller layer find it (or have lost it).
+// can the plug-in's controller layer find it (or have lost it). Pads of one
+// name are told apart by their number: Windows must list that name as often
+// as the stand-in's slots hold it plugged.
 void Session::PadWait(const ScriptLine& line, const PadState& pad, uint32_t limitMs) {
     if (pad.name.empty()) return Fail(line, "this pad was never plugged");
     NoteCommand(line.number, JoinTokens(line.tokens, 0), limitMs);
+    int wanted = 0;
+    for (const PadState& slot : pads_)
+        if (slot.plugged && slot.name == pad.name) ++wanted;
     std::string error;
-    bool listed = false;
+    int listed = 0;
     DWORD waited = 0;
     const bool settled = PollPumping(
         limitMs, 100,
         [&] {
             listed = padLink_.Listed(pad.name, error);
-            return !error.empty() || listed == pad.plugged;
+            return !error.empty() || listed == wanted;
         },
         waited);
     if (!error.empty()) return Fail(line, error);
-    const std::string state = pad.name + (listed ? " is still listed" : " is not listed") + " after " +
-                              std::to_string(waited) + " ms";
-    if (!settled) return Fail(line, state);
+    const std::string after = " after " + std::to_string(waited) + " ms";
+    if (!settled) {
+        if (wanted <= 1 && listed <= 1)
+            return Fail(line, pad.name + (listed ? " is still listed" : " is not listed") + after);
+        return Fail(line, pad.name + " is listed " + std::to_string(listed) + " times, with " +
+                              std::to_string(wanted) + " plugged," + after);
+    }
     Pass(line);
-    Say("pad wait: " + pad.name + (listed ? " listed" : " gone") + " after " + std::to_string(waited) +
-        " ms");
+    Say("pad wait: " + pad.name +
+        (wanted > 1 ? " listed " + std::to_string(listed) + " times"
+         : listed   ? " listed"
+                    : " gone") +
+        after);
 }
 
 // wait-log N "TEXT" [MS]: until the plug-in's log holds TEXT at least N

@@ -12,15 +12,12 @@ namespace {
 
 struct Search {
     const std::string* name;
-    bool found;
+    int found;
 };
 
 BOOL CALLBACK NoteController(LPCDIDEVICEINSTANCEA device, LPVOID context) {
     auto* search = static_cast<Search*>(context);
-    if (*search->name == device->tszInstanceName || *search->name == device->tszProductName) {
-        search->found = true;
-        return DIENUM_STOP;
-    }
+    if (*search->name == device->tszInstanceName || *search->name == device->tszProductName) ++search->found;
     return DIENUM_CONTINUE;
 }
 
@@ -53,22 +50,22 @@ std::string PadLink::Send(const std::string& line) {
     return std::string();
 }
 
-bool PadLink::Listed(const std::string& name, std::string& error) {
+int PadLink::Listed(const std::string& name, std::string& error) {
     if (!directInput_) {
         HRESULT made = DirectInput8Create(GetModuleHandleA(nullptr), DIRECTINPUT_VERSION, IID_IDirectInput8A,
                                           &directInput_, nullptr);
         if (FAILED(made) || !directInput_) {
             directInput_ = nullptr;
             error = "DirectInput8Create failed, " + std::to_string(static_cast<long>(made));
-            return false;
+            return 0;
         }
     }
-    Search search{&name, false};
+    Search search{&name, 0};
     HRESULT listed = static_cast<IDirectInput8A*>(directInput_)
                          ->EnumDevices(DI8DEVCLASS_GAMECTRL, NoteController, &search, DIEDFL_ATTACHEDONLY);
     if (FAILED(listed)) {
         error = "EnumDevices failed, " + std::to_string(static_cast<long>(listed));
-        return false;
+        return 0;
     }
     return search.found;
 }

@@ -21,9 +21,9 @@ public:
     // Sends one line ("button 1 3 1"); empty when written, otherwise why not.
     std::string Send(const std::string& line);
 
-    // Whether DirectInput lists an attached game controller of that name;
-    // false with a reason when DirectInput cannot be asked.
-    bool Listed(const std::string& name, std::string& error);
+    // How many attached game controllers of that name DirectInput lists; 0
+    // with a reason when DirectInput cannot be asked.
+    int Listed(const std::string& name, std::string& error);
 
 private:
     HANDLE fifo_ = INVALID_HANDLE_VALUE;
