@@ -49,9 +49,14 @@ public:
     void Pace(uint32_t periodMs);
 
 private:
+    // The system's part (win32/, sim/): the performance counter in
+    // microseconds, and a wait of that many on the timer, or Sleep.
+    static int64_t NowUs();
+    void WaitUs(int64_t us);
+
     void* handle_ = nullptr;
     std::string refused_;
-    // Where the last paced wait ended, in the clock's own units.
+    // Where the last paced wait ended (NowUs).
     int64_t paced_ = 0;
 };
 

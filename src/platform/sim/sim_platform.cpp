@@ -64,7 +64,7 @@ bool HostRangeValid(uint32_t address, uint32_t length) {
 }
 
 namespace {
-uint64_t NowUs() KVT_REQUIRES(g_simLock) {
+uint64_t TrueUs() KVT_REQUIRES(g_simLock) {
     if (!g_realTime) return g_micros;
     const auto since = std::chrono::steady_clock::now() - g_realStart;
     return g_micros +
@@ -74,13 +74,13 @@ uint64_t NowUs() KVT_REQUIRES(g_simLock) {
 
 uint32_t TickCount() {
     kvt::MutexLock lock(g_simLock);
-    const uint64_t now = NowUs();
+    const uint64_t now = TrueUs();
     return static_cast<uint32_t>((g_stockTimer ? now - now % kStockPeriodUs : now) / 1000);
 }
 
 uint32_t ClockMs() {
     kvt::MutexLock lock(g_simLock);
-    return static_cast<uint32_t>(NowUs() / 1000);
+    return static_cast<uint32_t>(TrueUs() / 1000);
 }
 
 namespace {
@@ -121,41 +121,24 @@ PreciseWait::PreciseWait() {
 
 PreciseWait::~PreciseWait() = default;
 
-namespace {
-// The high-resolution timer's wait of us microseconds from now.
-void TimerWait(uint64_t us) {
+int64_t PreciseWait::NowUs() {
+    kvt::MutexLock lock(g_simLock);
+    return static_cast<int64_t>(TrueUs());
+}
+
+void PreciseWait::WaitUs(int64_t us) {
+    if (us <= 0) return;
+    if (!handle_) return SleepMs(static_cast<uint32_t>((us + 999) / 1000));
     uint64_t until = 0;
     {
         kvt::MutexLock lock(g_simLock);
-        // Every other wait, so that the early wakes jitter rather than
+        // Early every other wait, so that the early wakes jitter rather than
         // shift every pass alike.
         g_timerEarlyNow = !g_timerEarlyNow;
-        until = NowUs() + us - (g_timerEarlyNow ? std::min<uint64_t>(g_timerEarlyUs, us) : 0);
+        const uint64_t early = g_timerEarlyNow ? std::min<uint64_t>(g_timerEarlyUs, uint64_t(us)) : 0;
+        until = TrueUs() + uint64_t(us) - early;
     }
     SleepUntil(until, static_cast<uint32_t>(us / 1000));
-}
-}  // namespace
-
-void PreciseWait::Wait(uint32_t ms) {
-    if (!handle_) return SleepMs(ms);
-    TimerWait(uint64_t(ms) * 1000);
-}
-
-void PreciseWait::Pace(uint32_t periodMs) {
-    int64_t now = 0;
-    {
-        kvt::MutexLock lock(g_simLock);
-        now = static_cast<int64_t>(NowUs());
-    }
-    const int64_t period = int64_t(periodMs) * 1000;
-    paced_ += period;
-    // A pass that ran past its end (a tap's pause inside it, a late wake)
-    // starts the period afresh: no pass is cut short to catch up. (Nor is
-    // one longer than a period, should the clock stand still.)
-    if (paced_ <= now || paced_ > now + period) paced_ = now + period;
-    const int64_t left = paced_ - now;
-    if (!handle_) return SleepMs(static_cast<uint32_t>((left + 999) / 1000));
-    TimerWait(static_cast<uint64_t>(left));
 }
 
 uint32_t ForegroundWindow() {

@@ -21,16 +21,23 @@ int64_t CounterFrequency() {
     }();
     return frequency;
 }
+
+int64_t CounterUs() {
+    const int64_t frequency = CounterFrequency();
+    LARGE_INTEGER counter;
+    if (frequency == 0 || !QueryPerformanceCounter(&counter)) return int64_t(GetTickCount()) * 1000;
+    // Whole seconds and the rest apart: counter * 1000000 could overflow
+    // after a long uptime at a high frequency.
+    return counter.QuadPart / frequency * 1000000 + counter.QuadPart % frequency * 1000000 / frequency;
+}
 }  // namespace
 
 uint32_t ClockMs() {
-    const int64_t frequency = CounterFrequency();
-    LARGE_INTEGER counter;
-    if (frequency == 0 || !QueryPerformanceCounter(&counter)) return GetTickCount();
-    // Whole seconds and the rest apart: counter * 1000 could overflow after
-    // a long uptime at a high frequency.
-    const int64_t ms = counter.QuadPart / frequency * 1000 + counter.QuadPart % frequency * 1000 / frequency;
-    return static_cast<uint32_t>(ms);
+    return static_cast<uint32_t>(CounterUs() / 1000);
+}
+
+int64_t PreciseWait::NowUs() {
+    return CounterUs();
 }
 
 PreciseWait::PreciseWait() {
@@ -44,33 +51,14 @@ PreciseWait::~PreciseWait() {
     if (handle_) CloseHandle(handle_);
 }
 
-namespace {
-// Relative, in 100 ns units; false when the timer failed.
-bool WaitOn(void* timer, int64_t hundredNs) {
+void PreciseWait::WaitUs(int64_t us) {
+    if (us <= 0) return;
+    // Relative, in 100 ns units.
     LARGE_INTEGER due;
-    due.QuadPart = -hundredNs;
-    return timer && SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE) &&
-           WaitForSingleObject(timer, INFINITE) == WAIT_OBJECT_0;
-}
-}  // namespace
-
-void PreciseWait::Wait(uint32_t ms) {
-    if (!WaitOn(handle_, int64_t(ms) * 10000)) Sleep(ms);
-}
-
-void PreciseWait::Pace(uint32_t periodMs) {
-    const int64_t frequency = CounterFrequency();
-    LARGE_INTEGER now;
-    if (frequency == 0 || !QueryPerformanceCounter(&now)) return Wait(periodMs);
-    const int64_t period = int64_t(periodMs) * frequency / 1000;
-    paced_ += period;
-    // A pass that ran past its end (a tap's pause inside it, a late wake)
-    // starts the period afresh: no pass is cut short to catch up. (Nor is
-    // one longer than a period, should the clock stand still.)
-    if (paced_ <= now.QuadPart || paced_ > now.QuadPart + period) paced_ = now.QuadPart + period;
-    const int64_t left = paced_ - now.QuadPart;
-    if (!WaitOn(handle_, left / frequency * 10000000 + left % frequency * 10000000 / frequency))
-        Sleep(static_cast<DWORD>((left * 1000 + frequency - 1) / frequency));
+    due.QuadPart = -us * 10;
+    if (!handle_ || !SetWaitableTimer(handle_, &due, 0, nullptr, nullptr, FALSE) ||
+        WaitForSingleObject(handle_, INFINITE) != WAIT_OBJECT_0)
+        Sleep(static_cast<DWORD>((us + 999) / 1000));
 }
 
 }  // namespace platform
