@@ -136,7 +136,9 @@ BENCHMARK(BM_ButtonEvent);
 void BM_StatusLine(benchmark::State& state) {
     RurAzuRig rig;
     Input::InputStatus status;
-    status.RefreshControllers();
+    Input::ControllerMarks marks;
+    marks.Refresh();
+    status.RefreshControllers(marks);
     status.NoteInput("#3 Bench Wheel");
     rig.control->FindItem(RURAZU_F9)->SetValue("#0 Missing Box");
     char line[256], missing[256];

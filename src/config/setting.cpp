@@ -96,6 +96,11 @@ void PrepareCarInfo() {
     if (!std::filesystem::copy_file(sample, carInfo, error) || error)
         LogLine("ERROR. Failed to copy " + sample + " to " + carInfo + ": " + error.message());
 }
+
+constexpr const char* kControllersSection = "Controllers";
+std::string TwinKey(size_t index) {
+    return "Twin" + std::to_string(index);
+}
 }  // namespace
 
 Setting::Setting() : bindingItems(TheMenuBook().bindingLines) {
@@ -136,6 +141,13 @@ void Setting::ReadAllSettings() {
         LogLine(std::string("GearGate Enabled=") + (gearGateEnabled ? "1" : "0"));
     }
 
+    std::vector<std::string> remembered;
+    for (size_t i = 1; i <= kRememberedControllersRoom; ++i) {
+        std::string text;
+        if (ini.PeekValue(kControllersSection, TwinKey(i), text) && !text.empty()) remembered.push_back(text);
+    }
+    RememberControllers(remembered);
+
     for (MenuItem* item : bindingItems) {
         const std::string name = SettingName(item->id);
         std::string text = ini.GetString("KeyBind", name, item->TextValue());
@@ -162,6 +174,18 @@ void Setting::ReadAllSettings() {
     }
 }
 
+std::vector<std::string> Setting::RememberedControllers() const {
+    kvt::MutexLock lock(controllersLock_);
+    return rememberedControllers_;
+}
+
+void Setting::RememberControllers(const std::vector<std::string>& texts) {
+    kvt::MutexLock lock(controllersLock_);
+    rememberedControllers_ = texts;
+    if (rememberedControllers_.size() > kRememberedControllersRoom)
+        rememberedControllers_.resize(kRememberedControllersRoom);
+}
+
 void Setting::SaveAllSettings() {
     if (g_verboseLog) LogLine("Saving INI file " + Paths().settingsFile);
     ForEachSetting(*this, [&](const Declared& d, const auto& field) {
@@ -177,6 +201,19 @@ void Setting::SaveAllSettings() {
         }
         if (StartsWithNoCase(name, "RURAZU_CUSTOM"))
             ini.SetString("KeyBind", name + "_KEYCODE", KeyCodeText(item->extra));
+    }
+
+    // Only a player with twins gets the section; a slot no longer used is
+    // emptied, as the document keeps every key it read.
+    const std::vector<std::string> remembered = RememberedControllers();
+    for (size_t i = 1; i <= kRememberedControllersRoom; ++i) {
+        const size_t at = i - 1;
+        std::string stored;
+        if (at < remembered.size()) {
+            ini.SetString(kControllersSection, TwinKey(i), remembered[at]);
+        } else if (ini.PeekValue(kControllersSection, TwinKey(i), stored) && !stored.empty()) {
+            ini.SetString(kControllersSection, TwinKey(i), "");
+        }
     }
 
     // A failed write keeps the changes pending, so the menu does not claim they

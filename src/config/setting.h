@@ -3,17 +3,21 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "config/ini_file.h"
+#include "platform/mutex.h"
 
 class MenuItem;
 
 namespace Config {
 
 inline constexpr int32_t kMaxPollIntervalMs = 25;
+// How many identical controllers' marks the settings file remembers.
+inline constexpr size_t kRememberedControllersRoom = 16;
 
 class Setting {
 public:
@@ -26,6 +30,12 @@ public:
     void ReadAllSettings();
     // Writes every setting and binding item back and saves the file if changed.
     void SaveAllSettings();
+
+    // Where identical controllers' marks are remembered ([Controllers],
+    // Twin1...): the input job's texts, read at the start and written at
+    // every save. Any thread.
+    std::vector<std::string> RememberedControllers() const KVT_EXCLUDES(controllersLock_);
+    void RememberControllers(const std::vector<std::string>& texts) KVT_EXCLUDES(controllersLock_);
 
     // The document and the lists belong to the host's thread; the flags and
     // numbers below are read by the input job as well, hence atomics. Their
@@ -52,6 +62,10 @@ public:
     std::atomic<int32_t> shifterType{};
     // The Type row's value: written through the row (its text lock).
     std::string shifterTypeText;
+
+private:
+    mutable kvt::Mutex controllersLock_;
+    std::vector<std::string> rememberedControllers_ KVT_GUARDED_BY(controllersLock_);
 };
 
 // Key-code text of the _KEYCODE keys. ParseKeyCodeText throws

@@ -34,6 +34,12 @@ std::string_view DevicePart(std::string_view binding) {
 }
 
 kvt::Mutex MenuItem::textLock_;
+std::atomic<uint32_t> MenuItem::anyTextVersion_{1};
+
+void MenuItem::TextChanged() {
+    textVersion_.fetch_add(1, std::memory_order_release);
+    anyTextVersion_.fetch_add(1, std::memory_order_release);
+}
 
 MenuItem::MenuItem(int32_t id_, const char* name_, int32_t group_, const std::string& description_)
     : name(name_ ? name_ : ""), description(description_), id(id_), group(group_) {
@@ -129,7 +135,7 @@ void MenuItem::SetValue(const std::string& text) {
     if (options && OptionIndex(text) < 0) return;
     kvt::MutexLock lock(textLock_);
     *text_ = text;
-    textVersion_.fetch_add(1, std::memory_order_release);
+    TextChanged();
 }
 
 void MenuItem::SetValue(const char* text) {
@@ -140,7 +146,7 @@ void MenuItem::SelectOption(size_t index) {
     if (!text_ || !options || index >= options->size()) return;
     kvt::MutexLock lock(textLock_);
     *text_ = (*options)[index];
-    textVersion_.fetch_add(1, std::memory_order_release);
+    TextChanged();
 }
 
 void MenuItem::ShowOption(int32_t index) {
@@ -149,7 +155,7 @@ void MenuItem::ShowOption(int32_t index) {
         return SelectOption(static_cast<size_t>(index));
     kvt::MutexLock lock(textLock_);
     text_->clear();
-    textVersion_.fetch_add(1, std::memory_order_release);
+    TextChanged();
 }
 
 std::string MenuItem::TextValue() const {

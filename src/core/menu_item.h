@@ -94,6 +94,9 @@ public:
     // Moves on at every change of the text value (SetValue, SelectOption,
     // ShowOption): the input job reads a line's binding again only then.
     uint32_t TextVersion() const { return textVersion_.load(std::memory_order_acquire); }
+    // Moves on at every change of any line's text: what reads all lines
+    // reads them again only then.
+    static uint32_t AnyTextVersion() { return anyTextVersion_.load(std::memory_order_acquire); }
     // Whether the text value equals the text exactly; false for items
     // without text. No copy is made: the input job asks this per event.
     bool TextEquals(std::string_view text) const;
@@ -137,6 +140,8 @@ private:
     // The text value of a choice or binding line (value, typed), else null.
     std::string* text_ KVT_PT_GUARDED_BY(textLock_) = nullptr;
     std::atomic<uint32_t> textVersion_{1};
+    static std::atomic<uint32_t> anyTextVersion_;
+    void TextChanged();
     MenuItem(int32_t id, const char* name, int32_t group, const std::string& description);
 };
 

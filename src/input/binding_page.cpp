@@ -16,7 +16,7 @@ bool BindingPage::IsDeviceBound(const std::string& deviceName) {
 }
 
 bool BindingPage::IsJoystickBound(SDL_JoystickID id) {
-    return PageBindsJoystick(*this, id);
+    return PageBindsJoystick(*this, Job().Marks(), id);
 }
 
 float BindingPage::DrawMenuItem(int32_t, MenuItem* item, int32_t, int32_t, float x, float y,

@@ -20,6 +20,7 @@ public:
     // bindings names the device.
     bool IsDeviceBound(const std::string& deviceName) override;
     bool IsJoystickBound(SDL_JoystickID id) override;
+    const std::vector<MenuItem*>* Lines() const override { return &items; }
     // The capture's count-down on its line, and its time-out.
     float DrawMenuItem(int32_t selected, MenuItem* item, int32_t position, int32_t localSelected, float x,
                        float y, float lineHeight) override;

@@ -2,6 +2,7 @@
 // binding's display name.
 #include "input/binding_text.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -30,11 +31,19 @@ bool BindingTexts::Cache<Parts...>::Renew(Parts... now) {
     return true;
 }
 
+void BindingTexts::FollowMarks() {
+    const uint32_t now = marks_ ? marks_->Generation() : 0;
+    if (now == marksSeen_) return;
+    marksSeen_ = now;
+    button_.made = hat_.made = name_.made = false;
+}
+
 const char* BindingTexts::Make(const SDL_Event& event) {
+    FollowMarks();
     if (event.type == SDL_EVENT_JOYSTICK_HAT_MOTION) {
         const SDL_JoyHatEvent& hat = event.jhat;
         if (hat_.Renew(hat.which, hat.hat, hat.value))
-            std::snprintf(hat_.text, kBufferSize, "H%d.%d %s", hat.hat, hat.value, OpenedName(hat.which));
+            std::snprintf(hat_.text, kBufferSize, "H%d.%d %s", hat.hat, hat.value, ControllerName(hat.which));
         return hat_.text;
     }
     if (event.type == SDL_EVENT_KEY_DOWN || event.type == SDL_EVENT_KEY_UP) {
@@ -48,14 +57,25 @@ const char* BindingTexts::Make(const SDL_Event& event) {
     if (event.type == SDL_EVENT_JOYSTICK_BUTTON_DOWN || event.type == SDL_EVENT_JOYSTICK_BUTTON_UP) {
         const SDL_JoyButtonEvent& button = event.jbutton;
         if (button_.Renew(button.which, button.button))
-            std::snprintf(button_.text, kBufferSize, "#%d %s", button.button, OpenedName(button.which));
+            std::snprintf(button_.text, kBufferSize, "#%d %s", button.button, ControllerName(button.which));
         return button_.text;
     }
     return "";
 }
 
 const char* BindingTexts::ControllerName(SDL_JoystickID id) {
-    if (name_.Renew(id)) std::snprintf(name_.text, kBufferSize, "%s", OpenedName(id));
+    FollowMarks();
+    if (name_.Renew(id)) {
+        // No lock for a player without twins: the common case pays nothing.
+        nameMark_ = marks_ && marks_->AnyMarked() ? marks_->MarkOf(id) : 0;
+        const char* plain = OpenedName(id);
+        if (nameMark_ != 0 && *plain != '\0') {
+            std::snprintf(name_.text, kBufferSize, "%s #%u", plain, nameMark_);
+        } else {
+            std::snprintf(name_.text, kBufferSize, "%s", plain);
+        }
+        namePlain_ = std::min(std::strlen(plain), std::strlen(name_.text));
+    }
     return name_.text;
 }
 
@@ -71,11 +91,24 @@ bool ReadCount(std::string_view text, size_t& at, int32_t& out) {
     return true;
 }
 
+// The mark a name ends with (" #2"); a cut text may have lost its own.
+void ReadMark(BindingRecord& record) {
+    const std::string_view device = record.device;
+    const size_t at = device.rfind(" #");
+    if (record.cut || at == std::string_view::npos || at == 0) return;
+    size_t digits = at + 2;
+    int32_t mark = 0;
+    if (ReadCount(device, digits, mark) && digits == device.size() && mark >= 2 &&
+        static_cast<uint32_t>(mark) <= kMaxMark)
+        record.mark = static_cast<uint32_t>(mark);
+}
+
 void ReadInto(BindingRecord& record, std::string_view text) {
     using Kind = BindingRecord::Kind;
     record.kind = Kind::None;
     record.index = record.hatValue = record.threshold = 0;
     record.upwards = true;
+    record.mark = 0;
     record.cut = text.size() >= kMaxBindingText;
     record.device.clear();
     if (text.empty()) return;
@@ -87,6 +120,7 @@ void ReadInto(BindingRecord& record, std::string_view text) {
         record.upwards = axis.upwards;
         record.threshold = axis.threshold;
         record.device.assign(axis.controller);
+        ReadMark(record);
         return;
     }
     const Kind kind = text[0] == '#'   ? Kind::Button
@@ -105,6 +139,7 @@ void ReadInto(BindingRecord& record, std::string_view text) {
     record.index = index;
     record.hatValue = value;
     record.device.assign(device);
+    ReadMark(record);
 }
 }  // namespace
 
@@ -130,15 +165,28 @@ void BindingRecord::Reread(const MenuItem& line) {
 bool BindingRecord::SameInputAs(const BindingRecord& other) const {
     return kind != Kind::None && kind == other.kind && index == other.index && hatValue == other.hatValue &&
            upwards == other.upwards && threshold == other.threshold && cut == other.cut &&
-           device == other.device;
+           mark == other.mark && device == other.device;
 }
 
 bool BindingRecord::NamesController(std::string_view name) const {
     return name == device || (cut && name.starts_with(device));
 }
 
-bool BindingTexts::OnController(const BindingRecord& binding, SDL_JoystickID id) {
-    return binding.NamesController(ControllerName(id));
+bool BindingTexts::Names(const BindingRecord& binding, SDL_JoystickID id) {
+    const char* marked = ControllerName(id);
+    if (binding.mark != 0 && binding.mark == nameMark_ && binding.device == marked) return true;
+    if (!binding.NamesController(std::string_view(marked, namePlain_))) return false;
+    return nameMark_ == 0 || !Claimed(binding);
+}
+
+bool BindingTexts::Claimed(const BindingRecord& plain) const {
+    for (const BindingRecord& claim : claims_) {
+        if (claim.kind == plain.kind && claim.index == plain.index && claim.mark == nameMark_ &&
+            (claim.kind != BindingRecord::Kind::Hat || claim.hatValue == plain.hatValue) &&
+            claim.device == name_.text)
+            return true;
+    }
+    return false;
 }
 
 BindingMatch BindingTexts::MatchSameKind(const BindingRecord& binding, const SDL_Event& event) {
@@ -149,17 +197,17 @@ BindingMatch BindingTexts::MatchSameKind(const BindingRecord& binding, const SDL
             return event.type == SDL_EVENT_KEY_DOWN ? BindingMatch::Press : BindingMatch::Release;
         case SDL_EVENT_JOYSTICK_BUTTON_DOWN:
         case SDL_EVENT_JOYSTICK_BUTTON_UP:
-            if (binding.index != event.jbutton.button || !OnController(binding, event.jbutton.which))
+            if (binding.index != event.jbutton.button || !Names(binding, event.jbutton.which))
                 return BindingMatch::None;
             return event.type == SDL_EVENT_JOYSTICK_BUTTON_DOWN ? BindingMatch::Press : BindingMatch::Release;
         case SDL_EVENT_JOYSTICK_HAT_MOTION:
-            if (binding.index != event.jhat.hat || !OnController(binding, event.jhat.which))
+            if (binding.index != event.jhat.hat || !Names(binding, event.jhat.which))
                 return BindingMatch::None;
             return event.jhat.value != SDL_HAT_CENTERED && binding.hatValue == event.jhat.value
                        ? BindingMatch::Press
                        : BindingMatch::Release;
         case SDL_EVENT_JOYSTICK_AXIS_MOTION: {
-            if (binding.index != event.jaxis.axis || !OnController(binding, event.jaxis.which))
+            if (binding.index != event.jaxis.axis || !Names(binding, event.jaxis.which))
                 return BindingMatch::None;
             const int32_t value = event.jaxis.value;
             if (binding.upwards ? value > binding.threshold : value < binding.threshold)
@@ -211,8 +259,11 @@ bool PageBindsDevice(const CPluginBase& page, const std::string& deviceName) {
     return page.PageEnabled() && page.UsesDevice(deviceName);
 }
 
-bool PageBindsJoystick(const CPluginBase& page, SDL_JoystickID id) {
-    return page.PageEnabled() && page.UsesDevice(GetJoystickNameById(id));
+bool PageBindsJoystick(const CPluginBase& page, const ControllerMarks& marks, SDL_JoystickID id) {
+    if (!page.PageEnabled()) return false;
+    const std::string plain = GetJoystickNameById(id);
+    const uint32_t mark = marks.MarkOf(id);
+    return page.UsesDevice(plain) || (mark != 0 && page.UsesDevice(MarkedName(plain, mark)));
 }
 
 std::string BindingDisplayText(const std::string& text) {

@@ -11,9 +11,11 @@
 #include <string>
 #include <string_view>
 #include <tuple>
+#include <vector>
 
 #include "core/menu_item.h"
 #include "core/setting_id.h"
+#include "input/controller_marks.h"
 
 class CPluginBase;
 
@@ -67,6 +69,9 @@ struct BindingRecord {
     int32_t threshold = 0;
     // A text cut at kMaxBindingText names its controller by the name's start.
     bool cut = false;
+    // "Wheel #2" names only the second of the controllers called "Wheel";
+    // 0 for a plain name, which names every one of them.
+    uint32_t mark = 0;
     std::string device;
     // The line's text version this was read from; 0 before the first read.
     uint32_t version = 0;
@@ -79,7 +84,7 @@ struct BindingRecord {
     void Reread(const MenuItem& line);
     // Whether both name the same input of the same controller (both bound).
     bool SameInputAs(const BindingRecord& other) const;
-    // Whether the controller's name (as SDL gives it) is the one bound.
+    // Whether the controller's plain name (as SDL gives it) is the one bound.
     bool NamesController(std::string_view name) const;
 };
 // The record of a text; no binding for anything the job would not make.
@@ -91,9 +96,21 @@ BindingRecord ReadBinding(std::string_view text);
 // the next call. The input job owns one, for its thread (SDLBackend::Texts).
 class BindingTexts {
 public:
+    // The job's marks of identical controllers; without them (a test's own
+    // texts) every controller goes by its plain name.
+    void UseMarks(const ControllerMarks* marks) { marks_ = marks; }
+    // The marked bindings of every line: an input a marked binding takes on
+    // its twin no longer presses a plain binding of that input from there.
+    void SetClaims(std::vector<BindingRecord> claims) { claims_ = std::move(claims); }
+
     // The event's binding text (empty for axes and anything unbindable).
     const char* Make(const SDL_Event& event);
+    // The controller's name with its mark, as its binding texts carry it.
     const char* ControllerName(SDL_JoystickID id);
+    // Whether the binding names that controller: its plain name names every
+    // controller of that name, save on an input a marked binding of the twin
+    // takes; a marked name names that twin alone.
+    bool Names(const BindingRecord& binding, SDL_JoystickID id);
 
     BindingMatch Match(const BindingRecord& binding, const SDL_Event& event) {
         // Every line meets every event: most differ in kind, at no call.
@@ -129,14 +146,20 @@ private:
         // True when the text has to be made for these parts (they are kept).
         bool Renew(Parts... now);
     };
-    // Whether the event's controller is the binding's; asked only once the
-    // rest of the binding matched, so most lines cost no name.
-    bool OnController(const BindingRecord& binding, SDL_JoystickID id);
+    // Drops every text made before a controller got its mark.
+    void FollowMarks();
+    bool Claimed(const BindingRecord& plain) const;
 
     Cache<SDL_JoystickID, int> button_;
     Cache<SDL_JoystickID, int, int> hat_;
     Cache<int> key_;
+    // The controller's marked name, with its mark and its plain name's length.
     Cache<SDL_JoystickID> name_;
+    uint32_t nameMark_ = 0;
+    size_t namePlain_ = 0;
+    const ControllerMarks* marks_ = nullptr;
+    uint32_t marksSeen_ = 0;
+    std::vector<BindingRecord> claims_;
 };
 
 // SDL's name for a joystick, also before it is opened; empty when none.
@@ -145,7 +168,8 @@ std::string GetJoystickNameById(SDL_JoystickID id);
 // The pages' shared listener answers: nothing while the page is switched off,
 // otherwise whether one of its bindings names the device.
 bool PageBindsDevice(const CPluginBase& page, const std::string& deviceName);
-bool PageBindsJoystick(const CPluginBase& page, SDL_JoystickID id);
+// A controller's plain name and its marked one are both asked.
+bool PageBindsJoystick(const CPluginBase& page, const ControllerMarks& marks, SDL_JoystickID id);
 
 // What the menu shows for a binding: a keyboard binding with the key's name
 // while the job runs and the keyboard reader can name it, else the text.

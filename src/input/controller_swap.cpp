@@ -33,8 +33,8 @@ int32_t HexAfter(std::string_view path, std::string_view key) {
     return -1;
 }
 
-std::string Named(SDL_JoystickID id) {
-    return GetJoystickNameById(id) + " (joyID" + std::to_string(id) + ")";
+std::string Named(const ControllerMarks& marks, SDL_JoystickID id) {
+    return marks.NameOf(id) + " (joyID" + std::to_string(id) + ")";
 }
 }  // namespace
 
@@ -78,7 +78,7 @@ void SDLBackend::LetGoOfVanished(const std::string& path) {
             const SDL_JoystickID id = SDL_GetJoystickID(handle);
             vanished_.push_back({id, own ? own : "", vendor, product});
             // SDL's own view beside Windows' word: what the two disagree on.
-            LogLine("Windows reports " + Named(id) + " removed (SDL: connected " +
+            LogLine("Windows reports " + Named(marks_, id) + " removed (SDL: connected " +
                     std::to_string(SDL_JoystickConnected(handle)) + ", listed " +
                     std::to_string(SDL_GetJoystickNameForID(id) != nullptr) + ", path " +
                     (own ? own : "none") + "): its inputs are let go, and it is opened anew once it is back");
@@ -113,7 +113,7 @@ void SDLBackend::ReopenReturned() {
             continue;
         }
         if (probe) {
-            LogLine("Windows reports " + Named(gone->id) +
+            LogLine("Windows reports " + Named(marks_, gone->id) +
                     " back, and SDL still lists it by the same id: opened anew");
             SDL_Event added{};
             added.type = SDL_EVENT_JOYSTICK_ADDED;
@@ -121,7 +121,7 @@ void SDLBackend::ReopenReturned() {
             HandleEvent(added);
             SDL_CloseJoystick(probe);
         } else {
-            LogLine("ERROR. " + Named(gone->id) + " is back but cannot be opened: " + SDL_GetError());
+            LogLine("ERROR. " + Named(marks_, gone->id) + " is back but cannot be opened: " + SDL_GetError());
         }
         gone = vanished_.erase(gone);
     }

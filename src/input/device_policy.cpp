@@ -97,10 +97,8 @@ void SDLBackend::HandleConnectionEvent(const SDL_Event& event) {
     if (event.type == SDL_EVENT_JOYSTICK_ADDED && !found) {
         SDL_Joystick* opened = SDL_OpenJoystick(id);
         openJoysticks_.push_back(opened);
-        if (g_verboseLog) {
-            const char* name = opened ? SDL_GetJoystickName(opened) : nullptr;
-            LogLine("Connected joyID" + std::to_string(id) + " " + (name ? name : ""));
-        }
+        if (g_verboseLog)
+            LogLine("Connected joyID" + std::to_string(id) + " " + (opened ? marks_.NameOf(id) : ""));
     } else if (event.type == SDL_EVENT_JOYSTICK_REMOVED && found) {
         if (g_verboseLog) LogLine("Disconnected joyID" + std::to_string(id));
         openJoysticks_.erase(std::remove(openJoysticks_.begin(), openJoysticks_.end(), found),

@@ -7,6 +7,7 @@
 
 #include "core/host_locations.h"
 #include "core/log.h"
+#include "core/menu_item.h"
 #include "input/axis_rests.h"
 #include "input/binding_text.h"
 #include "input/sdl_backend.h"
@@ -46,6 +47,7 @@ bool SDLBackend::RunPass() {
         foregroundCheck_ = now;
     }
 
+    FollowClaims();
     const uint32_t capturesBefore = captureEnds_;
     reopenedThisPass_ = false;
     FollowDeviceChanges();
@@ -100,7 +102,32 @@ platform::PreciseWait& SDLBackend::Waits() {
     return *wait_;
 }
 
+void SDLBackend::RefreshControllers() {
+    marks_.Refresh();
+    status_.RefreshControllers(marks_);
+}
+
+void SDLBackend::FollowClaims() {
+    const uint32_t version = MenuItem::AnyTextVersion();
+    if (version == claimsVersion_) return;
+    claimsVersion_ = version;
+    std::vector<BindingRecord> claims;
+    for (const SDLListener* listener : listeners_) {
+        const std::vector<MenuItem*>* lines = listener->Lines();
+        for (size_t i = 0; lines && i < lines->size(); ++i) {
+            if (!(*lines)[i]->HasText()) continue;
+            BindingRecord record;
+            record.Reread(*(*lines)[i]);
+            if (record.mark != 0) claims.push_back(std::move(record));
+        }
+    }
+    texts_.SetClaims(std::move(claims));
+}
+
 void SDLBackend::HandleEvent(const SDL_Event& event) {
+    // Named with its mark before anything asks for its name.
+    if (event.type == SDL_EVENT_JOYSTICK_ADDED || event.type == SDL_EVENT_JOYSTICK_REMOVED)
+        RefreshControllers();
     if (event.type == SDL_EVENT_JOYSTICK_REMOVED && !listeners_.empty()) HandleConnectionEvent(event);
     if (event.type == SDL_EVENT_JOYSTICK_ADDED) {
         // The question and the open are one device change: a page switched
@@ -113,8 +140,6 @@ void SDLBackend::HandleEvent(const SDL_Event& event) {
             }
         }
     }
-    if (event.type == SDL_EVENT_JOYSTICK_ADDED || event.type == SDL_EVENT_JOYSTICK_REMOVED)
-        status_.RefreshControllers();
     Deliver(event);
 }
 
@@ -181,7 +206,7 @@ bool SDLBackend::HeldBack(const SDL_Event& event) {
     }
     const SDL_JoystickID reporting = ReportingController(event);
     if (!heldBackReported_ && !reopenedThisPass_ && reporting != 0)
-        heldBackReported_ = heldBack_.NamesController(texts_.ControllerName(reporting));
+        heldBackReported_ = texts_.Names(heldBack_, reporting);
     return false;
 }
 
@@ -190,8 +215,7 @@ bool SDLBackend::HeldBackShownReleased() {
     if (!button && heldBack_.kind != BindingRecord::Kind::Hat) return false;
     kvt::MutexLock lock(g_joystickListLock);
     for (SDL_Joystick* handle : openJoysticks_) {
-        const char* name = handle ? SDL_GetJoystickName(handle) : nullptr;
-        if (!name || !heldBack_.NamesController(name)) continue;
+        if (!handle || !texts_.Names(heldBack_, SDL_GetJoystickID(handle))) continue;
         const bool released = button ? !SDL_GetJoystickButton(handle, heldBack_.index)
                                      : SDL_GetJoystickHat(handle, heldBack_.index) != heldBack_.hatValue;
         return released && (heldBackReported_ || lastTick_ - heldBackSince_ >= kFirstReportGraceMs);

@@ -55,19 +55,19 @@ void InputStatus::NoteInput(const char* bindingText) {
     CopyCut(lastInput_, bindingText ? bindingText : "");
 }
 
-void InputStatus::RefreshControllers() {
-    // Read before the lock: SDL takes its own.
+void InputStatus::RefreshControllers(const ControllerMarks& marks) {
+    // Read before the lock: the marks take their own.
     std::array<Name, kMaxControllers> names{};
+    std::array<size_t, kMaxControllers> plain{};
     size_t count = 0;
-    int total = 0;
-    SDL_JoystickID* ids = SDL_GetJoysticks(&total);
-    for (int i = 0; ids && i < total && count < kMaxControllers; ++i) {
-        const char* name = SDL_GetJoystickNameForID(ids[i]);
-        CopyCut(names[count++], name ? name : "");
+    for (const ControllerSeen& listed : marks.Listed()) {
+        if (count == kMaxControllers) break;
+        CopyCut(names[count], MarkedName(listed.name, listed.mark));
+        plain[count++] = listed.name.size();
     }
-    SDL_free(ids);
     kvt::MutexLock lock(lock_);
     connected_ = names;
+    plainLength_ = plain;
     connectedCount_ = count;
     known_ = true;
 }
@@ -91,8 +91,10 @@ bool InputStatus::ControllersKnown() const {
 
 bool InputStatus::Connected(std::string_view controllerName) const {
     kvt::MutexLock lock(lock_);
-    for (size_t i = 0; i < connectedCount_; ++i)
-        if (controllerName == connected_[i].data()) return true;
+    for (size_t i = 0; i < connectedCount_; ++i) {
+        const std::string_view marked = connected_[i].data();
+        if (controllerName == marked || controllerName == marked.substr(0, plainLength_[i])) return true;
+    }
     return false;
 }
 

@@ -19,8 +19,8 @@ public:
     // The job's thread: a press of a button, hat or key.
     void NoteInput(const char* bindingText) KVT_EXCLUDES(lock_);
     // The job's thread (its start, every controller added or removed): SDL's
-    // controllers now.
-    void RefreshControllers() KVT_EXCLUDES(lock_);
+    // controllers now, by their marked names.
+    void RefreshControllers(const ControllerMarks& marks) KVT_EXCLUDES(lock_);
     // Nothing seen: the job ended.
     void Forget() KVT_EXCLUDES(lock_);
 
@@ -28,13 +28,17 @@ public:
     void LastInput(char* out) const KVT_EXCLUDES(lock_);
     // Whether the controllers were read since the job started.
     bool ControllersKnown() const KVT_EXCLUDES(lock_);
+    // By the name a binding names it with: a plain name is connected while
+    // any of its twins is, a marked one only with that twin.
     bool Connected(std::string_view controllerName) const KVT_EXCLUDES(lock_);
 
 private:
     using Name = std::array<char, kMaxBindingText + 1>;
     mutable kvt::Mutex lock_;
     Name lastInput_ KVT_GUARDED_BY(lock_){};
+    // Marked names, and how long the plain name before the mark is.
     std::array<Name, kMaxControllers> connected_ KVT_GUARDED_BY(lock_){};
+    std::array<size_t, kMaxControllers> plainLength_ KVT_GUARDED_BY(lock_){};
     size_t connectedCount_ KVT_GUARDED_BY(lock_) = 0;
     bool known_ KVT_GUARDED_BY(lock_) = false;
 };

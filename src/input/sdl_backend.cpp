@@ -31,6 +31,7 @@ void Verbose(const char* message) {
 
 SDLBackend::SDLBackend() {
     listeners_.reserve(kListenerRoom);
+    texts_.UseMarks(&marks_);
     kvt::MutexLock lock(g_joystickListLock);
     openJoysticks_.reserve(kJoystickRoom);
 }
@@ -178,8 +179,8 @@ int SDLBackend::Run() {
                 "): a controller unplugged and plugged back at once may act as still held until it is used "
                 "again");
     RefreshHostLocations();
+    RefreshControllers();
     ConnectBoundDevices(false, true);
-    status_.RefreshControllers();
 
     while (!stopping_ && ReadGameMode() != host_modes::kMenus) platform::SleepMs(kMenuWaitStepMs);
     platform::SleepMs(kSettleMs);
@@ -216,6 +217,7 @@ void SDLBackend::LetListenersGo() {
 void SDLBackend::CloseSdl() {
     stopping_ = true;
     status_.Forget();
+    marks_.Forget();
     deviceWatch_.reset();
     vanished_.clear();
     if (!sdlStarted_) return;

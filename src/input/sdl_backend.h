@@ -19,6 +19,7 @@
 
 #include "input/axis_rests.h"
 #include "input/binding_text.h"
+#include "input/controller_marks.h"
 #include "input/device_locks.h"
 #include "input/input_di.h"
 #include "input/input_status.h"
@@ -92,6 +93,8 @@ public:
     BindingTexts& Texts();
     // What the job has seen, for the pages' status line and the log.
     const InputStatus& Status() const { return status_; }
+    // The marks of identical controllers (any thread).
+    const ControllerMarks& Marks() const { return marks_; }
     // The keyboard reader, null until the first RequestStart.
     InputDI* Keyboard() const { return keyboard_; }
     // The joysticks the job holds open, in the order it opened them.
@@ -135,6 +138,10 @@ private:
     bool HeldBackShownReleased() KVT_REQUIRES(g_jobThread);
     // Once per job, on its thread, after its last pass.
     void LetListenersGo() KVT_REQUIRES(g_jobThread);
+    // SDL's controllers changed: their marks first, then the status line.
+    void RefreshControllers() KVT_REQUIRES(g_jobThread);
+    // The marked bindings of every page's lines, read again when a line changed.
+    void FollowClaims() KVT_REQUIRES(g_jobThread);
     // An axis moved: the status line's last input once it is pushed further
     // than kAxisMovedOnPurpose from where it was first seen, as the binding
     // text a capture would make (once per push, so noise never flickers).
@@ -171,7 +178,9 @@ private:
     uint32_t heldBackSince_ KVT_GUARDED_BY(g_jobThread) = 0;
     bool heldBackReported_ KVT_GUARDED_BY(g_jobThread) = false;
     bool reopenedThisPass_ KVT_GUARDED_BY(g_jobThread) = false;
+    ControllerMarks marks_;
     BindingTexts texts_ KVT_GUARDED_BY(g_jobThread);
+    uint32_t claimsVersion_ KVT_GUARDED_BY(g_jobThread) = 0;
     InputStatus status_;
     uint32_t captureEnds_ KVT_GUARDED_BY(g_jobThread) = 0;
     AxisRests axisRests_ KVT_GUARDED_BY(g_jobThread);

@@ -7,6 +7,9 @@
 #include <SDL3/SDL_joystick.h>
 
 #include <string>
+#include <vector>
+
+class MenuItem;
 
 namespace Input {
 
@@ -35,6 +38,9 @@ public:
     // host closing, a failure): let go of whatever the page holds, since no
     // release will ever be read now.
     virtual void OnJobEnding() {}
+    // The page's lines, which the job reads for the inputs that marked
+    // bindings take from plain ones; fixed while the job runs.
+    virtual const std::vector<MenuItem*>* Lines() const { return nullptr; }
 
     // The job the listener is registered with (set by AddListener, forgotten
     // by RemoveListener), or the process's job before and after that.

@@ -20,7 +20,8 @@ usage: run_e2e.sh [options] SCENARIO.kvts [-- SIMHOST-ARGS...]
   --expect-exit N       succeed only when the simulated host exits with N
   --expect-line TEXT    ... and prints a line containing TEXT (repeatable)
   --timeout SECONDS     give up on the whole run after this long (default 120)
-A folder SCENARIO.files next to the scenario is copied into the game folder.
+A folder SCENARIO.files next to the scenario is copied into the game folder;
+a file SCENARIO.then is played after it, once the game and Wine restarted.
 A scenario whose first line reads "# 32-bit only: REASON" is reported skipped
 on the 64-bit build, with that reason.
 USAGE
@@ -172,9 +173,22 @@ if [ -n "$pad_library" ]; then
 fi
 
 echo "e2e: $(basename "$scenario") on $build_note, in $game (display :$display)"
-(cd "$game" && timeout -k 5 "$run_timeout" "${pad_env[@]}" "$kvt_wine" kvt-simhost.exe "${simhost_args[@]}" scenario.kvts) \
-  >"$run_dir/output" 2>&1
+play() {
+  (cd "$game" && timeout -k 5 "$run_timeout" "${pad_env[@]}" "$kvt_wine" kvt-simhost.exe "${simhost_args[@]}" scenario.kvts) \
+    >>"$run_dir/output" 2>&1
+}
+play
 status=$?
+# SCENARIO.then goes on after a restart of the game and of Wine with it, in
+# the same game folder: what the first run saved is what the second reads.
+if [ "$status" = 0 ] && [ -f "${scenario%.kvts}.then" ]; then
+  WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1
+  WINEPREFIX=$prefix wineserver -w >/dev/null 2>&1
+  cp "${scenario%.kvts}.then" "$game/scenario.kvts"
+  echo "e2e: the game and Wine restarted: $(basename "${scenario%.kvts}.then")" >>"$run_dir/output"
+  play
+  status=$?
+fi
 cat "$run_dir/output"
 [ "$status" = 124 ] && echo "e2e: the run took longer than $run_timeout s and was stopped"
 
