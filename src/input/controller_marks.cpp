@@ -103,20 +103,19 @@ std::string MarkedName(std::string_view name, uint32_t mark) {
 void ControllerMarks::Refresh() {
     int count = 0;
     SDL_JoystickID* ids = SDL_GetJoysticks(&count);
+    // Only this thread writes the list, so SDL is asked outside the lock.
+    const std::vector<ControllerSeen> before = Listed();
     std::vector<ControllerSeen> now;
-    {
-        kvt::MutexLock lock(lock_);
-        for (int i = 0; ids && i < count; ++i) {
-            const auto known = std::find_if(connected_.begin(), connected_.end(),
-                                            [&](const ControllerSeen& c) { return c.id == ids[i]; });
-            if (known != connected_.end()) {
-                now.push_back(*known);
-                continue;
-            }
-            const char* name = SDL_GetJoystickNameForID(ids[i]);
-            const char* path = SDL_GetJoystickPathForID(ids[i]);
-            now.push_back({ids[i], name ? name : "", path ? path : "", 0});
+    for (int i = 0; ids && i < count; ++i) {
+        const auto known = std::find_if(before.begin(), before.end(),
+                                        [&](const ControllerSeen& c) { return c.id == ids[i]; });
+        if (known != before.end()) {
+            now.push_back(*known);
+            continue;
         }
+        const char* name = SDL_GetJoystickNameForID(ids[i]);
+        const char* path = SDL_GetJoystickPathForID(ids[i]);
+        now.push_back({ids[i], name ? name : "", path ? path : "", 0});
     }
     SDL_free(ids);
     std::vector<bool> fresh;

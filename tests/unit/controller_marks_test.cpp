@@ -8,8 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "core/menu_item.h"
+#include "core/setting_id.h"
 #include "input/binding_text.h"
 #include "input/input_status.h"
+#include "rurazu/rurazu_pages.h"
 
 namespace {
 
@@ -140,6 +143,17 @@ TEST(ControllerMarks, MarkedBindingsNameOneTwinAndPlainOnesBoth) {
         << "the twin's hat down is not taken";
     hat.jhat.value = SDL_HAT_UP;
     EXPECT_EQ(texts.Match(Input::ReadBinding("H0.1 Twin Box"), hat), Input::BindingMatch::None);
+
+    // Only what is bound opens: a marked line its twin alone, a plain one both.
+    KVTRurazu page(nullptr, "[1/4] RurAzu", nullptr, nullptr);
+    MenuItem* line = MenuItem::Binding(RURAZU_UP, "Up", "", 0);
+    page.items.push_back(line);
+    line->SetValue("#3 Twin Box #2");
+    EXPECT_TRUE(Input::PageBindsJoystick(page, marks, second));
+    EXPECT_FALSE(Input::PageBindsJoystick(page, marks, first));
+    line->SetValue("#3 Twin Box");
+    EXPECT_TRUE(Input::PageBindsJoystick(page, marks, second));
+    EXPECT_TRUE(Input::PageBindsJoystick(page, marks, first));
 
     Input::InputStatus status;
     status.RefreshControllers(marks);
