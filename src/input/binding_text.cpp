@@ -100,7 +100,7 @@ void ReadMark(BindingRecord& record) {
     int32_t mark = 0;
     if (ReadCount(device, digits, mark) && digits == device.size() && mark >= 2 &&
         static_cast<uint32_t>(mark) <= kMaxMark)
-        record.mark = static_cast<uint32_t>(mark);
+        record.mark = static_cast<uint8_t>(mark);
 }
 
 void ReadInto(BindingRecord& record, std::string_view text) {
