@@ -13,6 +13,7 @@
 #include "input/binding_text.h"
 #include "input/input_status.h"
 #include "rurazu/rurazu_pages.h"
+#include "sdl_test_support.h"
 
 namespace {
 
@@ -88,16 +89,9 @@ TEST(ControllerMarks, TwinsKeepTheirRememberedMarksElseTakeTheLowestFree) {
 // binding fires from its box alone, a plain one from both, except on an
 // input a marked binding takes on the second.
 TEST(ControllerMarks, MarkedBindingsNameOneTwinAndPlainOnesBoth) {
-    ASSERT_TRUE(SDL_Init(SDL_INIT_JOYSTICK));
-    SDL_VirtualJoystickDesc desc;
-    SDL_INIT_INTERFACE(&desc);
-    desc.nbuttons = 8;
-    desc.nhats = 1;
-    desc.name = "Twin Box";
-    const SDL_JoystickID first = SDL_AttachVirtualJoystick(&desc);
-    const SDL_JoystickID second = SDL_AttachVirtualJoystick(&desc);
-    desc.name = "Twin Box #2";  // a name that only looks marked
-    const SDL_JoystickID lookalike = SDL_AttachVirtualJoystick(&desc);
+    const SDL_JoystickID first = kvt_test::AttachVirtualJoystick("Twin Box");
+    const SDL_JoystickID second = kvt_test::AttachVirtualJoystick("Twin Box");
+    const SDL_JoystickID lookalike = kvt_test::AttachVirtualJoystick("Twin Box #2");  // only looks marked
     SDL_Joystick* handles[] = {SDL_OpenJoystick(first), SDL_OpenJoystick(second),
                                SDL_OpenJoystick(lookalike)};
     Input::ControllerMarks marks;
