@@ -81,7 +81,7 @@ TEST(ControllerMarks, TwinsKeepTheirRememberedMarksElseTakeTheLowestFree) {
     Input::RememberedMark read;
     ASSERT_TRUE(Input::ReadRememberedMark("16 " + a + " Arduino Leonardo", read));
     EXPECT_EQ(Input::RememberedMarkText(read), "16 " + a + " Arduino Leonardo");
-    for (const char* never : {"0 p W", "17 p W", "2 p", "2  W", "x p W", "02x p W"})
+    for (const char* never : {"0 p W", "17 p W", "2 p", "2 p ", "2  W", "x p W", "02x p W"})
         EXPECT_FALSE(Input::ReadRememberedMark(never, read)) << never;
 }
 
@@ -99,13 +99,14 @@ TEST(ControllerMarks, MarkedBindingsNameOneTwinAndPlainOnesBoth) {
     texts.UseMarks(&marks);
     SDL_Event press{};
     press.type = SDL_EVENT_JOYSTICK_BUTTON_DOWN;
-    press.jbutton.which = first;
+    press.jbutton.which = second;
     press.jbutton.button = 3;
     EXPECT_STREQ(texts.Make(press), "#3 Twin Box") << "no marks before the job reads them";
     marks.Refresh();
-    EXPECT_STREQ(texts.Make(press), "#3 Twin Box") << "the first keeps its name";
-    press.jbutton.which = second;
     EXPECT_STREQ(texts.Make(press), "#3 Twin Box #2") << "a text made before the marks is made anew";
+    press.jbutton.which = first;
+    EXPECT_STREQ(texts.Make(press), "#3 Twin Box") << "the first keeps its name";
+    EXPECT_EQ(marks.NameOf(first), "Twin Box");
     EXPECT_EQ(marks.NameOf(second), "Twin Box #2");
 
     texts.SetClaims({Input::ReadBinding("#3 Twin Box #2"), Input::ReadBinding("H0.1 Twin Box #2")});
