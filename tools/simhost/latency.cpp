@@ -158,28 +158,10 @@ void Session::Latency(const ScriptLine& line) {
 }
 
 void Session::PadLatency(const ScriptLine& line, uint32_t button, uint32_t virtualKey, uint32_t count) {
-    NoteCommand(line.number, JoinTokens(line.tokens, 0), count * 400);
     const std::string press = "button 1 " + std::to_string(button);
-    std::vector<double> samples;
-    UnevenGaps gaps;
-    for (uint32_t i = 0; i < count; ++i) {
-        const DWORD gap = gaps.Next();
-        WatchKeyDown(virtualKey);
-        const LONGLONG start = Now();
-        std::string error = padLink_.Send(press + " 1");
-        if (!error.empty()) return Fail(line, error);
-        const bool arrived = PumpUntil([] { return WatchedKeyDownAt() != 0; });
-        if (!arrived) return Fail(line, "sample " + std::to_string(i + 1) + " never arrived");
-        samples.push_back(Milliseconds(WatchedKeyDownAt() - start));
-        // Held as a finger holds it, shorter than the first repeat.
-        WaitPumping(60 + gap);
-        error = padLink_.Send(press + " 0");
-        if (!error.empty()) return Fail(line, error);
-        WaitPumping(60 + gap);
-    }
-    WatchKeyDown(0);
-    TakeWindowMessages();
-    Say("latency pad: " + Figures(samples, "presses"));
+    // Held as a finger holds it, shorter than the first repeat.
+    TimeKeyDowns(line, "pad", virtualKey, count, 60,
+                 [&](bool down) { return padLink_.Send(press + (down ? " 1" : " 0")); });
 }
 
 void Session::FloorLatency(const ScriptLine& line) {
@@ -188,31 +170,38 @@ void Session::FloorLatency(const ScriptLine& line) {
     if (t.size() != 4 || !ParseUnsigned(t[2], virtualKey) || !ParseUnsigned(t[3], count) || count == 0 ||
         virtualKey == 0 || virtualKey > 0xFE)
         return Usage(line, "latency floor VK N");
-    NoteCommand(line.number, JoinTokens(t, 0), count * 400);
+    TimeKeyDowns(
+        line, "floor", virtualKey, count, 0, [&](bool down) { return SendVirtualKey(virtualKey, !down); },
+        [&] { return BringToFront(window_); });
+}
+
+void Session::TimeKeyDowns(const ScriptLine& line, const char* what, uint32_t virtualKey, uint32_t count,
+                           DWORD holdMs, const std::function<std::string(bool down)>& press,
+                           const std::function<std::string()>& before) {
+    NoteCommand(line.number, JoinTokens(line.tokens, 0), count * 400);
     std::vector<double> samples;
     UnevenGaps gaps;
     for (uint32_t i = 0; i < count; ++i) {
         const DWORD gap = gaps.Next();
-        std::string error = BringToFront(window_);
+        std::string error = before ? before() : std::string();
         if (!error.empty()) return Fail(line, error);
         WatchKeyDown(virtualKey);
         const LONGLONG start = Now();
-        error = SendVirtualKey(virtualKey, false);
+        error = press(true);
         if (!error.empty()) return Fail(line, error);
-        const bool arrived = PumpUntil([] { return WatchedKeyDownAt() != 0; });
-        if (!arrived) {
-            SendVirtualKey(virtualKey, true);
+        if (!PumpUntil([] { return WatchedKeyDownAt() != 0; })) {
+            press(false);
             return Fail(line, "sample " + std::to_string(i + 1) + " never arrived");
         }
         samples.push_back(Milliseconds(WatchedKeyDownAt() - start));
-        WaitPumping(gap);
-        error = SendVirtualKey(virtualKey, true);
+        WaitPumping(holdMs + gap);
+        error = press(false);
         if (!error.empty()) return Fail(line, error);
-        WaitPumping(gap);
+        WaitPumping(holdMs + gap);
     }
     WatchKeyDown(0);
     TakeWindowMessages();
-    Say("latency floor: " + Figures(samples, "presses"));
+    Say(std::string("latency ") + what + ": " + Figures(samples, "presses"));
 }
 
 // Measured over the window alone, after a held key's first repeat, so that

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -91,6 +92,12 @@ private:
     void Latency(const ScriptLine& line);
     void PadLatency(const ScriptLine& line, uint32_t button, uint32_t virtualKey, uint32_t count);
     void FloorLatency(const ScriptLine& line);
+    // count presses, each timed from press(true) to the window's key-down of
+    // virtualKey, held holdMs and an uneven gap, and as long apart; before
+    // runs untimed ahead of each.
+    void TimeKeyDowns(const ScriptLine& line, const char* what, uint32_t virtualKey, uint32_t count,
+                      DWORD holdMs, const std::function<std::string(bool down)>& press,
+                      const std::function<std::string()>& before = nullptr);
     void JobCpu(const ScriptLine& line);
     void RepeatTimes(const ScriptLine& line);
 
