@@ -182,8 +182,6 @@ std::vector<std::string> Setting::RememberedControllers() const {
 void Setting::RememberControllers(const std::vector<std::string>& texts) {
     kvt::MutexLock lock(controllersLock_);
     rememberedControllers_ = texts;
-    if (rememberedControllers_.size() > kRememberedControllersRoom)
-        rememberedControllers_.resize(kRememberedControllersRoom);
 }
 
 void Setting::SaveAllSettings() {

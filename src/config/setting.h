@@ -33,7 +33,7 @@ public:
 
     // Where identical controllers' marks are remembered ([Controllers],
     // Twin1...): the input job's texts, read at the start and written at
-    // every save. Any thread.
+    // every save, at most kRememberedControllersRoom of them. Any thread.
     std::vector<std::string> RememberedControllers() const KVT_EXCLUDES(controllersLock_);
     void RememberControllers(const std::vector<std::string>& texts) KVT_EXCLUDES(controllersLock_);
 
